@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds Folvex in Release and runs every benchmark in bench/ (never part of the test run).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+bash "$root/scripts/setup.sh"
+export QT_QPA_PLATFORM=offscreen
+export FOLVEX_BUILD_DIR=$root/build-bench
+bash "$root/scripts/build.sh" -DCMAKE_BUILD_TYPE=Release -DFOLVEX_BUILD_BENCHMARKS=ON
+for program in "$FOLVEX_BUILD_DIR"/bench/bench_*; do
+    [ -x "$program" ] || continue
+    echo "== $(basename "$program")"
+    "$program"
+done

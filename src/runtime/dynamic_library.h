@@ -1,0 +1,39 @@
+#pragma once
+// Dynamic libraries opened by name and their functions looked up by name. Any thread.
+
+#include <memory>
+#include <string>
+
+namespace folvex {
+
+class DynamicLibrary
+{
+public:
+    // Opens the library (dlopen with the usual search path); on failure the object is not open and
+    // error() tells why.
+    explicit DynamicLibrary(const std::string& name);
+
+    bool isOpen() const { return m_handle != nullptr; }
+
+    const std::string& error() const { return m_error; }
+
+    // The address of a function, nullptr when the library is not open or lacks it.
+    void* symbol(const std::string& name) const;
+
+    template <typename Function>
+    Function* function(const std::string& name) const
+    {
+        return reinterpret_cast<Function*>(symbol(name));
+    }
+
+private:
+    struct Closer
+    {
+        void operator()(void* handle) const;
+    };
+
+    std::unique_ptr<void, Closer> m_handle;
+    std::string m_error;
+};
+
+} // namespace folvex

@@ -1,0 +1,115 @@
+#pragma once
+// The user-facing effects computing code reaches through small interfaces: the system message box,
+// the immediate end of the program, beeps and sounds, starting other programs. The window layer
+// installs the real ones at start-up; tests install scripted fakes. Interfaces are called on the GUI
+// thread unless a function says otherwise.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace folvex {
+
+// Buttons of the system message box, with the Windows numbering the program's texts are written for.
+enum class MessageButtons
+{
+    Ok = 0,
+    OkCancel = 1,
+    YesNoCancel = 3,
+    YesNo = 4,
+};
+
+enum class MessageIcon
+{
+    None = 0,
+    Error = 0x10,
+    Question = 0x20,
+    Warning = 0x30,
+    Information = 0x40,
+};
+
+// The answer: which button ended the box (Esc and the close box give Cancel, or No/Ok where there is
+// no Cancel button).
+enum class MessageAnswer
+{
+    Ok = 1,
+    Cancel = 2,
+    Yes = 6,
+    No = 7,
+};
+
+class MessageRequester
+{
+public:
+    virtual ~MessageRequester() = default;
+
+    // Shows a modal message box; a carriage return (or CR LF) in text breaks the line.
+    virtual MessageAnswer showMessage(
+        const std::string& title, const std::string& text, MessageButtons buttons, MessageIcon icon) = 0;
+};
+
+class ProgramExit
+{
+public:
+    virtual ~ProgramExit() = default;
+
+    // Ends the process at once without any clean-up; code −1 becomes exit status 255. The real one
+    // does not return; a test fake may throw to stop the caller.
+    virtual void endProgramAtOnce(int code) = 0;
+};
+
+class SoundSink
+{
+public:
+    virtual ~SoundSink() = default;
+
+    // A tone of the given frequency and length (the system beep: 0, 0).
+    virtual void beep(int frequencyHz, int durationMs) = 0;
+
+    // A sound file by name (may stay silent).
+    virtual void playSound(const std::string& fileName) = 0;
+};
+
+struct ProcessResult
+{
+    bool started = false; // false: the program could not be started at all
+    int exitCode = -1;
+    std::string error; // why it could not be started
+};
+
+class ProcessRunner
+{
+public:
+    virtual ~ProcessRunner() = default;
+
+    // Runs a program (no shell) and waits for it; each line of its standard output goes to onLine as
+    // it arrives (on the calling thread). An empty workingDir keeps the current one.
+    virtual ProcessResult
+    run(const std::vector<std::string>& argv,
+        const std::string& workingDir,
+        const std::function<void(const std::string&)>& onLine) = 0;
+
+    // Starts a program and does not wait; true when it started.
+    virtual bool startDetached(const std::vector<std::string>& argv, const std::string& workingDir) = 0;
+
+    // Opens a file with the desktop's default viewer (xdg-open); true when the opener started.
+    virtual bool openWithDefaultViewer(const std::string& path) = 0;
+};
+
+// The installed effects. Every member is set at start-up (or by a test) before it is used.
+struct Effects
+{
+    MessageRequester* messages = nullptr;
+    ProgramExit* exit = nullptr;
+    SoundSink* sound = nullptr;
+    ProcessRunner* processes = nullptr;
+};
+
+// The program's effects; process-wide like the platform they stand for.
+Effects& effects();
+
+// Looks a program up in PATH; the empty text when it is not there.
+std::string findInPath(const std::string& program);
+
+} // namespace folvex
