@@ -1,0 +1,1 @@
+// Anchor of the window component library; the components add their own sources.
