@@ -1,0 +1,1 @@
+#include "components/action_box.h"
