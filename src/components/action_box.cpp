@@ -330,6 +330,8 @@ public:
 
     QWidget* window() const { return m_box.get(); }
 
+    int passes() const { return m_passes; }
+
     const QFont& font() const { return m_font; }
 
     void paintBox(QPainter& painter) const;
@@ -393,6 +395,7 @@ private:
     bool m_end = false;
     bool m_woken = false;
     QEventLoop* m_waitLoop = nullptr;
+    int m_passes = 0;
 };
 
 void BoxWidget::paintEvent(QPaintEvent*)
@@ -689,6 +692,7 @@ std::intptr_t ActionBoxSession::run()
     while (!m_end) {
         m_notedControl = 0;
         waitForEvent(ActionBoxEventWaitMs);
+        ++m_passes;
 
         for (QPushButton* button : m_buttons) {
             button->setDown(button->hasFocus());
@@ -833,6 +837,11 @@ int ABTextHeight(const std::string& text, Handle hwnd)
 QWidget* openActionBoxWindow()
 {
     return currentSession() != nullptr ? currentSession()->window() : nullptr;
+}
+
+int actionBoxLoopPasses()
+{
+    return currentSession() != nullptr ? currentSession()->passes() : 0;
 }
 
 void startActionBoxKeyTracking()

@@ -196,6 +196,10 @@ void showActionBoxGuard(ActionBoxGuard guard, int button = 0, int keyCode = 0);
 // "ActionBoxScrollBar"), or nullptr.
 QWidget* openActionBoxWindow();
 
+// Passes the open box's loop has begun (0 without a box). A pass reads the key state right after it
+// begins, so a key pressed before a pass began has been seen once the count moved on.
+int actionBoxLoopPasses();
+
 // Starts following key presses application-wide (the box does so at its first call); a key held
 // before that is not known to be down.
 void startActionBoxKeyTracking();
