@@ -1,18 +1,15 @@
 #include "runtime/object_registry.h"
 
-#include "runtime/draw_objects.h"
+#include "runtime/object_registry_internal.h"
 
 #include <QPointer>
 
 #include <map>
 #include <mutex>
 #include <unordered_map>
-#include <variant>
 
 namespace folvex {
 namespace {
-
-using DrawObject = std::variant<std::monostate, QFont, QBrush, QPen>;
 
 struct Entry
 {
@@ -62,26 +59,6 @@ void forget(Handle handle, const QObject* object)
     if (found != reg.byObject.end() && found->second == handle) {
         reg.byObject.erase(found);
     }
-}
-
-Handle registerDrawObject(ObjectKind kind, DrawObject value)
-{
-    const Handle handle = allocateHandle();
-    Registry& reg = registry();
-    const std::lock_guard lock(reg.mutex);
-    Entry& entry = reg.entries[handle];
-    entry.kind = kind;
-    entry.drawObject = std::move(value);
-    return handle;
-}
-
-template <typename T>
-const T* findDrawObject(Handle handle)
-{
-    Registry& reg = registry();
-    const std::lock_guard lock(reg.mutex);
-    Entry* entry = liveEntry(reg, handle);
-    return entry != nullptr ? std::get_if<T>(&entry->drawObject) : nullptr;
 }
 
 } // namespace
@@ -201,72 +178,26 @@ void releaseHandle(Handle handle)
     }
 }
 
-QString fontFamilyFor(const std::string& name)
+Handle registerDrawObject(ObjectKind kind, DrawObject value)
 {
-    const QString family = QString::fromUtf8(name);
-    if (family.compare(QStringLiteral("Segoe UI"), Qt::CaseInsensitive) == 0) {
-        return QStringLiteral("DejaVu Sans");
-    }
-    if (family.compare(QStringLiteral("Arial"), Qt::CaseInsensitive) == 0) {
-        return QStringLiteral("Liberation Sans");
-    }
-    return family;
+    const Handle handle = allocateHandle();
+    Registry& reg = registry();
+    const std::lock_guard lock(reg.mutex);
+    Entry& entry = reg.entries[handle];
+    entry.kind = kind;
+    entry.drawObject = std::move(value);
+    return handle;
 }
 
-Handle createFont(const std::string& name, double points, std::uint32_t flags)
+const DrawObject* findDrawObject(Handle handle)
 {
-    QFont font(fontFamilyFor(name));
-    if (points > 0) {
-        font.setPointSizeF(points);
-    }
-    font.setBold((flags & static_cast<std::uint32_t>(FontFlag::Bold)) != 0);
-    font.setItalic((flags & static_cast<std::uint32_t>(FontFlag::Italic)) != 0);
-    font.setUnderline((flags & static_cast<std::uint32_t>(FontFlag::Underline)) != 0);
-    font.setStrikeOut((flags & static_cast<std::uint32_t>(FontFlag::StrikeOut)) != 0);
-    return registerDrawObject(ObjectKind::Font, font);
+    Registry& reg = registry();
+    const std::lock_guard lock(reg.mutex);
+    Entry* entry = liveEntry(reg, handle);
+    return entry != nullptr && entry->drawObject.index() != 0 ? &entry->drawObject : nullptr;
 }
 
-QColor colourFromRgbValue(std::uint32_t bgr)
-{
-    return QColor(
-        static_cast<int>(bgr & 0xFF),
-        static_cast<int>((bgr >> 8) & 0xFF),
-        static_cast<int>((bgr >> 16) & 0xFF));
-}
-
-Handle createSolidBrush(std::uint32_t bgr)
-{
-    return registerDrawObject(ObjectKind::Brush, QBrush(colourFromRgbValue(bgr)));
-}
-
-Handle createPen(int widthPx, std::uint32_t bgr)
-{
-    QPen pen(colourFromRgbValue(bgr));
-    pen.setWidth(widthPx > 0 ? widthPx : 0);
-    return registerDrawObject(ObjectKind::Pen, pen);
-}
-
-Handle createNullPen()
-{
-    return registerDrawObject(ObjectKind::Pen, QPen(Qt::NoPen));
-}
-
-const QFont* findFont(Handle handle)
-{
-    return findDrawObject<QFont>(handle);
-}
-
-const QBrush* findBrush(Handle handle)
-{
-    return findDrawObject<QBrush>(handle);
-}
-
-const QPen* findPen(Handle handle)
-{
-    return findDrawObject<QPen>(handle);
-}
-
-bool deleteDrawObject(Handle handle)
+bool eraseDrawObject(Handle handle)
 {
     Registry& reg = registry();
     const std::lock_guard lock(reg.mutex);

@@ -22,7 +22,6 @@ enum class ObjectKind
     Font = 4,
     Brush = 5,
     Pen = 6,
-    Image = 7,
 };
 
 // Gives object a fresh handle (or returns its handle when it already has one). style: the
