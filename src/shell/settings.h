@@ -52,9 +52,9 @@ struct Settings
     std::int32_t LastWindowPosX2 = 0;
     std::int32_t LastWindowPosY2 = 0;
     std::int32_t LastWindowMaximized = 0;
-    std::string LastUpdateCheckDay;
+    std::string LastUpdateCheckDay; // read and written by the daily update check
 
-    // Section "LAST_VALUES".
+    // Section "LAST_VALUES"; the first five are the choices the main window's controls start with.
     std::string ColorMode;
     std::string Resolution;
     std::string DestType;
@@ -66,7 +66,7 @@ struct Settings
     std::int32_t AnzBlankProfiles = 2;
     std::int32_t AktBlankProfile = 1;
     std::string LastSourceName;
-    std::string ImagePath;
+    std::string ImagePath; // read and written by the scan job around its save dialog
 
     // The active blank-page profile (section "BLANK_PROFILE_" + AktBlankProfile); the percentage is
     // kept in both widths, the single one for the blank-page test.
