@@ -1,13 +1,16 @@
 #include "components/action_box.h"
 
 #include "components/action_box_internal.h"
+#include "runtime/draw_objects.h"
 #include "runtime/effects.h"
-#include "runtime/handles.h"
+#include "runtime/object_registry.h"
+#include "runtime/window_events.h"
+#include "runtime/window_geometry.h"
+#include "runtime/window_messages.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QEvent>
-#include <QEventLoop>
 #include <QFont>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -31,8 +34,16 @@
 
 namespace folvex {
 
+static_assert(ActionBoxDialogFrameWidthPx == DialogFrameWidth);
+static_assert(ActionBoxCaptionHeightPx == CaptionHeight);
+
 namespace {
 
+constexpr std::uint32_t WmHelp = 0x0053;
+constexpr std::uint32_t StyleSystemMenu = 0x00080000; // WS_SYSMENU
+constexpr std::uint32_t StyleVisible = 0x10000000;    // WS_VISIBLE
+constexpr std::uint32_t StyleDefaultPushButton = 0x1; // BS_DEFPUSHBUTTON
+constexpr std::uint32_t StyleVerticalBar = 0x1;       // SBS_VERT
 constexpr int VkReturn = 13;
 constexpr int VkEscape = 27;
 constexpr int VkSpace = 32;
@@ -80,7 +91,8 @@ int virtualKey(int qtKey)
 }
 
 // The keys held down, from Qt's key events anywhere in the program; cleared when the program loses
-// activation, so a wait for a release cannot hang on a release it never sees.
+// activation, so a wait for a release cannot hang on a release it never sees. Stands in for the
+// program's key-state table until the box reads that one.
 class KeyTracker final : public QObject
 {
 public:
@@ -121,31 +133,18 @@ private:
 
 KeyTracker& keyTracker()
 {
-    static KeyTracker* tracker = new KeyTracker; // lives as long as the application's filters
+    static KeyTracker* tracker = new KeyTracker; // an application filter for the life of the process
     return *tracker;
 }
 
-// A pause that keeps the program's input flowing, so the key state sees releases.
-void delayWithInput(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-std::function<void(const ActionBoxHelpInfo&)>& helpReceiver()
-{
-    static std::function<void(const ActionBoxHelpInfo&)> receiver;
-    return receiver;
-}
-
-// The small "please wait" window shown while a long text is laid out.
+// The small "please wait" window shown while a long text is laid out; stands in for the program's
+// wait window until the box uses that one.
 class WaitWindow
 {
 public:
     explicit WaitWindow(const std::string& text)
+        : m_window(std::make_unique<QLabel>(QString::fromUtf8(text)))
     {
-        m_window = std::make_unique<QLabel>(QString::fromUtf8(text));
         m_window->setWindowTitle(QStringLiteral("Bitte warten..."));
         m_window->setMargin(20);
         m_window->adjustSize();
@@ -159,15 +158,11 @@ private:
 
 QColor colourOf(std::intptr_t bgr)
 {
-    const auto value = static_cast<std::uint32_t>(bgr);
-    return QColor(
-        static_cast<int>(value & 0xFF),
-        static_cast<int>((value >> 8) & 0xFF),
-        static_cast<int>((value >> 16) & 0xFF));
+    return colourFromRgbValue(static_cast<std::uint32_t>(bgr));
 }
 
-// The box font: DejaVu Sans at the largest pixel size whose ascent and descent fit a cell of
-// 12 points at the screen's resolution (16 pixels at 96 DPI).
+// The box font: "Segoe UI" at the largest pixel size whose ascent and descent fit a cell of 12 points
+// at the screen's resolution (16 pixels at 96 DPI).
 QFont makeBoxFont()
 {
     int dpi = 96;
@@ -175,7 +170,7 @@ QFont makeBoxFont()
         dpi = static_cast<int>(screen->logicalDotsPerInchY());
     }
     const int cell = (12 * dpi + 36) / 72;
-    QFont font(QStringLiteral("DejaVu Sans"));
+    QFont font(fontFamilyFor("Segoe UI"));
     font.setWeight(QFont::Normal);
     for (int size = cell; size > 1; --size) {
         font.setPixelSize(size);
@@ -187,24 +182,33 @@ QFont makeBoxFont()
     return font;
 }
 
+int measureWidth(const QFont& font, std::string_view text)
+{
+    if (text.empty()) {
+        return 0;
+    }
+    return QFontMetrics(font).horizontalAdvance(
+        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+int measureHeight(const QFont& font, std::string_view text)
+{
+    return text.empty() ? 0 : QFontMetrics(font).height();
+}
+
 class FontMeasurer final : public ActionBoxMeasurer
 {
 public:
     explicit FontMeasurer(const QFont& font)
-        : m_metrics(font)
+        : m_font(font)
     {}
 
-    int textWidth(std::string_view text) const override
-    {
-        return text.empty() ? 0
-                            : m_metrics.horizontalAdvance(
-                                  QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
-    }
+    int textWidth(std::string_view text) const override { return measureWidth(m_font, text); }
 
-    int textHeight(std::string_view text) const override { return text.empty() ? 0 : m_metrics.height(); }
+    int textHeight(std::string_view text) const override { return measureHeight(m_font, text); }
 
 private:
-    QFontMetrics m_metrics;
+    QFont m_font;
 };
 
 QPixmap iconPixmap(ActionBoxIconKind kind, const QStyle* style)
@@ -232,6 +236,7 @@ QPixmap iconPixmap(ActionBoxIconKind kind, const QStyle* style)
     return style->standardIcon(standard).pixmap(ActionBoxIconSizePx, ActionBoxIconSizePx);
 }
 
+// Tooltips take the note escapes: "\n" breaks the line, "\q" is a double quote.
 QString tooltipText(const std::string& field)
 {
     std::string text = field;
@@ -289,39 +294,9 @@ private:
 class ActionBoxSession final : public QObject
 {
 public:
-    ActionBoxSession(ActionBoxParams& params, const std::string& text)
-        : m_params(params)
-        , m_font(makeBoxFont())
-    {
-        m_handle = allocateHandle();
-        const FontMeasurer measurer(m_font);
-        QRect screen(0, 0, 1024, 768);
-        if (QScreen* primary = QGuiApplication::primaryScreen()) {
-            screen = primary->geometry();
-        }
-        {
-            std::unique_ptr<WaitWindow> wait;
-            if (!params.WaitText.empty()) {
-                wait = std::make_unique<WaitWindow>(params.WaitText);
-            }
-            m_layout = layoutActionBox(params, text, measurer, screen.width(), screen.height());
-        }
-        m_metrics = std::make_unique<QFontMetrics>(m_font);
-        buildWindow();
-    }
+    ActionBoxSession(ActionBoxParams& params, const std::string& text);
 
-    ~ActionBoxSession() override
-    {
-        if (m_box != nullptr) {
-            m_box->removeEventFilter(this);
-            for (QPushButton* button : m_buttons) {
-                button->removeEventFilter(this);
-            }
-            if (m_bar != nullptr) {
-                m_bar->removeEventFilter(this);
-            }
-        }
-    }
+    ~ActionBoxSession() override;
 
     ActionBoxSession(const ActionBoxSession&) = delete;
     ActionBoxSession& operator=(const ActionBoxSession&) = delete;
@@ -332,18 +307,12 @@ public:
 
     int passes() const { return m_passes; }
 
-    const QFont& font() const { return m_font; }
+    const QFont& textFont() const { return m_textFont; }
 
     void paintBox(QPainter& painter) const;
 
     // Ends the current wait for an event early.
-    void wake()
-    {
-        m_woken = true;
-        if (m_waitLoop != nullptr) {
-            m_waitLoop->quit();
-        }
-    }
+    void wake() { m_woken = true; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override { return ABSubclassProc(watched, event); }
@@ -375,12 +344,19 @@ private:
         m_last = {};
     }
 
+    void chooseByAccelerator(int button, int code);
+
+    void beepWhileHeld(int code);
+
+    void askForHelp();
+
     // Waits in 25-ms steps while vk is held; from the tenth poll on each poll shows the guard box.
     void waitForRelease(int vk, ActionBoxGuard guard);
 
     ActionBoxParams& m_params;
-    QFont m_font;
-    std::unique_ptr<QFontMetrics> m_metrics;
+    QFont m_boxFont;
+    QFont m_textFont;
+    int m_ascent = 0;
     ActionBoxLayout m_layout;
     Handle m_handle = NoHandle;
     std::unique_ptr<BoxWidget> m_box;
@@ -394,7 +370,6 @@ private:
     std::intptr_t m_result = 0;
     bool m_end = false;
     bool m_woken = false;
-    QEventLoop* m_waitLoop = nullptr;
     int m_passes = 0;
 };
 
@@ -402,6 +377,45 @@ void BoxWidget::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     m_session.paintBox(painter);
+}
+
+ActionBoxSession::ActionBoxSession(ActionBoxParams& params, const std::string& text)
+    : m_params(params)
+    , m_boxFont(makeBoxFont())
+    , m_textFont(m_boxFont)
+{
+    if (const QFont* given = findFont(params.TextFont); given != nullptr) {
+        m_textFont = *given;
+    }
+    m_ascent = QFontMetrics(m_textFont).ascent();
+    QRect screen(0, 0, 1024, 768);
+    if (QScreen* primary = QGuiApplication::primaryScreen()) {
+        screen = primary->geometry();
+    }
+    {
+        std::unique_ptr<WaitWindow> wait;
+        if (!params.WaitText.empty()) {
+            wait = std::make_unique<WaitWindow>(params.WaitText);
+        }
+        m_layout = layoutActionBox(params, text, FontMeasurer(m_textFont), screen.width(), screen.height());
+    }
+    buildWindow();
+}
+
+ActionBoxSession::~ActionBoxSession()
+{
+    m_box->removeEventFilter(this);
+    for (QPushButton* button : m_buttons) {
+        button->removeEventFilter(this);
+    }
+    if (m_bar != nullptr) {
+        m_bar->removeEventFilter(this);
+    }
+    m_box->hide();
+    m_box.reset();
+    if (QWidget* mainWindow = findWidget(mainWindowHandle()); mainWindow != nullptr) {
+        mainWindow->activateWindow();
+    }
 }
 
 void ActionBoxSession::buildWindow()
@@ -415,12 +429,14 @@ void ActionBoxSession::buildWindow()
     m_box->setWindowTitle(QString::fromUtf8(m_params.Title));
     m_box->setAttribute(Qt::WA_OpaquePaintEvent);
     m_box->setFocusPolicy(Qt::NoFocus);
+    m_handle = registerObject(m_box.get(), ObjectKind::Window, StyleCaption | StyleSystemMenu);
+    placeWindowByOuterRect(m_handle, {l.outer.left, l.outer.top, l.outer.width, l.outer.height});
     m_box->setFixedSize(std::max(l.clientWidthPx, 1), std::max(l.clientHeightPx, 1));
-    m_box->move(l.outer.left, l.outer.top);
 
     if (l.scrolls) {
         m_bar = new QScrollBar(Qt::Vertical, m_box.get());
         m_bar->setObjectName(QStringLiteral("ActionBoxScrollBar"));
+        registerObject(m_bar, ObjectKind::Control, StyleChild | StyleVisible | StyleVerticalBar);
         m_bar->setGeometry(
             l.clientWidthPx - ActionBoxScrollBarWidthPx,
             0,
@@ -448,10 +464,15 @@ void ActionBoxSession::buildWindow()
         const std::string label = actionBoxField(m_params.Buttons, i);
         auto* button = new QPushButton(QString::fromUtf8(label), m_box.get());
         button->setObjectName(QStringLiteral("ActionBoxButton%1").arg(i));
+        const bool isDefault = i == m_params.DefaultButton;
+        registerObject(
+            button,
+            ObjectKind::Control,
+            StyleChild | StyleVisible | (isDefault ? StyleDefaultPushButton : 0));
         button->setShortcut(QKeySequence()); // accelerators are the loop's, not Qt's
         button->setAutoDefault(false);
-        button->setDefault(i == m_params.DefaultButton);
-        button->setFont(m_font);
+        button->setDefault(isDefault);
+        button->setFont(m_boxFont);
         button->setGeometry(rect.left, rect.top, std::max(rect.width, 0), std::max(rect.height, 0));
         const std::string tip = actionBoxField(m_params.Tooltips, i);
         if (!tip.empty()) {
@@ -474,16 +495,26 @@ void ActionBoxSession::drawFace()
     m_face = QPixmap(cw, ch);
     m_face.fill(Qt::white);
     QPainter painter(&m_face);
-    const QColor area = colourOf(m_params.AreaColour);
+    // The area's brush and pen: the given handles, else solid ones of AreaColour. Without a valid
+    // pen handle the outline keeps the white pen the fill used.
+    QBrush areaBrush(colourOf(m_params.AreaColour));
+    QPen areaPen(colourOf(m_params.AreaColour));
+    if (m_params.AreaBrush != NoHandle) {
+        const QBrush* brush = findBrush(m_params.AreaBrush);
+        areaBrush = brush != nullptr ? *brush : QBrush(Qt::white);
+        const QPen* pen = findPen(m_params.AreaPen);
+        areaPen = pen != nullptr ? *pen : QPen(Qt::white);
+    }
+    areaPen.setWidth(std::max(areaPen.width(), 1));
     if (l.stripTopPx > 0) {
-        painter.fillRect(QRect(0, 0, cw, l.stripTopPx), area);
-        painter.setPen(area);
+        painter.fillRect(QRect(0, 0, cw, l.stripTopPx), areaBrush);
+        painter.setPen(areaPen);
         painter.drawRect(QRect(0, 0, cw - 1, l.stripTopPx - 1));
     }
     if (m_params.StripColour != 0 && ch - (l.stripTopPx + 1) > 0) {
         const QRect strip(0, l.stripTopPx + 1, cw, ch - (l.stripTopPx + 1));
         painter.fillRect(strip, colourOf(m_params.StripColour));
-        painter.setPen(area);
+        painter.setPen(areaPen);
         painter.drawRect(strip.adjusted(0, 0, -1, -1));
     }
     const QPixmap icon = iconPixmap(actionBoxIconKind(m_params.Icon), m_box->style());
@@ -502,7 +533,7 @@ void ActionBoxSession::paintBox(QPainter& painter) const
         return;
     }
     painter.setClipRect(QRect(0, 0, textWidth, l.stripTopPx));
-    painter.setFont(m_font);
+    painter.setFont(m_textFont);
     painter.setPen(colourOf(m_params.TextColour));
     const int count = static_cast<int>(l.lines.size());
     int first = 0;
@@ -517,16 +548,15 @@ void ActionBoxSession::paintBox(QPainter& painter) const
         if (y > l.stripTopPx) {
             break;
         }
-        painter.drawText(
-            x, y + m_metrics->ascent(), QString::fromUtf8(l.lines[static_cast<std::size_t>(line)]));
+        painter.drawText(x, y + m_ascent, QString::fromUtf8(l.lines[static_cast<std::size_t>(line)]));
     }
 }
 
+// Shows the text from the scroll position; at the last page the masked buttons are enabled and the
+// caller's mask is cleared.
 void ActionBoxSession::redrawText(bool unmask)
 {
-    if (m_box != nullptr) {
-        m_box->repaint();
-    }
+    m_box->repaint();
     if (unmask && m_layout.scrolls && m_scrollPos == m_layout.greatestScrollPos) {
         for (int i = 1; i <= static_cast<int>(m_buttons.size()); ++i) {
             if (masked(i)) {
@@ -537,11 +567,14 @@ void ActionBoxSession::redrawText(bool unmask)
     }
 }
 
+// Records what the loop acts on (clicks, Space, Return, the wheel, the close box) and moves the focus
+// for the arrow keys. Events of disabled buttons are left alone.
 bool ActionBoxSession::ABSubclassProc(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
     if (watched == m_box.get() || watched == m_bar) {
         if (type == QEvent::Wheel) {
+            // The bar does not scroll by itself: one line per wheel event, by the loop.
             m_last.kind = LastKind::Wheel;
             m_last.wheelDelta = static_cast<QWheelEvent*>(event)->angleDelta().y();
             wake();
@@ -557,15 +590,12 @@ bool ActionBoxSession::ABSubclassProc(QObject* watched, QEvent* event)
         return false;
     }
     const auto found = std::find(m_buttons.begin(), m_buttons.end(), watched);
-    if (found == m_buttons.end()) {
+    if (found == m_buttons.end() || !(*found)->isEnabled()) {
         return false;
     }
-    QPushButton* button = *found;
     const int index = static_cast<int>(found - m_buttons.begin()) + 1;
-    if (!button->isEnabled()) {
-        return false;
-    }
     if (type == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        // Qt delivers the release to the pressed button, also outside it: that still chooses it.
         m_last = {LastKind::LeftButtonUp, index, 0};
         wake();
         return false;
@@ -587,7 +617,6 @@ bool ActionBoxSession::ABSubclassProc(QObject* watched, QEvent* event)
         case Qt::Key_Right:
             break;
         default:
-            wake();
             return false;
     }
     if (type == QEvent::KeyPress && (key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)) == 0) {
@@ -596,11 +625,13 @@ bool ActionBoxSession::ABSubclassProc(QObject* watched, QEvent* event)
         } else {
             moveFocus(index, key->key() == Qt::Key_Right ? 1 : -1);
         }
+        wake();
     }
-    wake();
     return true; // Return and the arrows mean nothing else to a button
 }
 
+// Moves the focus to the next (direction 1) or previous (−1) button whose mask bit is clear,
+// wrapping around; nothing moves with fewer than two such buttons.
 void ActionBoxSession::moveFocus(int fromButton, int direction)
 {
     const int count = static_cast<int>(m_buttons.size());
@@ -625,27 +656,80 @@ void ActionBoxSession::moveFocus(int fromButton, int direction)
     }
 }
 
+// Waits until the program's event queue has an event, the box's input woke the loop, or timeoutMs
+// passed; then takes every queued event: events of other windows are dropped while the box is open.
 void ActionBoxSession::waitForEvent(int timeoutMs)
 {
-    if (!m_woken) {
-        QEventLoop loop;
-        m_waitLoop = &loop;
-        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-        loop.exec();
-        m_waitLoop = nullptr;
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    timeout.start(timeoutMs);
+    while (!m_woken && queuedWindowEvents() == 0 && timeout.isActive()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
     m_woken = false;
+    while (WindowEvent() != 0) {
+    }
 }
 
 void ActionBoxSession::waitForRelease(int vk, ActionBoxGuard guard)
 {
     int polls = 0;
     while (keyTracker().isDown(vk)) {
-        delayWithInput(ActionBoxKeyPollMs);
+        Delay(ActionBoxKeyPollMs);
         ++polls;
         if (polls >= ActionBoxKeyGuardPolls && keyTracker().isDown(vk)) {
             showActionBoxGuard(guard);
         }
+    }
+}
+
+// An accelerator chooses its button once it is let go; one still held after ten polls withdraws the
+// choice and keeps the box open.
+void ActionBoxSession::chooseByAccelerator(int button, int code)
+{
+    choose(button);
+    int polls = 0;
+    while (keyTracker().isDown(code)) {
+        Delay(ActionBoxKeyPollMs);
+        if (++polls >= ActionBoxKeyGuardPolls && keyTracker().isDown(code)) {
+            showActionBoxGuard(ActionBoxGuard::Input3, button, code);
+            m_result = 0;
+            m_end = false;
+            return;
+        }
+    }
+}
+
+// A masked accelerator beeps while it is held, for at most ten polls.
+void ActionBoxSession::beepWhileHeld(int code)
+{
+    int polls = 0;
+    while (keyTracker().isDown(code)) {
+        if (effects().sound != nullptr) {
+            effects().sound->beep(ActionBoxMaskedBeepHz, ActionBoxMaskedBeepMs);
+        }
+        Delay(ActionBoxKeyPollMs);
+        if (++polls >= ActionBoxKeyGuardPolls) {
+            showActionBoxGuard(ActionBoxGuard::Input4);
+            return;
+        }
+    }
+}
+
+// The help button: the main window gets the help message, then the help procedure runs with the box
+// put behind other windows.
+void ActionBoxSession::askForHelp()
+{
+    ActionBoxHelpInfo info;
+    info.itemHandle = m_handle;
+    info.mouseX = QCursor::pos().x();
+    info.mouseY = QCursor::pos().y();
+    SendWindowMessage(mainWindowHandle(), WmHelp, 0, reinterpret_cast<std::intptr_t>(&info));
+    if (m_params.HelpProc != nullptr) {
+        m_box->lower();
+        m_params.HelpProc(m_params.HelpArgument);
+        m_box->raise();
+        waitForRelease(VkEscape, ActionBoxGuard::Input5);
     }
 }
 
@@ -666,7 +750,7 @@ std::intptr_t ActionBoxSession::run()
     const ActionBoxSound sound = actionBoxSound(m_params.Sound, m_params.Icon);
     if (SoundSink* sink = effects().sound; sink != nullptr) {
         if (sound.kind == ActionBoxSoundKind::System) {
-            sink->beep(sound.systemType, 0);
+            sink->beep(0, 0);
         } else if (sound.kind == ActionBoxSoundKind::File) {
             sink->playSound(sound.fileName);
         }
@@ -689,6 +773,11 @@ std::intptr_t ActionBoxSession::run()
 
     const int helpButton = m_params.HelpButton != 0 ? count : 0;
     const int choosable = helpButton != 0 ? count - 1 : count;
+    const auto clickedOrSpace = [this](int button) {
+        return m_notedControl == button ||
+               (m_last.button == button &&
+                (m_last.kind == LastKind::LeftButtonUp || m_last.kind == LastKind::Space));
+    };
     while (!m_end) {
         m_notedControl = 0;
         waitForEvent(ActionBoxEventWaitMs);
@@ -720,9 +809,7 @@ std::intptr_t ActionBoxSession::run()
             }
         } else {
             for (int i = 1; i <= choosable; ++i) {
-                const bool forButton = m_last.button == i;
-                if (m_notedControl == i || (forButton && (m_last.kind == LastKind::LeftButtonUp ||
-                                                          m_last.kind == LastKind::Space))) {
+                if (clickedOrSpace(i)) {
                     choose(i);
                     break;
                 }
@@ -731,52 +818,15 @@ std::intptr_t ActionBoxSession::run()
                 // typed into another window must not answer the box.
                 if (code != 0 && keyTracker().isDown(code) && isActive()) {
                     if (!masked(i)) {
-                        choose(i);
-                        int polls = 0;
-                        while (keyTracker().isDown(code)) {
-                            delayWithInput(ActionBoxKeyPollMs);
-                            if (++polls >= ActionBoxKeyGuardPolls && keyTracker().isDown(code)) {
-                                showActionBoxGuard(ActionBoxGuard::Input3, i, code);
-                                m_result = 0;
-                                m_end = false;
-                                break;
-                            }
-                        }
+                        chooseByAccelerator(i, code);
                         break;
                     }
-                    int polls = 0;
-                    while (keyTracker().isDown(code)) {
-                        if (effects().sound != nullptr) {
-                            effects().sound->beep(ActionBoxMaskedBeepHz, ActionBoxMaskedBeepMs);
-                        }
-                        delayWithInput(ActionBoxKeyPollMs);
-                        if (++polls >= ActionBoxKeyGuardPolls) {
-                            showActionBoxGuard(ActionBoxGuard::Input4);
-                            break;
-                        }
-                    }
+                    beepWhileHeld(code);
                 }
             }
-            if (!m_end && helpButton != 0 &&
-                (m_notedControl == helpButton ||
-                 (m_last.button == helpButton &&
-                  (m_last.kind == LastKind::LeftButtonUp || m_last.kind == LastKind::Space)))) {
+            if (!m_end && helpButton != 0 && clickedOrSpace(helpButton)) {
                 m_last = {};
-                ActionBoxHelpInfo info;
-                info.itemHandle = m_handle;
-                info.mouseX = QCursor::pos().x();
-                info.mouseY = QCursor::pos().y();
-                if (helpReceiver()) {
-                    helpReceiver()(info);
-                }
-                if (m_params.HelpProc != nullptr) {
-                    m_box->lower();
-                    m_params.HelpProc(m_params.HelpArgument);
-                    if (m_box != nullptr) {
-                        m_box->raise();
-                    }
-                    waitForRelease(VkEscape, ActionBoxGuard::Input5);
-                }
+                askForHelp();
             }
         }
     }
@@ -796,8 +846,8 @@ std::intptr_t ActionBox(ActionBoxParams& params)
         return 0;
     }
     keyTracker();
-    QPointer<QWidget> previousFocus = QApplication::focusWidget();
-    ActionBoxSession* previousSession = currentSession();
+    const QPointer<QWidget> previousFocus = QApplication::focusWidget();
+    ActionBoxSession* const previousSession = currentSession();
     std::intptr_t result = 0;
     {
         ActionBoxSession session(params, text);
@@ -820,18 +870,20 @@ std::intptr_t ActionBox(ActionBoxParams& params)
 
 int ABTextWidth(const std::string& text, Handle hwnd)
 {
-    if (hwnd != NoHandle || currentSession() == nullptr || text.empty()) {
-        return 0;
+    if (hwnd != NoHandle) {
+        const QWidget* widget = findWidget(hwnd);
+        return widget != nullptr ? measureWidth(widget->font(), text) : 0;
     }
-    return QFontMetrics(currentSession()->font()).horizontalAdvance(QString::fromUtf8(text));
+    return currentSession() != nullptr ? measureWidth(currentSession()->textFont(), text) : 0;
 }
 
 int ABTextHeight(const std::string& text, Handle hwnd)
 {
-    if (hwnd != NoHandle || currentSession() == nullptr || text.empty()) {
-        return 0;
+    if (hwnd != NoHandle) {
+        const QWidget* widget = findWidget(hwnd);
+        return widget != nullptr ? measureHeight(widget->font(), text) : 0;
     }
-    return QFontMetrics(currentSession()->font()).height();
+    return currentSession() != nullptr ? measureHeight(currentSession()->textFont(), text) : 0;
 }
 
 QWidget* openActionBoxWindow()
@@ -847,14 +899,6 @@ int actionBoxLoopPasses()
 void startActionBoxKeyTracking()
 {
     keyTracker();
-}
-
-std::function<void(const ActionBoxHelpInfo&)>
-setActionBoxHelpReceiver(std::function<void(const ActionBoxHelpInfo&)> receiver)
-{
-    std::function<void(const ActionBoxHelpInfo&)> previous = std::move(helpReceiver());
-    helpReceiver() = std::move(receiver);
-    return previous;
 }
 
 } // namespace folvex

@@ -6,7 +6,6 @@
 #include "components/action_box.h"
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -204,7 +203,7 @@ int actionBoxLoopPasses();
 // before that is not known to be down.
 void startActionBoxKeyTracking();
 
-// The help request the help button sends to the main window.
+// The help message's record (lParam of the help message the help button sends to the main window).
 struct ActionBoxHelpInfo
 {
     int size = 28;
@@ -215,9 +214,5 @@ struct ActionBoxHelpInfo
     int mouseX = 0; // cursor position on the screen
     int mouseY = 0;
 };
-
-// Receives the help requests (none installed: they go nowhere); returns the previous receiver.
-std::function<void(const ActionBoxHelpInfo&)>
-setActionBoxHelpReceiver(std::function<void(const ActionBoxHelpInfo&)> receiver);
 
 } // namespace folvex

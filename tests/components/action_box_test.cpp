@@ -1,6 +1,10 @@
 #include "components/action_box.h"
 
 #include "components/action_box_internal.h"
+#include "runtime/object_registry.h"
+#include "runtime/window_events.h"
+#include "runtime/window_geometry.h"
+#include "runtime/window_messages.h"
 #include "support/action_box_fakes.h"
 #include "support/fakes.h"
 
@@ -478,19 +482,70 @@ TEST_F(ActionBoxWindowTest, MaskedButtonWaitsUntilTheTextWasRead)
 
 std::vector<std::int32_t> g_helpArguments;
 
+// A stand-in main window that records the help messages it gets.
+class MainWindow
+{
+public:
+    MainWindow()
+        : handle(registerObject(&widget, ObjectKind::Window, StyleCaption))
+        , m_previous(mainWindowHandle())
+    {
+        setMainWindowHandle(handle);
+        SetWindowCallback(
+            handle,
+            [this](Handle, std::uint32_t message, std::intptr_t, std::intptr_t lParam) -> MessageResult {
+                if (message != 0x0053) {
+                    return DefaultProcessing;
+                }
+                help.push_back(*reinterpret_cast<const ActionBoxHelpInfo*>(lParam));
+                return 1;
+            });
+        widget.show();
+    }
+
+    ~MainWindow()
+    {
+        SetWindowCallback(handle, {});
+        setMainWindowHandle(m_previous);
+    }
+
+    QWidget widget;
+    Handle handle;
+    std::vector<ActionBoxHelpInfo> help;
+
+private:
+    Handle m_previous;
+};
+
+// Processes events until ready() holds, for at most five seconds.
+bool waitFor(const std::function<bool()>& ready)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!ready() && clock.elapsed() < 5000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return ready();
+}
+
 TEST_F(ActionBoxWindowTest, HelpButtonKeepsTheBoxOpen)
 {
+    MainWindow mainWindow;
     g_helpArguments.clear();
-    std::vector<ActionBoxHelpInfo> requests;
-    const auto previous =
-        setActionBoxHelpReceiver([&requests](const ActionBoxHelpInfo& info) { requests.push_back(info); });
     ActionBoxParams params = withButtons("&Ja|&Nein", 2);
     params.HelpButton = 1;
     params.HelpProc = [](std::int32_t argument) { g_helpArguments.push_back(argument); };
     params.HelpArgument = 77;
     bool openAfterHelp = false;
+    Handle boxHandle = NoHandle;
     Script script;
-    script.whenActive("click Hilfe", [] { QTest::mouseClick(button(3), Qt::LeftButton); })
+    script
+        .whenActive(
+            "click Hilfe",
+            [&boxHandle] {
+                boxHandle = handleOf(box());
+                QTest::mouseClick(button(3), Qt::LeftButton);
+            })
         .when(
             "help ran",
             [] { return !g_helpArguments.empty(); },
@@ -501,28 +556,79 @@ TEST_F(ActionBoxWindowTest, HelpButtonKeepsTheBoxOpen)
             [&openAfterHelp] { openAfterHelp = box() != nullptr && box()->isVisible(); })
         .then("click Ja", [] { QTest::mouseClick(button(1), Qt::LeftButton); });
     EXPECT_EQ(runBox(params, script), 1);
-    setActionBoxHelpReceiver(previous);
     EXPECT_TRUE(openAfterHelp);
     EXPECT_EQ(params.Buttons, "&Ja|&Nein|Hilfe");
     EXPECT_EQ(g_helpArguments, (std::vector<std::int32_t>{77, 77}));
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].size, 28);
-    EXPECT_EQ(requests[0].contextType, 1);
-    EXPECT_NE(requests[0].itemHandle, NoHandle);
+    ASSERT_EQ(mainWindow.help.size(), 2u);
+    EXPECT_EQ(mainWindow.help[0].size, 28);
+    EXPECT_EQ(mainWindow.help[0].contextType, 1);
+    EXPECT_EQ(mainWindow.help[0].controlId, 0);
+    EXPECT_NE(boxHandle, NoHandle);
+    EXPECT_EQ(mainWindow.help[0].itemHandle, boxHandle);
 }
 
-TEST_F(ActionBoxWindowTest, FocusReturnsToItsFormerWidget)
+TEST_F(ActionBoxWindowTest, DropsOtherEventsAndGivesTheFocusBack)
 {
+    MainWindow mainWindow;
     QLineEdit former;
     former.show();
     former.activateWindow();
     former.setFocus();
-    QTRY_VERIFY(former.hasFocus());
+    ASSERT_TRUE(waitFor([&former] { return former.hasFocus(); }));
+    while (WindowEvent() != 0) {
+    }
     ActionBoxParams params = withButtons("", 0);
+    int passesAfterPosting = 0;
     Script script;
-    script.whenActive("Return", [] { QTest::keyClick(focused(), Qt::Key_Return); });
+    script.whenActive("post a menu event", [&] {
+        postMenuEvent(mainWindow.handle, 100);
+        passesAfterPosting = actionBoxLoopPasses() + 1;
+    });
+    script.when(
+        "a pass later",
+        [&] { return actionBoxLoopPasses() > passesAfterPosting; },
+        [] { QTest::keyClick(focused(), Qt::Key_Return); });
     EXPECT_EQ(runBox(params, script), 1);
-    QTRY_VERIFY(former.hasFocus());
+    EXPECT_EQ(queuedWindowEvents(), 0);
+    EXPECT_TRUE(waitFor([&former] { return former.hasFocus(); }));
+}
+
+TEST_F(ActionBoxWindowTest, PlaysTheChosenSound)
+{
+    static const char fileName[] = "/tmp/hinweis.wav";
+
+    struct Case
+    {
+        const char* label;
+        std::intptr_t icon;
+        std::intptr_t sound;
+        std::size_t beeps;
+        std::size_t files;
+    };
+
+    const Case cases[] = {
+        {"zeroed record: silent", 0, 0, 0, 0},
+        {"question icon", 2, 0, 1, 0},
+        {"simple beep", 0, 15, 1, 0},
+        {"application icon: silent", 6, 1, 0, 0},
+        {"unknown code: silent", 1, 7, 0, 0},
+        {"file", 1, reinterpret_cast<std::intptr_t>(fileName), 0, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        testing::ScopedFakeEffects sounds;
+        ActionBoxParams params = withButtons("", 0);
+        params.Icon = c.icon;
+        params.Sound = c.sound;
+        Script script;
+        script.whenActive("Space", [] { QTest::keyClick(focused(), Qt::Key_Space); });
+        EXPECT_EQ(runBox(params, script), 1);
+        EXPECT_EQ(sounds.sound.beeps.size(), c.beeps);
+        EXPECT_EQ(sounds.sound.sounds.size(), c.files);
+        if (c.files == 1) {
+            EXPECT_EQ(sounds.sound.sounds[0], fileName);
+        }
+    }
 }
 
 QColor pixel(const QImage& image, int x, int y)
