@@ -1,6 +1,7 @@
 #include "components/action_box.h"
 
 #include "components/action_box_internal.h"
+#include "runtime/draw_objects.h"
 #include "runtime/object_registry.h"
 #include "runtime/window_events.h"
 #include "runtime/window_geometry.h"
@@ -13,9 +14,11 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
@@ -744,6 +747,89 @@ TEST_F(ActionBoxWindowTest, MeasuresInTheOpenBoxFont)
     EXPECT_GT(width, 0);
     EXPECT_EQ(height, 16);
     EXPECT_EQ(ABTextWidth("XX", 0), 0) << "no box open";
+}
+
+TEST_F(ActionBoxWindowTest, GivenTextFontMeasuresAndDrawsTheTextButNotTheButtons)
+{
+    const Handle font = createFont("Arial", 30);
+    const int expectedHeight = QFontMetrics(*findFont(font)).height();
+    QLabel other;
+    other.setFont(*findFont(font));
+    const Handle otherHandle = registerObject(&other, ObjectKind::Control, 0);
+    int height = -1;
+    int buttonFontHeight = -1;
+    ActionBoxParams params = withButtons("", 0);
+    params.TextFont = font;
+    Script script;
+    script.whenActive("measure", [&] {
+        height = ABTextHeight("X", 0);
+        buttonFontHeight = QFontMetrics(button(1)->font()).height();
+        QTest::keyClick(focused(), Qt::Key_Space);
+    });
+    EXPECT_EQ(runBox(params, script), 1);
+    EXPECT_EQ(height, expectedHeight);
+    EXPECT_EQ(buttonFontHeight, 16);
+    EXPECT_EQ(ABTextHeight("X", otherHandle), expectedHeight);
+    EXPECT_EQ(
+        ABTextWidth("XX", otherHandle),
+        QFontMetrics(*findFont(font)).horizontalAdvance(QStringLiteral("XX")));
+    EXPECT_EQ(ABTextWidth("XX", 999999), 0);
+    deleteDrawObject(font);
+}
+
+TEST_F(ActionBoxWindowTest, AreaBrushAndPenPaintTheTextArea)
+{
+    const Handle brush = createSolidBrush(0x000000FF); // red
+    const Handle pen = createPen(0, 0x00FF0000);       // blue
+    ActionBoxParams params = withButtons("", 0);
+    params.AreaBrush = brush;
+    params.AreaPen = pen;
+    params.AreaColour = 0x0000FF00; // not used beside a brush
+    QImage image;
+    Script script;
+    script.whenActive("grab", [&image] {
+        image = box()->grab().toImage();
+        QTest::keyClick(focused(), Qt::Key_Space);
+    });
+    EXPECT_EQ(runBox(params, script), 1);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.pixelColor(5, 50), QColor(255, 0, 0)) << "area";
+    EXPECT_EQ(image.pixelColor(0, 50), QColor(0, 0, 255)) << "area outline";
+    deleteDrawObject(brush);
+    deleteDrawObject(pen);
+}
+
+TEST_F(ActionBoxWindowTest, BoxIsCentredOnTheScreenAndTheWaitWindowIsGone)
+{
+    ActionBoxParams params = withButtons("", 0);
+    params.Text = longText(5);
+    params.WaitText = "Text wird gesetzt";
+    WindowRect outer;
+    QSize client;
+    bool waitWindowShown = true;
+    bool onTop = false;
+    Script script;
+    script.whenActive("measure", [&] {
+        outer = windowOuterRect(handleOf(box()));
+        client = box()->size();
+        onTop = box()->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+        waitWindowShown = false;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->isVisible() && widget->windowTitle() == QStringLiteral("Bitte warten...")) {
+                waitWindowShown = true;
+            }
+        }
+        QTest::keyClick(focused(), Qt::Key_Space);
+    });
+    EXPECT_EQ(runBox(params, script), 1);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_EQ(outer.width, client.width() + 2 * DialogFrameWidth);
+    EXPECT_EQ(outer.height, client.height() + CaptionHeight + 2 * DialogFrameWidth);
+    EXPECT_NEAR(outer.x + outer.width / 2, screen.width() / 2 + DialogFrameWidth, 1);
+    EXPECT_NEAR(
+        outer.y + outer.height / 2, screen.height() / 2 + (CaptionHeight + 2 * DialogFrameWidth) / 2, 1);
+    EXPECT_TRUE(onTop);
+    EXPECT_FALSE(waitWindowShown);
 }
 
 } // namespace
