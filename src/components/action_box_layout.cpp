@@ -9,7 +9,11 @@ namespace folvex {
 
 namespace {
 
-ActionBoxAnswerer* g_answerer = nullptr;
+ActionBoxAnswerer*& installedAnswerer()
+{
+    static ActionBoxAnswerer* answerer = nullptr;
+    return answerer;
+}
 
 void replaceAll(std::string& text, std::string_view from, std::string_view to)
 {
@@ -149,14 +153,14 @@ int ResetActionBoxParams(ActionBoxParams& params)
 
 ActionBoxAnswerer* setActionBoxAnswerer(ActionBoxAnswerer* answerer)
 {
-    ActionBoxAnswerer* previous = g_answerer;
-    g_answerer = answerer;
+    ActionBoxAnswerer* previous = installedAnswerer();
+    installedAnswerer() = answerer;
     return previous;
 }
 
 ActionBoxAnswerer* actionBoxAnswerer()
 {
-    return g_answerer;
+    return installedAnswerer();
 }
 
 ActionBoxIconKind actionBoxIconKind(std::intptr_t icon)

@@ -376,6 +376,33 @@ TEST_F(ActionBoxWindowTest, MaskedAcceleratorOnlyBeeps)
     EXPECT_EQ(params.ScrollMask, 1);
 }
 
+TEST_F(ActionBoxWindowTest, AcceleratorHeldTooLongIsWithdrawn)
+{
+    fakes.messages.queueAnswer(MessageAnswer::Ok);
+    ActionBoxParams params = withButtons("&Ja|&Nein", 2);
+    QPointer<QWidget> pressedOn;
+    Script script;
+    script
+        .whenActive(
+            "press J",
+            [&pressedOn] {
+                pressedOn = focused();
+                QTest::keyPress(pressedOn, Qt::Key_J);
+            })
+        .when(
+            "guard shown",
+            [this] { return !fakes.messages.shown.empty(); },
+            [&pressedOn] { QTest::keyRelease(pressedOn, Qt::Key_J); })
+        .tap("Esc", Qt::Key_Escape);
+    EXPECT_EQ(runBox(params, script), 0);
+    ASSERT_EQ(fakes.messages.shown.size(), 1u);
+    EXPECT_EQ(fakes.messages.shown[0].title, "FindError Eingabehandling 3 getriggert");
+    EXPECT_EQ(
+        fakes.messages.shown[0].text,
+        "FindError Eingabehandling 3>=10!\ri=1\rButton1stLetterAsc(i)=74\r\r"
+        "Hier hängt es, deshalb kann man keinen Button mehr betätigen.");
+}
+
 TEST_F(ActionBoxWindowTest, ArrowsMoveTheFocusAroundUnmaskedButtons)
 {
     struct Case
