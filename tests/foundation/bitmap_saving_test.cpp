@@ -1,0 +1,1 @@
+#include "foundation/bitmap_saving.h"

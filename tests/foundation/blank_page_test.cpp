@@ -1,0 +1,1 @@
+#include "foundation/blank_page.h"

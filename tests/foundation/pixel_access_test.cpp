@@ -1,0 +1,1 @@
+#include "foundation/pixel_access.h"
