@@ -25,6 +25,10 @@
 #include <bit>
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace folvex {
 
 namespace {
@@ -39,6 +43,19 @@ std::int64_t countWhiteRow24(const std::uint8_t* row, std::int32_t width, std::u
     // 16 pixels = 48 bytes: one flag bit per byte that reaches the level, then a pixel is white when
     // the three bits of its bytes are all set.
     constexpr std::uint64_t FirstBytes = 0x0000'2492'4924'9249; // bits 0, 3, 6, ..., 45
+#if defined(__SSE2__)
+    const __m128i threshold = _mm_set1_epi8(static_cast<char>(level));
+    const auto reached = [&threshold](const std::uint8_t* bytes) {
+        const __m128i values = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+        // max(v, level) == v exactly when v >= level (unsigned bytes).
+        return static_cast<std::uint64_t>(static_cast<std::uint16_t>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(values, threshold), values))));
+    };
+    for (; x + 16 <= width; x += 16, row += 48) {
+        const std::uint64_t flags = reached(row) | reached(row + 16) << 16 | reached(row + 32) << 32;
+        white += std::popcount(flags & flags >> 1 & flags >> 2 & FirstBytes);
+    }
+#else
     for (; x + 16 <= width; x += 16, row += 48) {
         std::uint64_t flags = 0;
         for (int i = 0; i < 48; ++i) {
@@ -46,6 +63,7 @@ std::int64_t countWhiteRow24(const std::uint8_t* row, std::int32_t width, std::u
         }
         white += std::popcount(flags & flags >> 1 & flags >> 2 & FirstBytes);
     }
+#endif
     for (; x < width; ++x, row += 3) {
         white += row[0] >= level && row[1] >= level && row[2] >= level;
     }
