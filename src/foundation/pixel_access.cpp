@@ -324,18 +324,24 @@ void DrawLine(Handle hBitmap, int x1, int y1, int x2, int y2)
     }
     Bgr24Writer writer(*bitmap);
     constexpr std::uint8_t black[3] = {0, 0, 0};
-    const int dx = std::abs(x2 - x1);
-    const int dy = -std::abs(y2 - y1);
+    // A line whose bounding box misses the bitmap draws nothing; 64-bit steps keep far-off end
+    // points from overflowing.
+    if (std::max(x1, x2) < 0 || std::max(y1, y2) < 0 || std::min(x1, x2) >= bitmap->width ||
+        std::min(y1, y2) >= bitmap->height) {
+        return;
+    }
+    const std::int64_t dx = std::abs(std::int64_t{x2} - x1);
+    const std::int64_t dy = -std::abs(std::int64_t{y2} - y1);
     const int stepX = x1 < x2 ? 1 : -1;
     const int stepY = y1 < y2 ? 1 : -1;
-    int error = dx + dy;
+    std::int64_t error = dx + dy;
     int x = x1;
     int y = y1;
     while (x != x2 || y != y2) {
         if (x >= 0 && y >= 0 && x < bitmap->width && y < bitmap->height) {
             writer.setPixel(bitmap->height - 1 - y, x, black);
         }
-        const int twice = 2 * error;
+        const std::int64_t twice = 2 * error;
         if (twice >= dy) {
             error += dy;
             x += stepX;

@@ -214,6 +214,8 @@ TEST(FreeImageToHBitmapTest, CopiesHeaderPaletteRowsAndResolutionOfEveryDepth)
         Standard,
         Grey16,
         Rgb48,
+        Rgba64,
+        Rgb565,
     };
 
     struct Case
@@ -234,6 +236,8 @@ TEST(FreeImageToHBitmapTest, CopiesHeaderPaletteRowsAndResolutionOfEveryDepth)
         {"32-bit", Kind::Standard, 32, false, 32},
         {"16-bit grey", Kind::Grey16, 16, false, 8},
         {"48-bit RGB", Kind::Rgb48, 48, false, 24},
+        {"64-bit RGBA", Kind::Rgba64, 64, false, 32},
+        {"16-bit 565", Kind::Rgb565, 16, false, 24},
     };
     const FreeImageFunctionTable& fi = realFunctions();
     const int width = 13;
@@ -246,12 +250,28 @@ TEST(FreeImageToHBitmapTest, CopiesHeaderPaletteRowsAndResolutionOfEveryDepth)
             if (c.bpp <= 8) {
                 setPalette(image.get(), c.greyPalette);
             }
+        } else if (c.kind == Kind::Rgb565) {
+            image.reset(
+                fi.Allocate(width, height, 16, FI16_565_RED_MASK, FI16_565_GREEN_MASK, FI16_565_BLUE_MASK));
         } else {
-            image.reset(testing::testFunctions().AllocateT(
-                c.kind == Kind::Grey16 ? FIT_UINT16 : FIT_RGB16, width, height, c.bpp, 0, 0, 0));
+            const FREE_IMAGE_TYPE type = c.kind == Kind::Grey16  ? FIT_UINT16
+                                         : c.kind == Kind::Rgb48 ? FIT_RGB16
+                                                                 : FIT_RGBA16;
+            image.reset(testing::testFunctions().AllocateT(type, width, height, c.bpp, 0, 0, 0));
         }
         ASSERT_NE(image, nullptr);
         fillBytes(image.get(), c.bpp);
+        if (c.kind == Kind::Rgb565) {
+            // Full and empty channels, whose 8-bit values do not depend on rounding.
+            for (int row = 0; row < height; ++row) {
+                auto* values =
+                    reinterpret_cast<WORD*>(testing::testFunctions().GetScanLine(image.get(), row));
+                for (int x = 0; x < width; ++x) {
+                    values[x] =
+                        static_cast<WORD>((x + row) % 3 == 0 ? 0xFFFF : (x % 2 == 0 ? 0xF800 : 0x001F));
+                }
+            }
+        }
         fi.SetDotsPerMeterX(image.get(), 11811);
         fi.SetDotsPerMeterY(image.get(), 5906);
 
@@ -300,6 +320,21 @@ TEST(FreeImageToHBitmapTest, CopiesHeaderPaletteRowsAndResolutionOfEveryDepth)
                         EXPECT_EQ(copy[3 * x + 0], values[x].blue >> 8);
                         EXPECT_EQ(copy[3 * x + 1], values[x].green >> 8);
                         EXPECT_EQ(copy[3 * x + 2], values[x].red >> 8);
+                        break;
+                    }
+                    case Kind::Rgba64: {
+                        const auto* values = reinterpret_cast<const FIRGBA16*>(source);
+                        EXPECT_EQ(copy[4 * x + 0], values[x].blue >> 8);
+                        EXPECT_EQ(copy[4 * x + 1], values[x].green >> 8);
+                        EXPECT_EQ(copy[4 * x + 2], values[x].red >> 8);
+                        EXPECT_EQ(copy[4 * x + 3], values[x].alpha >> 8);
+                        break;
+                    }
+                    case Kind::Rgb565: {
+                        const WORD value = reinterpret_cast<const WORD*>(source)[x];
+                        EXPECT_EQ(copy[3 * x + 0], (value & 0x001F) != 0 ? 255 : 0);
+                        EXPECT_EQ(copy[3 * x + 1], (value & 0x07E0) != 0 ? 255 : 0);
+                        EXPECT_EQ(copy[3 * x + 2], (value & 0xF800) != 0 ? 255 : 0);
                         break;
                     }
                 }
