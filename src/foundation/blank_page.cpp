@@ -8,7 +8,7 @@
 //
 // Share: with S samples and W white ones, P = W div (S div 100), which rounds in favour of "blank"
 // (up to 199 for S = 199); below 100 samples P = W * 100 div S. The page is blank when the profile's
-// percentage is at most P. The profiles use step 3, level around 240 and a percentage near 99.
+// percentage is at most P. The profiles' default step is 3.
 //
 // Cost: every sampled pixel is read once, in place; nothing of page size is allocated. A whole
 // 24-bit row at step 1 is judged 16 pixels at a time from byte comparisons, so a full scan costs
@@ -24,6 +24,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <string>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
