@@ -12,6 +12,7 @@
 #include <ctime>
 #include <filesystem>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -428,6 +429,15 @@ TEST_F(PdfTest, SavingReplacesAnExistingFileWithoutLeavingATemporary)
     const std::string bytes = saveChecked(PdfCreate(-1, "P", "mm", "", -1.0f, -1.0f), "out.pdf");
     EXPECT_TRUE(bytes.starts_with("%PDF-1.6"));
     EXPECT_EQ(folderNames(dir.path()), std::vector<std::string>{"out.pdf"});
+
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+
+    struct stat status
+    {};
+
+    ASSERT_EQ(::stat(dir.file("out.pdf").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0666 & ~mask);
 }
 
 TEST_F(PdfTest, TargetInAMissingFolderReturnsSixAndLeavesNoFile)
