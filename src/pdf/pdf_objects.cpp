@@ -206,7 +206,20 @@ std::int32_t PdfOut(
     } else {
         stream += utf8ToCp1252(prefix);
         stream += "\xFE\xFF";
-        appendUtf16Be(stream, text);
+        // The two-byte codes sit inside a literal string: a byte that would end the string, start an
+        // escape or be read as a line end gets a backslash.
+        std::string codes;
+        appendUtf16Be(codes, text);
+        for (const char byte : codes) {
+            if (byte == '(' || byte == ')' || byte == '\\') {
+                stream.push_back('\\');
+            }
+            if (byte == '\r' || byte == '\n') {
+                stream += byte == '\r' ? "\\r" : "\\n";
+            } else {
+                stream.push_back(byte);
+            }
+        }
         stream += utf8ToCp1252(suffix);
         if (suffix.empty() || suffix.back() != '\n') {
             stream.push_back('\n');

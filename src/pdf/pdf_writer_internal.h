@@ -41,7 +41,8 @@ std::int32_t putSpoolStream(PdfSpoolRange range, std::int32_t marker, const std:
 std::int32_t PdfPutFontStream(const std::string& text, std::int32_t value, const std::string& objref = {});
 
 // Appends prefix + text + suffix as one line (a line feed is added when missing) to an object's stream,
-// as Windows-1252 bytes. unicode not 0: prefix, FE FF, text as UTF-16BE, suffix (ending in a line feed).
+// as Windows-1252 bytes. unicode not 0: prefix, FE FF, text as UTF-16BE with the bytes ( ) \ CR LF
+// escaped, then suffix (ending in a line feed).
 std::int32_t PdfOut(
     const std::string& text,
     const std::string& prefix = {},
