@@ -860,5 +860,145 @@ TEST_F(SizeChangeRegistryTest, SubclassTableHoldsAHundredHooks)
     EXPECT_EQ(ws.subclassCount(window), SCSMaxRows);
 }
 
+// Layout rules that the window tests do not reach: the vertical table, growth bound to a partner,
+// a zero reference size and sizes that would become negative. Each case registers its controls on a
+// 400 × 300 client area (after an optional lead control), resizes it and checks the last control.
+TEST(SizeChangeLayoutRulesTest, RulesPlaceTheControlAfterAResize)
+{
+    struct Rect
+    {
+        int x, y, w, h;
+    };
+
+    struct Lead
+    {
+        Rect rect;
+        std::uint32_t flags;
+    };
+
+    struct Case
+    {
+        const char* label;
+        int registeredWidth;       // client width when the window is registered
+        std::optional<Lead> lead;  // a partner registered first
+        std::uint32_t partnerFlag; // which partner global names the lead
+        Rect rect;                 // the control at registration
+        std::uint32_t flags;
+        int newWidth, newHeight; // the client area after the resize
+        Rect expected;
+    };
+
+    const std::vector<Case> cases = {
+        {"top and bottom kept", 400, {}, 0, {10, 20, 50, 100}, 0x4 | 0x10, 440, 330, {10, 20, 50, 130}},
+        {"bottom kept", 400, {}, 0, {10, 200, 50, 40}, 0x10, 440, 330, {10, 230, 50, 40}},
+        {"vertical centre", 400, {}, 0, {10, 100, 50, 20}, scs_PROP_Y, 440, 330, {10, 111, 50, 20}},
+        {"height grows above a kept bottom gap",
+         400,
+         {},
+         0,
+         {10, 200, 50, 60},
+         scs_ASPECT_Y | 0x10,
+         440,
+         330,
+         {10, 224, 50, 66}},
+        {"bottom follows the partner's top",
+         400,
+         Lead{{0, 250, 400, 20}, 0x10},
+         scs_BIND_Y2_CONTROL,
+         {10, 200, 50, 40},
+         scs_BIND_Y2_CONTROL,
+         440,
+         330,
+         {10, 230, 50, 40}},
+        {"top kept, bottom follows the partner",
+         400,
+         Lead{{0, 250, 400, 20}, 0x10},
+         scs_BIND_Y2_CONTROL,
+         {10, 20, 50, 220},
+         scs_BIND_Y1 | scs_BIND_Y2_CONTROL,
+         440,
+         330,
+         {10, 20, 50, 250}},
+        {"top follows the partner's bottom",
+         400,
+         Lead{{0, 10, 400, 100}, 0x4 | 0x10},
+         scs_BIND_Y1_CONTROL,
+         {10, 120, 50, 20},
+         scs_BIND_Y1_CONTROL,
+         440,
+         330,
+         {10, 150, 50, 20}},
+        {"width grows left of a partner",
+         400,
+         Lead{{300, 0, 20, 300}, 0x8},
+         scs_BIND_X2_CONTROL,
+         {100, 10, 150, 20},
+         scs_BIND_X2_CONTROL | scs_ASPECT_X,
+         440,
+         330,
+         {125, 10, 165, 20}},
+        {"left follows a growing partner, right gap kept",
+         400,
+         Lead{{0, 0, 50, 300}, 0x8 | 0x80},
+         scs_BIND_X1_CONTROL,
+         {60, 10, 100, 20},
+         scs_BIND_X1_CONTROL | 0x8,
+         440,
+         330,
+         {100, 10, 100, 20}},
+        {"centre and growth",
+         400,
+         {},
+         0,
+         {140, 10, 40, 20},
+         scs_PROP_X | scs_ASPECT_X,
+         440,
+         330,
+         {154, 10, 44, 20}},
+        {"zero reference width keeps x",
+         0,
+         {},
+         0,
+         {50, 10, 20, 20},
+         scs_PROP_X | scs_PROP_Y,
+         400,
+         330,
+         {50, 12, 20, 20}},
+        {"negative width becomes 0", 400, {}, 0, {10, 10, 380, 20}, 0x2 | 0x8, 15, 300, {10, 10, 0, 20}},
+        {"do nothing stays", 400, {}, 0, {10, 10, 20, 20}, scs_DO_NOTHING, 440, 330, {10, 10, 20, 20}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        testing::ScopedFakeEffects fakes;
+        FakeWindowSystem ws;
+        SizeChangeSystem scs(ws);
+        scs.InitSCS();
+        const Handle window = ws.addWindow(100, 50, c.registeredWidth, 300);
+        scs.SCSAddWindow(window);
+        ws.windows[window].width = 400;
+        if (c.lead) {
+            const Handle lead =
+                ws.addControl(window, c.lead->rect.x, c.lead->rect.y, c.lead->rect.w, c.lead->rect.h);
+            scs.SCSAddControl(lead, window, c.lead->flags);
+            scs.SCS_hBindX1 = scs.SCS_hBindX2 = scs.SCS_hBindY1 = scs.SCS_hBindY2 = NoHandle;
+            (c.partnerFlag == scs_BIND_X1_CONTROL   ? scs.SCS_hBindX1
+             : c.partnerFlag == scs_BIND_X2_CONTROL ? scs.SCS_hBindX2
+             : c.partnerFlag == scs_BIND_Y1_CONTROL ? scs.SCS_hBindY1
+                                                    : scs.SCS_hBindY2) = lead;
+        }
+        const Handle control = ws.addControl(window, c.rect.x, c.rect.y, c.rect.w, c.rect.h);
+        scs.SCSAddControl(control, window, c.flags);
+
+        ws.windows[window].width = c.newWidth;
+        ws.windows[window].height = c.newHeight;
+        ws.send(window, scs_messages::Size);
+        const FakeWindowSystem::Window& got = ws.windows.at(control);
+        EXPECT_EQ(got.x, c.expected.x);
+        EXPECT_EQ(got.y, c.expected.y);
+        EXPECT_EQ(got.width, c.expected.w);
+        EXPECT_EQ(got.height, c.expected.h);
+    }
+}
+
 } // namespace
 } // namespace folvex
