@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>
@@ -407,15 +406,3 @@ TEST_F(SizeChangeSplitterTest, WideBarMovesUpAndDownAndThePanesFollow)
 
 } // namespace
 } // namespace folvex
-
-// One QApplication for the whole program; offscreen unless the environment chooses a platform (test
-// discovery runs the program without CTest's environment).
-int main(int argc, char** argv)
-{
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
-    }
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
