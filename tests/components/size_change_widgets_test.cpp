@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace folvex {
@@ -393,6 +394,13 @@ TEST_F(SizeChangeSplitterTest, WideBarMovesUpAndDownAndThePanesFollow)
     QWidget* bar = findWidget(panes.bar);
     ASSERT_EQ(scs.splitters()[1].orientation, SCSWideBar);
 
+    // During a drag the callback also hears the bar's own messages.
+    std::vector<std::pair<Handle, std::uint32_t>> calls;
+    scs.SCSSetCallback([&](Handle hWnd, std::uint32_t msg, std::uintptr_t, std::intptr_t) -> std::intptr_t {
+        calls.emplace_back(hWnd, msg);
+        return 0;
+    });
+
     QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(190, 5));
     QTest::mouseMove(bar, QPoint(150, 5 - 40));
     EXPECT_EQ(placeOf(panes.bar), (Rect{10, 105, 380, 10}));
@@ -400,6 +408,9 @@ TEST_F(SizeChangeSplitterTest, WideBarMovesUpAndDownAndThePanesFollow)
     EXPECT_EQ(placeOf(panes.second), (Rect{10, 120, 380, 170}));
     QTest::mouseRelease(window.get(), Qt::LeftButton, {}, QPoint(150, 110));
     EXPECT_EQ(scs.draggedSplitter(), NoHandle);
+    const std::vector<std::pair<Handle, std::uint32_t>> expected = {
+        {panes.bar, scs_messages::MouseMove}, {windowHandle, scs_messages::LeftButtonUp}};
+    EXPECT_EQ(calls, expected);
     QTest::mouseMove(bar, QPoint(150, 30));
     EXPECT_EQ(placeOf(panes.bar), (Rect{10, 105, 380, 10}));
 }
