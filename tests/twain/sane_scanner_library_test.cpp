@@ -315,7 +315,7 @@ TEST(SaneLibraryTest, CancelDuringASlowFeederPassKeepsOnlyFinishedPages)
         {"read-limit", "true"},
         {"read-limit-size", "4096"},
         {"read-delay", "true"},
-        {"read-delay-duration", "20000"},
+        {"read-delay-duration", "200000"},
     });
     const std::string work = config.work();
     runSaneCase(config, CaseTimeoutMs, [&] {
