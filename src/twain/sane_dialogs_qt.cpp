@@ -87,7 +87,7 @@ void SourceChooserDialog::poll()
         m_status->setText(QString::fromUtf8(ChooserNothingFoundText));
         return;
     }
-    m_status->clear();
+    m_status->hide();
     m_list->setEnabled(true);
     m_list->setCurrentRow(0);
     m_choose->setEnabled(true);

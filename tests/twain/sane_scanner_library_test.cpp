@@ -347,6 +347,31 @@ TEST(SaneLibraryTest, CancelDuringASlowFeederPassKeepsOnlyFinishedPages)
     });
 }
 
+TEST(SaneLibraryTest, ADeviceThatStopsAnsweringEndsTheScanAsNotReady)
+{
+    SaneTestConfig config({{"read-delay", "true"}, {"read-delay-duration", "200000"}});
+    const std::string work = config.work();
+    runSaneCase(config, CaseTimeoutMs, [&] {
+        testing::ScriptedSaneDialogs dialogs;
+        SaneTimeouts timeouts = testing::testTimeouts();
+        timeouts.readMs = 20;
+        SaneScannerLibrary library(dialogs, timeouts);
+        ASSERT_EQ(library.initialize(), 1);
+        const SourceHandle source = library.selectSourceByName(TestDevice0);
+        ASSERT_NE(source, NoHandle);
+        const FileListHandle list = library.createFileList(6, 1);
+        library.setFileListEntry(list, 0, work + "/tmpimg.bmp");
+        std::int32_t status = 0;
+        EXPECT_EQ(library.acquireToFiles(source, list, 100, 0x241, 1, -1, 1, 0, &status), 0);
+        const std::string text = library.errorText(library.lastErrorCode(), 5000);
+        EXPECT_NE(text.find(InterfaceNotStartedPhrase), std::string::npos) << text;
+        // The device counts as gone: the source answers 0 until it is selected again.
+        EXPECT_EQ(library.hasFeeder(source), 0);
+        EXPECT_EQ(library.acquireToFiles(source, list, 100, 0x241, 1, -1, 1, 0, &status), 0);
+        EXPECT_TRUE(filesIn(work).empty());
+    });
+}
+
 TEST(SaneLibraryTest, UnwritableFolderGivesDoneWithoutAFile)
 {
     SaneTestConfig config;
