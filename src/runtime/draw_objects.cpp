@@ -29,6 +29,11 @@ Handle createFont(const std::string& name, double points, std::uint32_t flags)
     return registerDrawObject(ObjectKind::Font, font);
 }
 
+Handle registerFont(const QFont& font)
+{
+    return registerDrawObject(ObjectKind::Font, font);
+}
+
 QColor colourFromRgbValue(std::uint32_t bgr)
 {
     return QColor(

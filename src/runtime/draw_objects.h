@@ -31,6 +31,9 @@ QString fontFamilyFor(const std::string& name);
 // handle (never 0; a missing family falls back to what Qt matches).
 Handle createFont(const std::string& name, double points, std::uint32_t flags = 0);
 
+// Takes a font made elsewhere (pixel-sized, stretched) into the registry. Returns its handle (never 0).
+Handle registerFont(const QFont& font);
+
 // The colour of a 0x00BBGGRR value.
 QColor colourFromRgbValue(std::uint32_t bgr);
 

@@ -1,0 +1,50 @@
+#include "pdf_test_fixture.h"
+
+#include "pdf/pdf_writer.h"
+#include "support/pdf_check.h"
+
+namespace folvex::testing {
+
+PdfTest::PdfTest()
+{
+    module.clock = &clock;
+    m_previous = installPdfModule(&module);
+}
+
+PdfTest::~PdfTest()
+{
+    installPdfModule(m_previous);
+}
+
+std::string PdfTest::saveChecked(std::int32_t doc, const std::string& name)
+{
+    const std::string path = dir.file(name);
+    EXPECT_EQ(PdfSave(doc, path), 0);
+    EXPECT_TRUE(pdfFileIsSound(path));
+    return readFile(path);
+}
+
+std::string objectText(const std::string& bytes, std::int32_t number)
+{
+    const std::string header = std::to_string(number) + " 0 obj\n";
+    std::size_t start = bytes.find("\n" + header);
+    if (start == std::string::npos) {
+        return {};
+    }
+    ++start;
+    const std::size_t end = bytes.find("endobj\n", start);
+    return end == std::string::npos ? std::string{} : bytes.substr(start, end + 7 - start);
+}
+
+std::string streamOf(const std::string& bytes, std::int32_t number)
+{
+    const std::string object = objectText(bytes, number);
+    const std::size_t length = object.find("/Length ");
+    const std::size_t start = object.find("stream\n");
+    if (length == std::string::npos || start == std::string::npos) {
+        return {};
+    }
+    return object.substr(start + 7, std::stoul(object.substr(length + 8)));
+}
+
+} // namespace folvex::testing
