@@ -182,6 +182,38 @@ Handle makeBrushFromImage(FaceObjects& objects, Handle image)
     return brush;
 }
 
+// The part of the highlight that depends only on the column: where the arc crosses it and how wide
+// the highlight is there. Shared by ArcHighlight and the renderer, so both compute the same values.
+struct ArcColumn
+{
+    bool crossed = false;
+    float yc = 0.0f;
+    float sigma = 0.0f;
+};
+
+ArcColumn arcColumn(float x, float spread)
+{
+    const float t = SolveQuadratic01(ArcX0 - 2.0f * ArcX1 + ArcX2, 2.0f * ArcX1 - 2.0f * ArcX0, ArcX0 - x);
+    if (t < 0.0f) {
+        return {};
+    }
+    const float u = 1.0f - t;
+    ArcColumn column;
+    column.crossed = true;
+    column.yc = u * u * ArcY0 + 2.0f * u * t * ArcY1 + t * t * ArcY2;
+    column.sigma = spread * (2.0f * t * u + 0.5f);
+    return column;
+}
+
+float arcStrength(const ArcColumn& column, float y)
+{
+    if (!column.crossed) {
+        return 0.0f;
+    }
+    const float d = std::fabs(y - column.yc);
+    return std::exp(-(d * d) / (2.0f * column.sigma * column.sigma));
+}
+
 } // namespace
 
 ButtonFaces& buttonFaces()
@@ -406,6 +438,15 @@ Handle RenderArcODBImage(
     const float yScale = height > 1 ? static_cast<float>(height - 1) : 0.0f;
     const float rampPerRow = static_cast<float>(amount) / static_cast<float>(height);
     const int sign = mode == ShadingDarker ? -1 : 1;
+    // The highlight only shows on focused faces, so it is computed only there.
+    std::vector<ArcColumn> columns;
+    if (highlight != 0) {
+        columns.resize(static_cast<std::size_t>(width));
+        for (int x = 0; x < width; ++x) {
+            const float fx = xScale > 0.0f ? static_cast<float>(x) / xScale : 0.0f;
+            columns[static_cast<std::size_t>(x)] = arcColumn(fx, spread);
+        }
+    }
     for (int y = 0; y < height; ++y) {
         const int k = static_cast<int>(rampPerRow * static_cast<float>(y + 1));
         const RgbColor shaded{
@@ -416,10 +457,9 @@ Handle RenderArcODBImage(
         std::uint8_t* pixel = image->rowTopDown(y);
         for (int x = 0; x < width; ++x, pixel += 4) {
             RgbColor colour = shaded;
-            // The highlight only shows on focused faces, so it is computed only there.
             if (highlight != 0) {
-                const float fx = xScale > 0.0f ? static_cast<float>(x) / xScale : 0.0f;
-                float g = std::min(HighlightGain * ArcHighlight(fx, fy, spread), 1.0f);
+                float g =
+                    std::min(HighlightGain * arcStrength(columns[static_cast<std::size_t>(x)], fy), 1.0f);
                 // A spread of 0 puts the curve's own pixels at 0/0; they get no highlight.
                 if (!(g >= 0.0f)) {
                     g = 0.0f;
@@ -445,15 +485,7 @@ Handle RenderArcODBImage(
 
 float ArcHighlight(float x, float y, float spread)
 {
-    const float t = SolveQuadratic01(ArcX0 - 2.0f * ArcX1 + ArcX2, 2.0f * ArcX1 - 2.0f * ArcX0, ArcX0 - x);
-    if (t < 0.0f) {
-        return 0.0f;
-    }
-    const float u = 1.0f - t;
-    const float yc = u * u * ArcY0 + 2.0f * u * t * ArcY1 + t * t * ArcY2;
-    const float d = std::fabs(y - yc);
-    const float sigma = spread * (2.0f * t * u + 0.5f);
-    return std::exp(-(d * d) / (2.0f * sigma * sigma));
+    return arcStrength(arcColumn(x, spread), y);
 }
 
 float SolveQuadratic01(float a, float b, float c)
