@@ -15,17 +15,19 @@ function(folvex_qt_defaults target)
         QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_DISABLE_DEPRECATED_BEFORE=0x060400)
 endfunction()
 
-# A GoogleTest program of one folder; tests run headless with a time limit. OWN_MAIN: the sources
-# bring main() (for instance one that creates a QApplication), else GoogleTest's is linked.
+# A GoogleTest program of one folder; tests run headless with a time limit. QT: window tests, whose
+# main() creates the QApplication; OWN_MAIN: the sources bring main(); else GoogleTest's is linked.
 function(folvex_add_test_program target)
-    cmake_parse_arguments(ARG "OWN_MAIN" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "OWN_MAIN;QT" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 60)
     endif()
     add_executable(${target} ${ARG_SOURCES})
     folvex_target_defaults(${target})
     target_link_libraries(${target} PRIVATE ${ARG_LIBS} folvex_test_support GTest::gtest GTest::gmock)
-    if(NOT ARG_OWN_MAIN)
+    if(ARG_QT)
+        target_link_libraries(${target} PRIVATE folvex_qt_test_main)
+    elseif(NOT ARG_OWN_MAIN)
         target_link_libraries(${target} PRIVATE GTest::gtest_main)
     endif()
     gtest_discover_tests(${target}

@@ -4,6 +4,8 @@
 // installs the real ones at start-up; tests install scripted fakes. Interfaces are called on the GUI
 // thread unless a function says otherwise.
 
+#include "runtime/requesters.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -104,6 +106,8 @@ struct Effects
     ProgramExit* exit = nullptr;
     SoundSink* sound = nullptr;
     ProcessRunner* processes = nullptr;
+    TextInputRequester* textInput = nullptr;
+    FileRequester* files = nullptr;
 };
 
 // The program's effects; process-wide like the platform they stand for.

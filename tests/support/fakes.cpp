@@ -17,12 +17,98 @@ MessageAnswer FakeMessageRequester::showMessage(
     return answer;
 }
 
+std::string FakeTextInputRequester::askText(
+    const std::string& title, const std::string& prompt, const std::string& initial)
+{
+    asked.push_back({title, prompt, initial});
+    if (answers.empty()) {
+        ADD_FAILURE() << "unexpected text input \"" << title << "\": " << prompt;
+        return {};
+    }
+    std::string answer = std::move(answers.front());
+    answers.pop_front();
+    return answer;
+}
+
+std::vector<std::string> FakeFileRequester::nextAnswer(FileDialogKind kind, const FileRequest& request)
+{
+    dialogs.push_back({kind, request});
+    if (answers.empty()) {
+        ADD_FAILURE() << "unexpected file dialog \"" << request.title << "\"";
+        return {};
+    }
+    std::vector<std::string> answer = std::move(answers.front());
+    answers.pop_front();
+    return answer;
+}
+
+std::vector<std::string> FakeFileRequester::openFiles(const FileRequest& request)
+{
+    return nextAnswer(FileDialogKind::Open, request);
+}
+
+std::string FakeFileRequester::saveFile(const FileRequest& request)
+{
+    const std::vector<std::string> answer = nextAnswer(FileDialogKind::Save, request);
+    return answer.empty() ? std::string() : answer.front();
+}
+
+std::string FakeFileRequester::chooseFolder(const std::string& title, const std::string& startFolder)
+{
+    FileRequest request;
+    request.title = title;
+    request.defaultFile = startFolder;
+    const std::vector<std::string> answer = nextAnswer(FileDialogKind::Folder, request);
+    return answer.empty() ? std::string() : answer.front();
+}
+
+ProcessResult FakeProcessRunner::run(
+    const std::vector<std::string>& argv,
+    const std::string& workingDir,
+    const std::function<void(const std::string&)>& onLine)
+{
+    started.push_back({argv, workingDir, false});
+    ProcessResult result;
+    if (runs.empty()) {
+        ADD_FAILURE() << "unexpected program start: " << (argv.empty() ? std::string() : argv.front());
+        result.error = "no scripted run";
+        return result;
+    }
+    const ScriptedRun scripted = std::move(runs.front());
+    runs.pop_front();
+    if (!scripted.started) {
+        result.error = "scripted start failure";
+        return result;
+    }
+    for (const std::string& line : scripted.lines) {
+        if (onLine) {
+            onLine(line);
+        }
+    }
+    result.started = true;
+    result.exitCode = scripted.exitCode;
+    return result;
+}
+
+bool FakeProcessRunner::startDetached(const std::vector<std::string>& argv, const std::string& workingDir)
+{
+    started.push_back({argv, workingDir, true});
+    return startsDetached;
+}
+
+bool FakeProcessRunner::openWithDefaultViewer(const std::string& path)
+{
+    return startDetached({"xdg-open", path}, {});
+}
+
 ScopedFakeEffects::ScopedFakeEffects()
     : m_previous(effects())
 {
     effects().messages = &messages;
     effects().exit = &exit;
     effects().sound = &sound;
+    effects().textInput = &textInput;
+    effects().files = &files;
 }
 
 ScopedFakeEffects::~ScopedFakeEffects()

@@ -4,6 +4,7 @@
 
 #include "runtime/clock.h"
 #include "runtime/effects.h"
+#include "runtime/requesters.h"
 
 #include <deque>
 #include <stdexcept>
@@ -85,6 +86,98 @@ public:
     std::int64_t utc;
 };
 
+struct RecordedTextInput
+{
+    std::string title;
+    std::string prompt;
+    std::string initial;
+};
+
+// Answers text inputs from a queue (an empty text stands for Cancel); an empty queue fails the test
+// and answers "".
+class FakeTextInputRequester final : public TextInputRequester
+{
+public:
+    std::string
+    askText(const std::string& title, const std::string& prompt, const std::string& initial) override;
+
+    void queueAnswer(std::string answer) { answers.push_back(std::move(answer)); }
+
+    std::deque<std::string> answers;
+    std::vector<RecordedTextInput> asked;
+};
+
+enum class FileDialogKind
+{
+    Open,
+    Save,
+    Folder,
+};
+
+struct RecordedFileDialog
+{
+    FileDialogKind kind;
+    FileRequest request; // for Folder: title and, in defaultFile, the start folder
+};
+
+// Answers the file dialogs from one queue, in call order: each answer is the list of chosen paths
+// (empty = cancelled; save and folder take the first). An empty queue fails the test and cancels.
+class FakeFileRequester final : public FileRequester
+{
+public:
+    std::vector<std::string> openFiles(const FileRequest& request) override;
+    std::string saveFile(const FileRequest& request) override;
+    std::string chooseFolder(const std::string& title, const std::string& startFolder) override;
+
+    void queueAnswer(std::vector<std::string> paths) { answers.push_back(std::move(paths)); }
+
+    void queueAnswer(const std::string& path)
+    {
+        answers.push_back(path.empty() ? std::vector<std::string>{} : std::vector<std::string>{path});
+    }
+
+    std::deque<std::vector<std::string>> answers;
+    std::vector<RecordedFileDialog> dialogs;
+
+private:
+    std::vector<std::string> nextAnswer(FileDialogKind kind, const FileRequest& request);
+};
+
+// A scripted run of a program: the lines it prints and how it ends.
+struct ScriptedRun
+{
+    std::vector<std::string> lines;
+    int exitCode = 0;
+    bool started = true;
+};
+
+struct RecordedProcess
+{
+    std::vector<std::string> argv;
+    std::string workingDir;
+    bool detached = false;
+};
+
+// Records every start; waited runs are answered from a queue (an empty queue fails the test and the
+// program does not start); detached starts and the default viewer succeed unless startsDetached is
+// false. Opened files are recorded with argv {"xdg-open", path}.
+class FakeProcessRunner final : public ProcessRunner
+{
+public:
+    ProcessResult
+    run(const std::vector<std::string>& argv,
+        const std::string& workingDir,
+        const std::function<void(const std::string&)>& onLine) override;
+    bool startDetached(const std::vector<std::string>& argv, const std::string& workingDir) override;
+    bool openWithDefaultViewer(const std::string& path) override;
+
+    void queueRun(ScriptedRun run) { runs.push_back(std::move(run)); }
+
+    std::deque<ScriptedRun> runs;
+    std::vector<RecordedProcess> started;
+    bool startsDetached = true;
+};
+
 // Installs the fakes as the program's effects for the lifetime of the object and restores the
 // previous ones afterwards.
 class ScopedFakeEffects
@@ -98,6 +191,8 @@ public:
     FakeMessageRequester messages;
     ThrowingProgramExit exit;
     CountingSoundSink sound;
+    FakeTextInputRequester textInput;
+    FakeFileRequester files;
 
 private:
     Effects m_previous;

@@ -1,0 +1,268 @@
+#include "foundation/ini_file.h"
+
+#include "foundation/note.h"
+#include "runtime/text.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace folvex {
+
+namespace {
+
+constexpr std::string_view LineEnd = "\r\n";
+
+// Splits at CR, LF or CR LF; a last line without an end counts, an empty file has no lines.
+std::vector<std::string> splitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const char c = text[pos];
+        if (c == '\r' || c == '\n') {
+            lines.push_back(text.substr(start, pos - start));
+            if (c == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') {
+                ++pos;
+            }
+            start = pos + 1;
+        }
+        ++pos;
+    }
+    if (start < text.size()) {
+        lines.push_back(text.substr(start));
+    }
+    return lines;
+}
+
+bool isBlank(const std::string& line)
+{
+    return line.find_first_not_of(' ') == std::string::npos;
+}
+
+// Only a line starting with "[" is a header; a value may well end in "]".
+bool isHeaderLike(const std::string& line)
+{
+    return !line.empty() && line.front() == '[';
+}
+
+std::string keyOf(const std::string& line)
+{
+    return line.substr(0, line.find('='));
+}
+
+bool isRegularFileOrOther(const std::string& path)
+{
+    struct stat info
+    {};
+
+    return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+enum class ReadResult
+{
+    Ok,
+    Missing,
+    Unreadable,
+};
+
+ReadResult readFileText(const std::string& path, std::string& text)
+{
+    if (!isRegularFileOrOther(path)) {
+        return ReadResult::Missing;
+    }
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (in == nullptr) {
+        return ReadResult::Unreadable;
+    }
+    std::string bytes;
+    char buffer[16384];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
+        bytes.append(buffer, got);
+    }
+    const bool failed = std::ferror(in) != 0;
+    std::fclose(in);
+    if (failed) {
+        return ReadResult::Unreadable;
+    }
+    text = utf8OrCp1252ToUtf8(bytes);
+    return ReadResult::Ok;
+}
+
+// Writes content to file + "_tmp", flushes it to the disk and renames it over file. On failure the
+// "_tmp" file made here is removed and file stays as it was.
+bool replaceFile(const std::string& file, const std::string& content)
+{
+    const std::string temporary = file + "_tmp";
+
+    struct stat old
+    {};
+
+    const bool hadFile = ::stat(file.c_str(), &old) == 0;
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = true;
+    if (hadFile) {
+        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+    }
+    std::size_t done = 0;
+    while (ok && done < content.size()) {
+        const ssize_t written = ::write(fd, content.data() + done, content.size() - done);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            ok = false;
+            break;
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && std::rename(temporary.c_str(), file.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temporary.c_str());
+    }
+    return ok;
+}
+
+void appendLine(std::string& out, const std::string& line)
+{
+    out += line;
+    out += LineEnd;
+}
+
+std::string rewrite(
+    const std::vector<std::string>& lines,
+    const std::string& header,
+    const std::string& key,
+    const std::string& value)
+{
+    const std::string upperKey = upperCase(key);
+    const std::string entry = key + "=" + value;
+    std::string out;
+    bool found = false;
+    bool sectionSeen = false;
+    std::size_t i = 0;
+    bool replaced = false;
+    while (i < lines.size() && !replaced) {
+        const std::string& line = lines[i++];
+        if (isBlank(line)) {
+            continue;
+        }
+        if (upperCase(line) != header) {
+            appendLine(out, line);
+            continue;
+        }
+        sectionSeen = true;
+        appendLine(out, line);
+        std::string held;
+        while (i < lines.size()) {
+            const std::string& inSection = lines[i++];
+            if (isBlank(inSection)) {
+                continue;
+            }
+            if (isHeaderLike(inSection)) {
+                held = inSection;
+                break;
+            }
+            if (upperCase(keyOf(inSection)) == upperKey) {
+                if (!value.empty()) {
+                    appendLine(out, entry);
+                }
+                replaced = true;
+                break;
+            }
+            appendLine(out, inSection);
+        }
+        if (replaced) {
+            break;
+        }
+        // The section ended without the key: it goes last in the section, before the next header.
+        if (!value.empty()) {
+            appendLine(out, entry);
+        }
+        found = true;
+        // The held header is handled like any line, so a second copy of the section is seen too.
+        if (!held.empty()) {
+            --i;
+        }
+    }
+    found = found || replaced;
+    if (found) {
+        for (; i < lines.size(); ++i) {
+            if (!isBlank(lines[i])) {
+                appendLine(out, lines[i]);
+            }
+        }
+    } else if (!sectionSeen) {
+        appendLine(out, header);
+        if (!value.empty()) {
+            appendLine(out, entry);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::string ReadIni(const std::string& file, const std::string& section, const std::string& key)
+{
+    const std::string header = "[" + upperCase(section) + "]";
+    const std::string upperKey = upperCase(key);
+    std::string text;
+    switch (readFileText(file, text)) {
+        case ReadResult::Missing:
+            ShowNote("ReadIni: " + file + " nicht gefunden.", 1);
+            return {};
+        case ReadResult::Unreadable:
+            ShowNote("ReadIni: " + file + " zwar gefunden, konnte aber nicht geöffnet werden.", 0);
+            return {};
+        case ReadResult::Ok:
+            break;
+    }
+    bool inSection = false;
+    for (const std::string& line : splitLines(text)) {
+        if (isHeaderLike(line)) {
+            inSection = upperCase(line) == header;
+            continue;
+        }
+        if (!inSection || isBlank(line)) {
+            continue;
+        }
+        if (upperCase(keyOf(line)) == upperKey) {
+            const std::size_t equals = line.find('=');
+            return equals == std::string::npos ? std::string() : line.substr(equals + 1);
+        }
+    }
+    return {};
+}
+
+int WriteIni(
+    const std::string& file, const std::string& section, const std::string& key, const std::string& value)
+{
+    const std::string header = "[" + upperCase(section) + "]";
+    std::string text;
+    const ReadResult read = readFileText(file, text);
+    if (read == ReadResult::Unreadable) {
+        return 0;
+    }
+    std::string content;
+    if (read == ReadResult::Missing) {
+        appendLine(content, header);
+        appendLine(content, key + "=" + value);
+    } else {
+        content = rewrite(splitLines(text), header, key, value);
+    }
+    return replaceFile(file, content) ? 1 : 0;
+}
+
+} // namespace folvex

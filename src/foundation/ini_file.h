@@ -1,0 +1,24 @@
+#pragma once
+// Reader and writer of the program's ini files: sections "[NAME]" with key=value lines. The file is
+// written as UTF-8 with CR LF line ends and read as UTF-8, bytes that are not UTF-8 as Windows-1252.
+// GUI thread; every call opens and closes the file, nothing is kept between calls.
+
+#include <string>
+
+namespace folvex {
+
+// The value of the first entry key (any letter case) of section (any letter case): everything after the
+// first "=" of the line. A section ends at the next line starting with "["; a later copy of the same
+// section is searched too. Missing section or key: the empty text, no message. Missing file: the
+// mode-1 note "ReadIni: <file> nicht gefunden." and the empty text; an unreadable file: the mode-0
+// note "ReadIni: <file> zwar gefunden, konnte aber nicht geöffnet werden." and the empty text.
+std::string ReadIni(const std::string& file, const std::string& section, const std::string& key);
+
+// Sets key in section to value; an empty value removes the entry. A missing section is appended with
+// its name upper-cased, a missing key goes to the end of its section. Blank lines are dropped. The new
+// content is written completely to file + "_tmp" and then renamed over file. Returns 1, or 0 when the
+// file could not be read or the new one not be written; file is then unchanged and no "_tmp" is left.
+int WriteIni(
+    const std::string& file, const std::string& section, const std::string& key, const std::string& value);
+
+} // namespace folvex

@@ -1,0 +1,54 @@
+#pragma once
+// Fonts, brushes and pens by handle. The registry owns the QFont/QBrush/QPen values until
+// deleteDrawObject(); pointers returned by the find functions stay valid until then. GUI thread.
+
+#include "runtime/handles.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QFont>
+#include <QPen>
+
+#include <cstdint>
+#include <string>
+
+namespace folvex {
+
+enum class FontFlag : std::uint32_t
+{
+    None = 0,
+    Bold = 1,
+    Italic = 2,
+    Underline = 4,
+    StrikeOut = 8,
+};
+
+// The family the program's font names are drawn with: "Segoe UI" → "DejaVu Sans", "Arial" →
+// "Liberation Sans" (any case); other names are kept.
+QString fontFamilyFor(const std::string& name);
+
+// A font of the given name and size in points; flags are FontFlag bits or-ed together. Returns a
+// handle (never 0; a missing family falls back to what Qt matches).
+Handle createFont(const std::string& name, double points, std::uint32_t flags = 0);
+
+// The colour of a 0x00BBGGRR value.
+QColor colourFromRgbValue(std::uint32_t bgr);
+
+// A solid brush of a 0x00BBGGRR colour.
+Handle createSolidBrush(std::uint32_t bgr);
+
+// A solid pen widthPx wide (0 = one pixel) of a 0x00BBGGRR colour.
+Handle createPen(int widthPx, std::uint32_t bgr);
+
+// A pen that draws nothing (Qt::NoPen).
+Handle createNullPen();
+
+// nullptr for 0, unknown, deleted or other-kind handles.
+const QFont* findFont(Handle handle);
+const QBrush* findBrush(Handle handle);
+const QPen* findPen(Handle handle);
+
+// Frees a font, brush or pen; false for anything else. Its handle reads as none afterwards.
+bool deleteDrawObject(Handle handle);
+
+} // namespace folvex

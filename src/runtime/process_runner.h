@@ -1,0 +1,36 @@
+#pragma once
+// The real process runner (fork and exec, no shell) and the real immediate exit. Qt-free; any
+// thread may run a program, but onLine is called on the thread that waits.
+
+#include "runtime/effects.h"
+
+namespace folvex {
+
+class PosixProcessRunner final : public ProcessRunner
+{
+public:
+    // argv[0] is looked up in PATH unless it holds a "/". Standard input is /dev/null; standard error
+    // stays the program's. A program that cannot be started gives started = false and the reason.
+    ProcessResult
+    run(const std::vector<std::string>& argv,
+        const std::string& workingDir,
+        const std::function<void(const std::string&)>& onLine) override;
+
+    // The child is not waited for (a double fork, so it leaves no zombie).
+    bool startDetached(const std::vector<std::string>& argv, const std::string& workingDir) override;
+
+    // Starts "xdg-open path" detached.
+    bool openWithDefaultViewer(const std::string& path) override;
+};
+
+// _exit(code & 0xFF): no destructors, no atexit handlers, no flushing; −1 becomes status 255.
+class ImmediateProgramExit final : public ProgramExit
+{
+public:
+    [[noreturn]] void endProgramAtOnce(int code) override;
+};
+
+// Convenience: effects().exit->endProgramAtOnce(code).
+void EndProgramAtOnce(int code);
+
+} // namespace folvex

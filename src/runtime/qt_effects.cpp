@@ -1,0 +1,219 @@
+#include "runtime/qt_effects.h"
+
+#include "runtime/process_runner.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStringList>
+
+namespace folvex {
+namespace {
+
+QWidget* dialogParent()
+{
+    return QApplication::activeWindow();
+}
+
+QStringList nameFilters(const std::string& patterns)
+{
+    QStringList filters;
+    for (const FilePattern& entry : parseFilePatterns(patterns)) {
+        QStringList globs;
+        for (const std::string& pattern : entry.patterns) {
+            globs.push_back(QString::fromUtf8(pattern));
+        }
+        filters.push_back(
+            QString::fromUtf8(entry.description) + QStringLiteral(" (") + globs.join(QLatin1Char(' ')) +
+            QStringLiteral(")"));
+    }
+    return filters;
+}
+
+// A non-native file dialog set up from a request: filters, the filter shown first, the folder and
+// name given by defaultFile.
+void prepareFileDialog(QFileDialog& dialog, const FileRequest& request)
+{
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setWindowTitle(QString::fromUtf8(request.title));
+    const QStringList filters = nameFilters(request.patterns);
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        if (request.patternIndex >= 0 && request.patternIndex < filters.size()) {
+            dialog.selectNameFilter(filters.at(request.patternIndex));
+        }
+    }
+    if (!request.defaultFile.empty()) {
+        const QFileInfo info(QString::fromUtf8(request.defaultFile));
+        if (request.defaultFile.find('/') != std::string::npos) {
+            dialog.setDirectory(info.absolutePath());
+        }
+        if (!info.fileName().isEmpty()) {
+            dialog.selectFile(info.fileName());
+        }
+    }
+}
+
+std::vector<std::string> toUtf8(const QStringList& paths)
+{
+    std::vector<std::string> result;
+    result.reserve(static_cast<std::size_t>(paths.size()));
+    for (const QString& path : paths) {
+        result.push_back(path.toStdString());
+    }
+    return result;
+}
+
+} // namespace
+
+std::string lineBreaksForDisplay(const std::string& text)
+{
+    std::string shown;
+    shown.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            shown.push_back('\n');
+            if (i + 1 < text.size() && text[i + 1] == '\n') {
+                ++i;
+            }
+        } else {
+            shown.push_back(text[i]);
+        }
+    }
+    return shown;
+}
+
+MessageAnswer QtMessageRequester::showMessage(
+    const std::string& title, const std::string& text, MessageButtons buttons, MessageIcon icon)
+{
+    QMessageBox box(dialogParent());
+    box.setWindowTitle(QString::fromUtf8(title));
+    box.setTextFormat(Qt::PlainText);
+    box.setText(QString::fromUtf8(lineBreaksForDisplay(text)));
+    switch (icon) {
+        case MessageIcon::None:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
+        case MessageIcon::Error:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case MessageIcon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case MessageIcon::Warning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MessageIcon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+    }
+    // Esc and the close box: Cancel where there is one, else No, else Ok.
+    switch (buttons) {
+        case MessageButtons::Ok:
+            box.setStandardButtons(QMessageBox::Ok);
+            box.setEscapeButton(QMessageBox::Ok);
+            break;
+        case MessageButtons::OkCancel:
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            box.setEscapeButton(QMessageBox::Cancel);
+            break;
+        case MessageButtons::YesNoCancel:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            box.setEscapeButton(QMessageBox::Cancel);
+            break;
+        case MessageButtons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setEscapeButton(QMessageBox::No);
+            break;
+    }
+    box.exec();
+    switch (box.standardButton(box.clickedButton())) {
+        case QMessageBox::Ok:
+            return MessageAnswer::Ok;
+        case QMessageBox::Yes:
+            return MessageAnswer::Yes;
+        case QMessageBox::No:
+            return MessageAnswer::No;
+        default:
+            break;
+    }
+    return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
+}
+
+std::string
+QtTextInputRequester::askText(const std::string& title, const std::string& prompt, const std::string& initial)
+{
+    bool accepted = false;
+    const QString text = QInputDialog::getText(
+        dialogParent(),
+        QString::fromUtf8(title),
+        QString::fromUtf8(lineBreaksForDisplay(prompt)),
+        QLineEdit::Normal,
+        QString::fromUtf8(initial),
+        &accepted);
+    return accepted ? text.toStdString() : std::string();
+}
+
+std::vector<std::string> QtFileRequester::openFiles(const FileRequest& request)
+{
+    QFileDialog dialog(dialogParent());
+    prepareFileDialog(dialog, request);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.multiple ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted) {
+        return {};
+    }
+    return toUtf8(dialog.selectedFiles());
+}
+
+std::string QtFileRequester::saveFile(const FileRequest& request)
+{
+    QFileDialog dialog(dialogParent());
+    prepareFileDialog(dialog, request);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().first().toStdString();
+}
+
+std::string QtFileRequester::chooseFolder(const std::string& title, const std::string& startFolder)
+{
+    const QString folder = QFileDialog::getExistingDirectory(
+        dialogParent(),
+        QString::fromUtf8(title),
+        QString::fromUtf8(startFolder),
+        QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    return folder.toStdString();
+}
+
+void QtSoundSink::beep(int, int)
+{
+    QApplication::beep();
+}
+
+void QtSoundSink::playSound(const std::string&) {}
+
+void installRealEffects()
+{
+    static QtMessageRequester messages;
+    static QtTextInputRequester textInput;
+    static QtFileRequester files;
+    static QtSoundSink sound;
+    static PosixProcessRunner processes;
+    static ImmediateProgramExit exit;
+    Effects& installed = effects();
+    installed.messages = &messages;
+    installed.textInput = &textInput;
+    installed.files = &files;
+    installed.sound = &sound;
+    installed.processes = &processes;
+    installed.exit = &exit;
+}
+
+} // namespace folvex

@@ -1,0 +1,152 @@
+#pragma once
+// The program's settings: the record of every value kept in the settings file "Folvex.ini", their
+// defaults, the first-start file, its repairs and its reading at start-up, the choice of the temporary
+// folder and the names of the program's own files in it. GUI thread.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace folvex {
+
+inline constexpr std::string_view SettingsFileName = "Folvex.ini";
+
+// Created and removed again to learn whether a folder can be written.
+inline constexpr std::string_view ProbeFileName = ".folvex-probe";
+
+// More external editors than this are taken as a damaged count.
+inline constexpr std::int32_t MaxExternalEditors = 1000;
+
+inline constexpr std::string_view FlatbedPaperSource = "Flachbettauflage";
+
+// Left, top, right and bottom of a window's outer rectangle in screen pixels.
+struct WindowRect
+{
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t right = 0;
+    std::int32_t bottom = 0;
+
+    bool operator==(const WindowRect&) const = default;
+};
+
+// Three parallel tables indexed 1..AnzExtEditors; index 0 stays empty. The capacity (size − 1) starts
+// at 1 and grows with the count.
+struct ExternalEditorTables
+{
+    std::int32_t AnzExtEditors = 0;
+    std::vector<std::string> EditorName = std::vector<std::string>(2);
+    std::vector<std::string> EditorPath = std::vector<std::string>(2);
+    std::vector<std::uint8_t> EditorWait = std::vector<std::uint8_t>(2, 0);
+};
+
+// Every value of the settings file while the program runs, named as its key; the members' initial
+// values are the built-in defaults. The shell owns the one instance; everything else reads and writes
+// its fields.
+struct Settings
+{
+    // Section "ALLGEMEIN": the main window's outer rectangle and whether it was maximised.
+    std::int32_t LastWindowPosX1 = 0;
+    std::int32_t LastWindowPosY1 = 0;
+    std::int32_t LastWindowPosX2 = 0;
+    std::int32_t LastWindowPosY2 = 0;
+    std::int32_t LastWindowMaximized = 0;
+    std::string LastUpdateCheckDay; // read and written by the daily update check
+
+    // Section "LAST_VALUES"; the first five are the choices the main window's controls start with.
+    std::string ColorMode;
+    std::string Resolution;
+    std::string DestType;
+    std::string PaperSize;
+    std::int32_t DiscardEmptyPages = 0;
+    std::uint8_t JpgQuality = 75;
+    std::int32_t AnimGifFrameRate = 100;
+    std::int32_t AnimGifLoops = 0;
+    std::int32_t AnzBlankProfiles = 2;
+    std::int32_t AktBlankProfile = 1;
+    std::string LastSourceName;
+    std::string ImagePath; // read and written by the scan job around its save dialog
+
+    // The active blank-page profile (section "BLANK_PROFILE_" + AktBlankProfile); the percentage is
+    // kept in both widths, the single one for the blank-page test.
+    std::uint8_t BlankRecognitionResolution = 5;
+    std::uint8_t BlankRecognitionMinColor = 250;
+    double BlankRecognitionPercentage = 98.5;
+    float BlankRecognitionPercentageSingle = 98.5F;
+
+    // Section "ALLGEMEINES".
+    std::int32_t Rotate_ThumbSize = 250;
+    std::string TmpPath; // no trailing "/"
+    std::string GSPath;
+    std::int32_t DelEmptyOnEdit = 1;
+    std::int32_t PDFasInputDPI = 200;
+    std::uint8_t OpenLastScannerOnStartup = 1;
+    std::int32_t RefPicX = 0;
+    std::int32_t RefPicY = 0;
+    std::int32_t RefPicCutoff = -1;
+
+    // Section "EXTERNALEDITORS".
+    ExternalEditorTables ExternalEditors;
+
+    // Section "OCR".
+    std::string Language = "deu";
+
+    // "LastPageOrigin" of section "SOURCE " + LastSourceName.
+    std::string PreviousPaperSource = std::string(FlatbedPaperSource);
+};
+
+// The settings with what they depend on. ProgramDir must be set (the executable's folder with a
+// trailing "/") before any function below runs; a test sets its own.
+struct SettingsState
+{
+    std::string ProgramDir;
+    Settings settings;
+    std::string chosenTmpPath; // the start-up choice of the temporary folder
+    std::string settingsPath;  // decided on the first use of settingsFile()
+};
+
+// Sets every setting to its built-in default; TmpPath becomes the start-up choice.
+void setSettingDefaults(SettingsState& state);
+
+// Chooses the temporary folder: ProgramDir + "tmp" (created) when a probe file can be written there,
+// else the program's application-data folder $XDG_DATA_HOME/Folvex (created). Sets chosenTmpPath and
+// TmpPath.
+void chooseTmpPath(SettingsState& state);
+
+// Start-up: writes the first-start file when there is none, else repairs missing keys, then reads
+// every setting. startRect and maximized describe the freshly made main window. The temporary folder
+// named in the file is created when missing; when it cannot be, the start-up choice is used for this
+// run and a note says so. When the settings file cannot be created, a note says so once and the
+// defaults stay.
+void loadSettings(SettingsState& state, const WindowRect& startRect, bool maximized);
+
+// The folder text for "%APPPATH%", "%TEMPPATH%", "%USERPATH%" (also without the closing "%") and
+// "%PROGPATH%", in any letter case, without trailing "/"; any other text unchanged.
+std::string resolveTmpPathPlaceholders(const SettingsState& state, const std::string& text);
+
+// The settings file: ProgramDir + "Folvex.ini" when ProgramDir can be written, else
+// $XDG_CONFIG_HOME/Folvex/Folvex.ini (the folder created). Decided once per state.
+const std::string& settingsFile(SettingsState& state);
+
+// Reads a key of the settings file; the empty text, without any note, when the file does not exist.
+std::string readSetting(SettingsState& state, const std::string& section, const std::string& key);
+
+// Writes a key of the settings file; 1 on success, 0 when it could not be written.
+int writeSetting(
+    SettingsState& state, const std::string& section, const std::string& key, const std::string& value);
+
+// True for the names the program itself creates in the temporary folder (the folder part of name is
+// ignored, letter case too): "tmpimg*.bmp", "tmpreadyimg*.bmp", "TmpReadyImg<n>.png" and ".jpg",
+// "MultiPage.tiff", "MultiPage_<n>.tiff" and every name ending in the safe-write suffix.
+bool isOwnTempFile(const std::string& name);
+
+// The leading number of a settings text: blanks, a sign and digits; 0 when there is none. Saturates at
+// the limits of 64 bits. Independent of the process locale.
+std::int64_t readLeadingInteger(std::string_view text);
+
+// The leading decimal of a settings text: blanks, a sign, digits, "." and digits; 0 when there is none.
+// Independent of the process locale.
+double readLeadingDecimal(std::string_view text);
+
+} // namespace folvex

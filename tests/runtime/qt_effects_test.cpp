@@ -1,0 +1,197 @@
+#include "runtime/qt_effects.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+namespace folvex {
+namespace {
+
+TEST(LineBreaksForDisplayTest, CarriageReturnsBecomeLineBreaks)
+{
+    struct Case
+    {
+        const char* text;
+        const char* shown;
+    };
+
+    const Case cases[] = {
+        {"a\rb", "a\nb"},
+        {"a\r\nb", "a\nb"},
+        {"a\nb", "a\nb"},
+        {"a\r\rb", "a\n\nb"},
+        {"a\r\n\r\nb\r", "a\n\nb\n"},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(lineBreaksForDisplay(c.text), c.shown);
+    }
+}
+
+// Runs action on the message box as soon as it is shown; closes any modal widget after a bound so a
+// failing test cannot hang.
+void whenMessageBoxShows(std::function<void(QMessageBox&)> action)
+{
+    auto* poll = new QTimer;
+    int tries = 0;
+    QObject::connect(poll, &QTimer::timeout, [poll, action, tries]() mutable {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr && ++tries < 2000) {
+            return;
+        }
+        poll->stop();
+        poll->deleteLater();
+        if (box != nullptr) {
+            action(*box);
+        } else if (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->close();
+        }
+    });
+    poll->start(5);
+}
+
+struct ShownBox
+{
+    QString text;
+    Qt::TextFormat format = Qt::AutoText;
+    int labelHeight = 0;
+    int lineSpacing = 0;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    int buttons = 0;
+};
+
+TEST(QtMessageRequesterTest, ShowsCarriageReturnsAsTwoLines)
+{
+    for (const char* text : {"a\rb", "a\r\nb"}) {
+        SCOPED_TRACE(text);
+        ShownBox shown;
+        whenMessageBoxShows([&shown](QMessageBox& box) {
+            shown.text = box.text();
+            shown.format = box.textFormat();
+            if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+                shown.labelHeight = label->sizeHint().height();
+                shown.lineSpacing = label->fontMetrics().lineSpacing();
+            }
+            box.button(QMessageBox::Ok)->click();
+        });
+        QtMessageRequester requester;
+        EXPECT_EQ(
+            requester.showMessage("Hinweis", text, MessageButtons::Ok, MessageIcon::None), MessageAnswer::Ok);
+        EXPECT_EQ(shown.text, QStringLiteral("a\nb"));
+        EXPECT_EQ(shown.format, Qt::PlainText);
+        EXPECT_GE(shown.labelHeight, 2 * shown.lineSpacing);
+    }
+}
+
+TEST(QtMessageRequesterTest, ButtonsIconsAndAnswers)
+{
+    struct Case
+    {
+        const char* label;
+        MessageButtons buttons;
+        MessageIcon icon;
+        QMessageBox::Icon shownIcon;
+        int buttonCount;
+        QMessageBox::StandardButton click; // NoButton: press Esc
+        MessageAnswer answer;
+    };
+
+    const Case cases[] = {
+        {"ok",
+         MessageButtons::Ok,
+         MessageIcon::Information,
+         QMessageBox::Information,
+         1,
+         QMessageBox::Ok,
+         MessageAnswer::Ok},
+        {"ok, esc",
+         MessageButtons::Ok,
+         MessageIcon::None,
+         QMessageBox::NoIcon,
+         1,
+         QMessageBox::NoButton,
+         MessageAnswer::Ok},
+        {"ok-cancel, ok",
+         MessageButtons::OkCancel,
+         MessageIcon::Question,
+         QMessageBox::Question,
+         2,
+         QMessageBox::Ok,
+         MessageAnswer::Ok},
+        {"ok-cancel, esc",
+         MessageButtons::OkCancel,
+         MessageIcon::Question,
+         QMessageBox::Question,
+         2,
+         QMessageBox::NoButton,
+         MessageAnswer::Cancel},
+        {"yes-no, no",
+         MessageButtons::YesNo,
+         MessageIcon::Warning,
+         QMessageBox::Warning,
+         2,
+         QMessageBox::No,
+         MessageAnswer::No},
+        {"yes-no, esc",
+         MessageButtons::YesNo,
+         MessageIcon::Warning,
+         QMessageBox::Warning,
+         2,
+         QMessageBox::NoButton,
+         MessageAnswer::No},
+        {"yes-no-cancel, yes",
+         MessageButtons::YesNoCancel,
+         MessageIcon::Error,
+         QMessageBox::Critical,
+         3,
+         QMessageBox::Yes,
+         MessageAnswer::Yes},
+        {"yes-no-cancel, cancel",
+         MessageButtons::YesNoCancel,
+         MessageIcon::Error,
+         QMessageBox::Critical,
+         3,
+         QMessageBox::Cancel,
+         MessageAnswer::Cancel},
+        {"yes-no-cancel, esc",
+         MessageButtons::YesNoCancel,
+         MessageIcon::Error,
+         QMessageBox::Critical,
+         3,
+         QMessageBox::NoButton,
+         MessageAnswer::Cancel},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ShownBox shown;
+        QString title;
+        whenMessageBoxShows([&shown, &title, &c](QMessageBox& box) {
+            shown.icon = box.icon();
+            shown.buttons = static_cast<int>(box.buttons().size());
+            title = box.windowTitle();
+            if (c.click == QMessageBox::NoButton) {
+                QTest::keyClick(&box, Qt::Key_Escape);
+            } else if (QAbstractButton* button = box.button(c.click)) {
+                button->click();
+            } else {
+                box.close();
+            }
+        });
+        QtMessageRequester requester;
+        EXPECT_EQ(requester.showMessage("Größe", "Text", c.buttons, c.icon), c.answer);
+        EXPECT_EQ(title, QStringLiteral("Größe"));
+        EXPECT_EQ(shown.icon, c.shownIcon);
+        EXPECT_EQ(shown.buttons, c.buttonCount);
+    }
+}
+
+} // namespace
+} // namespace folvex
