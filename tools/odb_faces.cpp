@@ -5,8 +5,9 @@
 
 #include "components/button_faces.h"
 #include "components/owner_drawn_button.h"
-#include "components/owner_drawn_button_seam.h"
+#include "runtime/draw_objects.h"
 #include "runtime/effects.h"
+#include "runtime/object_registry.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,8 +1,10 @@
 #include "components/owner_drawn_button.h"
 
 #include "components/button_faces.h"
-#include "components/owner_drawn_button_seam.h"
 #include "foundation/note.h"
+#include "runtime/draw_objects.h"
+#include "runtime/object_registry.h"
+#include "runtime/window_events.h"
 
 #include <QAbstractButton>
 #include <QKeyEvent>

@@ -1,7 +1,9 @@
 #include "components/owner_drawn_button.h"
 
 #include "components/button_faces.h"
-#include "components/owner_drawn_button_seam.h"
+#include "runtime/draw_objects.h"
+#include "runtime/object_registry.h"
+#include "runtime/window_events.h"
 #include "support/fakes.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +15,7 @@
 #include <QKeyEvent>
 #include <QPointer>
 #include <QTest>
+#include <QTimer>
 
 #include <cstring>
 #include <memory>
@@ -436,16 +439,18 @@ TEST_F(OwnerDrawnButtonTest, HoverFollowsEnterAndLeave)
     EXPECT_EQ(pixelAt(button, 4, 2), pixelOfBrush(record.BrushN, 4, 2));
 }
 
-TEST_F(OwnerDrawnButtonTest, AClickQueuesAControlEventForTheButton)
+TEST_F(OwnerDrawnButtonTest, AClickWakesALoopWaitingWithoutTimeOut)
 {
     ODBProperties props;
     const Handle h = makeButton(props);
-    while (WindowEvent() != 0) {
-    }
-    QTest::mouseClick(widgetOf(h), Qt::LeftButton, {}, QPoint(5, 5));
-    ASSERT_NE(WindowEvent(), 0);
+    DrainWindowEvents();
+    QTimer::singleShot(
+        0, widgetOf(h), [this, h] { QTest::mouseClick(widgetOf(h), Qt::LeftButton, {}, QPoint(5, 5)); });
+    EXPECT_EQ(WaitWindowEvent(-1), static_cast<int>(EventKind::Control));
     EXPECT_EQ(EventControl(), h);
+    EXPECT_EQ(EventWindow(), hWindow);
     EXPECT_EQ(ODBClicked(h), 1);
+    EXPECT_EQ(queuedWindowEvents(), 0);
 }
 
 TEST_F(OwnerDrawnButtonTest, FiftyButtonsAtMostAndFreedSlotsAreReused)
