@@ -489,6 +489,7 @@ TEST_F(OwnerDrawnButtonTest, ClosingADialogFreesTheSlotsOfItsButtons)
     }
     delete dialog;
     for (const Handle b : buttons) {
+        EXPECT_EQ(findWidget(b), nullptr);
         EXPECT_EQ(ODBIndex(b), 0);
         EXPECT_EQ(ODBClicked(b), 0);
     }
