@@ -14,7 +14,7 @@
 
 namespace folvex {
 
-// Makes and deletes the drawing objects of the faces. The window layer installs the real one; the
+// Makes and deletes the drawing objects of the faces. InitODB installs the runtime's one when none is; the
 // handles it returns are what the button records carry.
 class FaceObjects
 {
