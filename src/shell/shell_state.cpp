@@ -1,0 +1,60 @@
+#include "shell/shell_state.h"
+
+#include "foundation/note.h"
+#include "runtime/text.h"
+
+#include <algorithm>
+
+namespace folvex {
+
+void allocateMainProgramTables(ShellState& state)
+{
+    state.thumbnailControls.assign(101, NoHandle);
+    state.PageSplitFlags.assign(10001, 0);
+    state.StraightenAngle.assign(26, 0.0);
+    state.RotationState.assign(2, 0);
+    Settings& settings = state.settingsState.settings;
+    settings.ExternalEditors.EditorName.assign(2, std::string());
+    settings.ExternalEditors.EditorPath.assign(2, std::string());
+    settings.ExternalEditors.EditorWait.assign(2, 0);
+    state.DestinationTypes.assign(101, std::string());
+    state.SplitToggles.assign(101, NoHandle);
+}
+
+void fillDestinationTypes(ShellState& state)
+{
+    if (state.DestinationTypes.size() < 101) {
+        state.DestinationTypes.resize(101);
+    }
+    std::int32_t index = 0;
+    for (const std::string_view name : DestinationTypeNames) {
+        ++index;
+        state.DestinationTypes[static_cast<std::size_t>(index)] = std::string(name);
+    }
+    state.DestinationTypeCount = index;
+}
+
+WindowRect chooseRestoredRect(
+    const WindowRect& saved, const WindowRect& startRect, const std::vector<WindowRect>& screens)
+{
+    if (saved.right <= saved.left || saved.bottom <= saved.top) {
+        return startRect;
+    }
+    const bool visible = std::any_of(screens.begin(), screens.end(), [&saved](const WindowRect& screen) {
+        return saved.left < screen.right && screen.left < saved.right && saved.top < screen.bottom &&
+               screen.top < saved.bottom;
+    });
+    return visible ? saved : startRect;
+}
+
+std::string freeImageErrorText(const char* message)
+{
+    return "FreeImage-Fehler:\\n\\n" + utf8OrCp1252ToUtf8(message == nullptr ? "" : message);
+}
+
+void DLL_CALLCONV FreeImageErrorHandler(FREE_IMAGE_FORMAT /*format*/, const char* message)
+{
+    ShowNote(freeImageErrorText(message), 1, NoHandle);
+}
+
+} // namespace folvex
