@@ -10,6 +10,7 @@
 #include <QTreeWidget>
 #include <QVariant>
 
+#include <algorithm>
 #include <charconv>
 #include <map>
 
@@ -131,6 +132,20 @@ Qt::Alignment columnAlignment(const QTreeWidget* view, int col)
 {
     const QVariant kept = view->headerItem()->data(col, Qt::TextAlignmentRole);
     return kept.isValid() ? Qt::Alignment(kept.toInt()) : Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+// Moves the cells from col on one column to the right (up to end − 1) and leaves col empty.
+void shiftCellsRight(QTreeWidgetItem* item, int col, int end)
+{
+    constexpr int Roles[] = {Qt::DisplayRole, Qt::DecorationRole, Qt::TextAlignmentRole, ListViewImageRole};
+    for (int target = end - 1; target > col; --target) {
+        for (const int role : Roles) {
+            item->setData(target, role, item->data(target - 1, role));
+        }
+    }
+    for (const int role : Roles) {
+        item->setData(col, role, QVariant());
+    }
 }
 
 // A string of at most ListViewCellMaxChars characters, never ending in half a surrogate pair.
@@ -308,8 +323,11 @@ int LVAddColumn(
     }
     const int count = view->columnCount();
     const int col = index < 0 ? 0 : std::min(index, count);
-    if (!view->model()->insertColumn(col)) {
-        return -1;
+    view->setColumnCount(count + 1);
+    shiftCellsRight(view->headerItem(), col, count + 1);
+    for (int row = 0; row < view->topLevelItemCount(); ++row) {
+        QTreeWidgetItem* item = view->topLevelItem(row);
+        shiftCellsRight(item, col, std::max(count + 1, item->columnCount() + 1));
     }
     Qt::Alignment alignment = Qt::AlignLeft;
     if (align == 1) {
