@@ -110,7 +110,7 @@ public:
     // The 1-based button chosen, 0 for Esc or the close box.
     virtual std::intptr_t showBox(const ShellBox& box) = 0;
     // Moves and sizes the main window to an outer rectangle.
-    virtual void placeMainWindow(const WindowRect& outer) = 0;
+    virtual void placeMainWindow(const ScreenRect& outer) = 0;
     // Posts the wake-up event to the loop's queue.
     virtual void postWakeUp() = 0;
 };

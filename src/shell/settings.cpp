@@ -167,7 +167,7 @@ bool writeBlankProfiles(SettingsState& state)
     return true;
 }
 
-void writeFirstStartFile(SettingsState& state, const WindowRect& startRect, bool maximized)
+void writeFirstStartFile(SettingsState& state, const ScreenRect& startRect, bool maximized)
 {
     const bool written = writeAll(
                              state,
@@ -226,10 +226,10 @@ void readIfNotEmpty(SettingsState& state, const std::string& section, const std:
     }
 }
 
-void readWindowRect(SettingsState& state, const WindowRect& startRect)
+void readWindowRect(SettingsState& state, const ScreenRect& startRect)
 {
     Settings& s = state.settings;
-    WindowRect rect = startRect;
+    ScreenRect rect = startRect;
     if (s.LastWindowMaximized == 0) {
         const char* keys[] = {"LastWindowPosX1", "LastWindowPosY1", "LastWindowPosX2", "LastWindowPosY2"};
         std::int32_t edges[4] = {};
@@ -239,7 +239,7 @@ void readWindowRect(SettingsState& state, const WindowRect& startRect)
             complete = complete && !text.empty();
             edges[i] = clampToInt32(readLeadingInteger(text));
         }
-        const WindowRect stored{edges[0], edges[1], edges[2], edges[3]};
+        const ScreenRect stored{edges[0], edges[1], edges[2], edges[3]};
         // A missing edge or an empty rectangle would put the window where nobody can see it.
         if (complete && stored.right > stored.left && stored.bottom > stored.top) {
             rect = stored;
@@ -302,7 +302,7 @@ void readExternalEditors(SettingsState& state)
     }
 }
 
-void readSettingsFile(SettingsState& state, const WindowRect& startRect)
+void readSettingsFile(SettingsState& state, const ScreenRect& startRect)
 {
     Settings& s = state.settings;
     const auto integer = [&](const char* section, const char* key) {
@@ -432,7 +432,7 @@ void chooseTmpPath(SettingsState& state)
     state.settings.TmpPath = state.chosenTmpPath;
 }
 
-void loadSettings(SettingsState& state, const WindowRect& startRect, bool maximized)
+void loadSettings(SettingsState& state, const ScreenRect& startRect, bool maximized)
 {
     Settings& s = state.settings;
     s.LastWindowPosX1 = startRect.left;

@@ -21,14 +21,14 @@ inline constexpr std::int32_t MaxExternalEditors = 1000;
 inline constexpr std::string_view FlatbedPaperSource = "Flachbettauflage";
 
 // Left, top, right and bottom of a window's outer rectangle in screen pixels.
-struct WindowRect
+struct ScreenRect
 {
     std::int32_t left = 0;
     std::int32_t top = 0;
     std::int32_t right = 0;
     std::int32_t bottom = 0;
 
-    bool operator==(const WindowRect&) const = default;
+    bool operator==(const ScreenRect&) const = default;
 };
 
 // Three parallel tables indexed 1..AnzExtEditors; index 0 stays empty. The capacity (size − 1) starts
@@ -119,7 +119,7 @@ void chooseTmpPath(SettingsState& state);
 // named in the file is created when missing; when it cannot be, the start-up choice is used for this
 // run and a note says so. When the settings file cannot be created, a note says so once and the
 // defaults stay.
-void loadSettings(SettingsState& state, const WindowRect& startRect, bool maximized);
+void loadSettings(SettingsState& state, const ScreenRect& startRect, bool maximized);
 
 // The folder text for "%APPPATH%", "%TEMPPATH%", "%USERPATH%" (also without the closing "%") and
 // "%PROGPATH%", in any letter case, without trailing "/"; any other text unchanged.

@@ -9,7 +9,7 @@ namespace folvex {
 
 void allocateMainProgramTables(ShellState& state)
 {
-    state.thumbnailControls.assign(101, NoHandle);
+    state.ThumbnailButtons.assign(101, NoHandle);
     state.PageSplitFlags.assign(10001, 0);
     state.StraightenAngle.assign(26, 0.0);
     state.RotationState.assign(2, 0);
@@ -34,13 +34,13 @@ void fillDestinationTypes(ShellState& state)
     state.DestinationTypeCount = index;
 }
 
-WindowRect chooseRestoredRect(
-    const WindowRect& saved, const WindowRect& startRect, const std::vector<WindowRect>& screens)
+ScreenRect chooseRestoredRect(
+    const ScreenRect& saved, const ScreenRect& startRect, const std::vector<ScreenRect>& screens)
 {
     if (saved.right <= saved.left || saved.bottom <= saved.top) {
         return startRect;
     }
-    const bool visible = std::any_of(screens.begin(), screens.end(), [&saved](const WindowRect& screen) {
+    const bool visible = std::any_of(screens.begin(), screens.end(), [&saved](const ScreenRect& screen) {
         return saved.left < screen.right && screen.left < saved.right && saved.top < screen.bottom &&
                screen.top < saved.bottom;
     });

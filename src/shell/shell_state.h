@@ -99,7 +99,7 @@ struct ShellState
     PageEditorInput InputFlags;
 
     // Tables of the main program; the element counts include index 0.
-    std::vector<Handle> thumbnailControls;
+    std::vector<Handle> ThumbnailButtons;
     std::vector<std::uint8_t> PageSplitFlags;
     std::vector<double> StraightenAngle;
     std::vector<std::uint8_t> RotationState;
@@ -109,7 +109,7 @@ struct ShellState
     std::int32_t SplitToggleWidth = 0;
 
     // The main window's outer rectangle right after its creation.
-    WindowRect StartRect;
+    ScreenRect StartRect;
 };
 
 // Allocates the main program's tables at their start sizes, all entries zero or empty.
@@ -120,8 +120,8 @@ void fillDestinationTypes(ShellState& state);
 
 // The outer rectangle the main window is restored to: the saved one when it is not empty and overlaps
 // one of the screens, else startRect.
-WindowRect chooseRestoredRect(
-    const WindowRect& saved, const WindowRect& startRect, const std::vector<WindowRect>& screens);
+ScreenRect chooseRestoredRect(
+    const ScreenRect& saved, const ScreenRect& startRect, const std::vector<ScreenRect>& screens);
 
 // The image library's error text as the note shows it; message may be in the system code page.
 std::string freeImageErrorText(const char* message);

@@ -83,7 +83,7 @@ public:
         return answer;
     }
 
-    void placeMainWindow(const WindowRect& outer) override { placed.push_back(outer); }
+    void placeMainWindow(const ScreenRect& outer) override { placed.push_back(outer); }
 
     void postWakeUp() override
     {
@@ -103,7 +103,7 @@ public:
     std::map<MenuItem, bool> menuEnabled;
     std::deque<std::intptr_t> boxAnswers;
     std::vector<ShellBox> boxes;
-    std::vector<WindowRect> placed;
+    std::vector<ScreenRect> placed;
     int wakeUps = 0;
 };
 
@@ -540,14 +540,14 @@ TEST_F(MainLoopTest, ScannerHint)
 
 TEST(ShellStateTest, RestoredRectangleMustBeNonEmptyAndOnAScreen)
 {
-    const WindowRect start{340, 250, 928, 517};
-    const std::vector<WindowRect> screens{{0, 0, 1280, 800}, {1280, 0, 2560, 1024}};
+    const ScreenRect start{340, 250, 928, 517};
+    const std::vector<ScreenRect> screens{{0, 0, 1280, 800}, {1280, 0, 2560, 1024}};
 
     struct Case
     {
         const char* label;
-        WindowRect saved;
-        WindowRect expected;
+        ScreenRect saved;
+        ScreenRect expected;
     };
 
     const Case cases[] = {
@@ -573,7 +573,7 @@ TEST(ShellStateTest, TablesHaveTheirStartSizes)
     ShellState state;
     allocateMainProgramTables(state);
     fillDestinationTypes(state);
-    EXPECT_EQ(state.thumbnailControls.size(), 101U);
+    EXPECT_EQ(state.ThumbnailButtons.size(), 101U);
     EXPECT_EQ(state.PageSplitFlags.size(), 10001U);
     EXPECT_EQ(state.StraightenAngle.size(), 26U);
     EXPECT_EQ(state.RotationState.size(), 2U);

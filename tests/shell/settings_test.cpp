@@ -20,7 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr WindowRect StartRect{100, 200, 700, 500};
+constexpr ScreenRect StartRect{100, 200, 700, 500};
 
 // Sets environment variables for one test and puts the old values back afterwards.
 class ScopedEnvironment
@@ -75,7 +75,7 @@ protected:
     }
 
     // The start-up steps in the order the main window runs them.
-    SettingsState start(const std::string& folder, const WindowRect& rect = StartRect, bool maximized = false)
+    SettingsState start(const std::string& folder, const ScreenRect& rect = StartRect, bool maximized = false)
     {
         SettingsState state;
         state.ProgramDir = folder;
@@ -125,7 +125,7 @@ TEST_F(SettingsTest, FirstStartWritesTheDefaultFile)
 
     const Settings& s = state.settings;
     EXPECT_EQ(
-        (WindowRect{s.LastWindowPosX1, s.LastWindowPosY1, s.LastWindowPosX2, s.LastWindowPosY2}), StartRect);
+        (ScreenRect{s.LastWindowPosX1, s.LastWindowPosY1, s.LastWindowPosX2, s.LastWindowPosY2}), StartRect);
     EXPECT_EQ(s.PreviousPaperSource, "Flachbettauflage");
     EXPECT_EQ(s.ColorMode, "schwarzweiß");
     EXPECT_EQ(s.DestType, "PDF+OCR");
