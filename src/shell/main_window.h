@@ -142,7 +142,7 @@ std::string controlText(Handle control);
 void placeInMainClient(Handle control, int x, int y, int width, int height);
 
 // The main loop's window side on the real main window.
-class MainWindowPort final : public MainLoopPort
+class MainWindowPort : public MainLoopPort
 {
 public:
     std::string paperSourceText() override;
