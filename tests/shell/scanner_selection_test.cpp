@@ -447,6 +447,23 @@ TEST(SelectScannerTest, CancelClosesAndReopensTheSameSource)
     EXPECT_EQ(calls, (std::vector<FakeCallRecord>{{32, {id}}, {211, {}}, {31, {id}}}));
 }
 
+TEST(SelectScannerTest, ProductNameIsCutAtFiveThousandCharacters)
+{
+    SelectionFixture f;
+    std::string model;
+    for (int i = 0; i < 3000; ++i) {
+        model += "ä";
+    }
+    f.fake.devices = {{"Canon", model, "plustek:libusb:001:004", true, false, false}};
+    f.fake.dialogChoice = "Canon " + model;
+    ASSERT_NE(SelectScanner(f.context, ""), NoHandle);
+    // "Canon " and 4994 two-byte characters.
+    const std::string expected = "Canon " + model.substr(0, 2 * 4994);
+    EXPECT_EQ(f.state.settings.LastSourceName, expected);
+    EXPECT_EQ(f.storedSourceName(), expected);
+    EXPECT_EQ(f.scannerLine->text().toStdString(), "Scanner: " + expected);
+}
+
 TEST(SelectScannerTest, StartUpOpensTheStoredScannerOnlyWhenAsked)
 {
     struct Row
