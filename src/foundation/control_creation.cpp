@@ -1,6 +1,7 @@
 #include "foundation/control_creation.h"
 
 #include "foundation/dll_call.h"
+#include "foundation/list_view.h"
 #include "foundation/note.h"
 #include "foundation/paths.h"
 #include "runtime/dib.h"
@@ -57,8 +58,6 @@ constexpr std::uint32_t ToolTipStyle = 0x80000001;
 constexpr std::uint32_t SortedListBoxStyle = 0x50B10083;
 constexpr std::uint32_t ListBoxStyle = 0x50B10081;
 constexpr std::uint32_t ListViewStyle = 0x50B10049;
-constexpr std::uint32_t ListViewSortAscending = 0x10;
-constexpr std::uint32_t ListViewSortDescending = 0x20;
 constexpr std::uint32_t HScrollStyle = 0x50010000;
 constexpr std::uint32_t VScrollStyle = 0x50010001;
 
@@ -259,40 +258,15 @@ public:
     }
 };
 
-QTreeWidget* makeListView(QWidget* parent, std::intptr_t sortOrder)
+// A report list view. Sorted views (style bits) place each new row by its first cell when it is
+// added; the view itself never re-sorts, so a click on a column header changes nothing.
+QTreeWidget* makeListView(QWidget* parent)
 {
     auto* list = new QTreeWidget(parent);
-    list->setColumnCount(0);
-    list->setRootIsDecorated(false);
-    list->setItemsExpandable(false);
-    list->setUniformRowHeights(true);
+    setUpListView(list);
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list->setAllColumnsShowFocus(true);
     list->setItemDelegate(new GridDelegate(list));
-    QHeaderView* header = list->header();
-    header->setSectionsClickable(true);
-    header->setStretchLastSection(false);
-    if (sortOrder == 1 || sortOrder == 2) {
-        const Qt::SortOrder order = sortOrder == 1 ? Qt::AscendingOrder : Qt::DescendingOrder;
-        header->setSortIndicator(0, order);
-        list->setSortingEnabled(true);
-        header->setSectionsClickable(true);
-        header->setSortIndicatorShown(false);
-        // Rows are placed by their first cell when they are added; a click on a column header
-        // neither re-sorts the rows nor changes that rule.
-        QObject::disconnect(header, &QHeaderView::sortIndicatorChanged, list, &QTreeView::sortByColumn);
-        QObject::connect(
-            header,
-            &QHeaderView::sortIndicatorChanged,
-            list,
-            [header, order](int section, Qt::SortOrder now) {
-                if (section != 0 || now != order) {
-                    const QSignalBlocker blocker(header);
-                    header->setSortIndicator(0, order);
-                }
-            });
-    }
+    list->setStyleSheet(QString());
     return list;
 }
 
@@ -654,7 +628,7 @@ Handle create(
         control = list;
         style = sorted ? SortedListBoxStyle : ListBoxStyle;
     } else if (keyword == "LISTVIEW") {
-        control = makeListView(parentWidget, opt);
+        control = makeListView(parentWidget);
         style = ListViewStyle | (opt == 1 ? ListViewSortAscending : opt == 2 ? ListViewSortDescending : 0);
         fontStep = false;
     } else {

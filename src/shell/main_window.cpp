@@ -16,6 +16,8 @@
 #include "runtime/subclass.h"
 #include "runtime/window_events.h"
 #include "runtime/window_geometry.h"
+#include "shell/scanner_selection.h"
+#include "shell/scanner_selection_view_qt.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -36,6 +38,72 @@
 #include <utility>
 
 namespace folvex {
+
+// The scanner selection's view: forwards to the main window's controls once they exist.
+class MainWindowScannerView final : public ScannerSelectionView
+{
+public:
+    void attach(const MainWindowControls& c)
+    {
+        m_view = std::make_unique<QtScannerSelectionView>(
+            qobject_cast<QLabel*>(findWidget(c.scannerLine)),
+            qobject_cast<QLabel*>(findWidget(c.statusLine)),
+            qobject_cast<QComboBox*>(findWidget(c.paperSource)),
+            qobject_cast<QCheckBox*>(findWidget(c.duplex)),
+            findWidget(c.scanButton));
+    }
+
+    void setScannerLine(const std::string& text) override
+    {
+        if (m_view) {
+            m_view->setScannerLine(text);
+        }
+    }
+
+    void setStatusNow(const std::string& text) override
+    {
+        if (m_view) {
+            m_view->setStatusNow(text);
+        }
+    }
+
+    int lastPaperSourceIndex(const std::string& text) override
+    {
+        return m_view ? m_view->lastPaperSourceIndex(text) : -1;
+    }
+
+    void addPaperSource(const std::string& text) override
+    {
+        if (m_view) {
+            m_view->addPaperSource(text);
+        }
+    }
+
+    void removePaperSource(int index) override
+    {
+        if (m_view) {
+            m_view->removePaperSource(index);
+        }
+    }
+
+    void enableDuplexBox(bool enabled) override
+    {
+        if (m_view) {
+            m_view->enableDuplexBox(enabled);
+        }
+    }
+
+    void enableScanButton(bool enabled) override
+    {
+        if (m_view) {
+            m_view->enableScanButton(enabled);
+        }
+    }
+
+private:
+    std::unique_ptr<QtScannerSelectionView> m_view;
+};
+
 namespace {
 
 constexpr std::uint32_t VisibleStyle = 0x10000000;       // WS_VISIBLE
@@ -483,6 +551,9 @@ void buildControls(Handle window)
         makeButton(window, "letztes PDF/JPG öffnen", width - 205, height - 75, BlackLargeSet);
     EnableControl(c.openLastOutputButton, 0);
     c.quitButton = makeButton(window, "Programmende", width - 205, height - 35, BlackLargeSet);
+    if (w.scannerView) {
+        w.scannerView->attach(c);
+    }
 }
 
 // Step 14: the saved rectangle, when it is usable, and the maximised state.
@@ -519,6 +590,27 @@ ShellWindows::ShellWindows() = default;
 ShellWindows::~ShellWindows() = default;
 ShellWindows::ShellWindows(ShellWindows&&) noexcept = default;
 ShellWindows& ShellWindows::operator=(ShellWindows&&) noexcept = default;
+
+void installShellEntryPoints(ShellProgram& program)
+{
+    ShellState& s = program.state;
+    ShellWindows& w = program.windows;
+    w.scannerView = std::make_unique<MainWindowScannerView>();
+    w.scannerContext = std::make_unique<ScannerSelectionContext>(ScannerSelectionContext{
+        s.CurrentSource,
+        s.ScanCounters.pass,
+        s.ScanCounters.job,
+        s.AcquisitionRunning,
+        s.settingsState,
+        *w.scannerView});
+    ScannerSelectionContext* context = w.scannerContext.get();
+    s.entryPoints.SelectScanner = [context](const std::string& name) {
+        return SelectScanner(*context, name);
+    };
+    s.entryPoints.registerScannerCallback = [context] {
+        DTwainBinding().setNotificationCallback(twainNotificationCallbackFor(*context), 0, 0);
+    };
+}
 
 ShellProgram& shellProgram()
 {

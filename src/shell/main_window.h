@@ -20,6 +20,8 @@ namespace folvex {
 
 class SCSQtWindowSystem;
 class SizeChangeSystem;
+class MainWindowScannerView;
+struct ScannerSelectionContext;
 
 inline constexpr const char* MainWindowTitle =
     "Folvex V4.23a 64bit (build 176) - Scannen, Bearbeiten, Speichern";
@@ -84,6 +86,10 @@ struct ShellWindows
     std::unique_ptr<SCSQtWindowSystem> scsWindowSystem;
     std::unique_ptr<SizeChangeSystem> scs;
 
+    // The scanner selection's view of the main window and its binding to the shell's data.
+    std::unique_ptr<MainWindowScannerView> scannerView;
+    std::unique_ptr<ScannerSelectionContext> scannerContext;
+
     ShellWindows();
     ~ShellWindows();
     ShellWindows(ShellWindows&&) noexcept;
@@ -100,6 +106,9 @@ struct ShellProgram
 
 // The program's instance. A test assigns a fresh record.
 ShellProgram& shellProgram();
+
+// Fills the entry points of the parts built on the shell: the scanner selection and its callback.
+void installShellEntryPoints(ShellProgram& program);
 
 // Builds the main window (hidden until the end), the splash, the menus and the controls, sets and
 // loads the settings, starts the scanner library, checks the image library and restores the window.

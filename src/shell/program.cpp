@@ -13,13 +13,6 @@
 #include <memory>
 
 namespace folvex {
-namespace {
-
-// The parts built on the shell fill their entry points here.
-void installShellEntryPoints(ShellEntryPoints& /*entryPoints*/) {}
-
-} // namespace
-
 int runProgram(const ProgramOptions& options)
 {
     // The user's conventions for everything but numbers, which are always written with ".".
@@ -42,7 +35,7 @@ int runProgram(const ProgramOptions& options)
     }
 
     allocateMainProgramTables(program.state);
-    installShellEntryPoints(program.state.entryPoints);
+    installShellEntryPoints(program);
     OpenMainWindow();
 
     MainWindowPort port;

@@ -17,8 +17,6 @@
 
 namespace folvex {
 
-inline constexpr std::string_view FeederPaperSource = "Einzelblatteinzug";
-
 // The names of the output types, in the order the main window offers them.
 inline constexpr std::string_view DestinationTypeNames[] = {
     "PDF",

@@ -345,8 +345,13 @@ SourceHandle FakeScannerLibrary::selectSourceByName(const std::string& productNa
 std::int32_t FakeScannerLibrary::openSource(SourceHandle source)
 {
     record(31, {text(static_cast<long long>(source))});
+    ++m_openCalls;
     const auto found = m_sources.find(source);
     if (!m_initialized || found == m_sources.end()) {
+        return 0;
+    }
+    if (failingOpenCalls.count(m_openCalls) > 0) {
+        found->second.open = false;
         return 0;
     }
     if (found->second.open) {
@@ -588,6 +593,11 @@ std::int32_t FakeScannerLibrary::acquireToFiles(
             }
         }
     }
+    if (m_callback) {
+        for (const std::int32_t code : pass.notifications) {
+            notificationResults.push_back(m_callback(code, 0, m_userData));
+        }
+    }
     if (pass.result == 0) {
         const bool notReady = pass.errorText.find(InterfaceNotStartedPhrase) != std::string::npos;
         return fail(notReady ? 1 : 2, pass.errorText);
@@ -614,13 +624,14 @@ std::int32_t
 FakeScannerLibrary::manualDuplexCounts(SourceHandle source, std::int32_t* firstPass, std::int32_t* secondPass)
 {
     record(3203, {text(static_cast<long long>(source))});
+    const bool open = openSourceRecord(source) != nullptr;
     if (firstPass != nullptr) {
-        *firstPass = 0;
+        *firstPass = open ? manualFirstPassPages : 0;
     }
     if (secondPass != nullptr) {
-        *secondPass = 0;
+        *secondPass = open ? manualSecondPassPages : 0;
     }
-    return openSourceRecord(source) != nullptr ? 1 : 0;
+    return open ? 1 : 0;
 }
 
 } // namespace folvex

@@ -10,6 +10,7 @@
 #include <deque>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,9 @@ struct FakePass
     int failAfterPages = 0;
     std::string errorText;
     bool writeNothing = false; // status 1000 without any file
+    // Codes sent through the callback after the pass's pages, in order (for instance 1041 at the end
+    // of a first manual pass, 1043 when the two passes' page counts differ).
+    std::vector<std::int32_t> notifications;
 
     // Single pages with these ids, all alike otherwise.
     static FakePass pages(const std::vector<int>& ids, FakePage like = {});
@@ -96,6 +100,10 @@ public:
     std::optional<std::string> dialogChoice; // product name the dialog (211) picks; nullopt = cancel
     std::deque<FakePass> passes;
     std::vector<FakeCallRecord> trace;
+    std::set<int> failingOpenCalls;        // calls of 31 that fail whatever the source, counted from 1
+    std::int32_t manualFirstPassPages = 0; // what 3203 answers for an open source
+    std::int32_t manualSecondPassPages = 0;
+    std::vector<std::int32_t> notificationResults; // the callback's results for a pass's notifications
 
     // The calls with the given number, in order.
     std::vector<FakeCallRecord> callsOf(int number) const;
@@ -178,6 +186,7 @@ private:
     std::map<FileListHandle, std::vector<std::string>> m_lists;
     ScannerCallback m_callback;
     std::int64_t m_userData = 0;
+    int m_openCalls = 0;
     std::int32_t m_lastErrorCode = 0;
     std::string m_lastErrorText;
 };

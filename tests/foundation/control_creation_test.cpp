@@ -1,6 +1,7 @@
 #include "foundation/control_creation.h"
 
 #include "foundation/dll_call.h"
+#include "foundation/list_view.h"
 #include "runtime/dib.h"
 #include "runtime/draw_objects.h"
 #include "runtime/dynamic_library.h"
@@ -333,15 +334,13 @@ TEST_F(ControlCreationTest, ListViewsSortByTheFirstCellWhenRowsAreAdded)
     mainWidget->show();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.opt);
-        auto* list =
-            qobject_cast<QTreeWidget*>(findWidget(create("LISTVIEW", mainWindow, "", 0, 0, 300, 200, c.opt)));
+        const Handle view = create("LISTVIEW", mainWindow, "", 0, 0, 300, 200, c.opt);
+        auto* list = qobject_cast<QTreeWidget*>(findWidget(view));
         ASSERT_NE(list, nullptr);
-        list->setColumnCount(2);
-        const auto add = [list](const char* first, const char* second) {
-            auto* row = new QTreeWidgetItem();
-            row->setText(0, QString::fromUtf8(first));
-            row->setText(1, QString::fromUtf8(second));
-            list->addTopLevelItem(row);
+        LVAddColumn(view, "Erste", 100, 0, 0, 0, 0);
+        LVAddColumn(view, "Zweite", 100, 0, 0, 0, 1);
+        const auto add = [view](const char* first, const char* second) {
+            LVAddRow(view, std::string(first) + "|" + second);
         };
         add("b", "1");
         add("a", "3");

@@ -1,6 +1,7 @@
 #include "shell/main_loop.h"
 
 #include "foundation/twain_binding.h"
+#include "shell/scanner_selection.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
 #include "twain/fake_scanner_library.h"

@@ -79,6 +79,7 @@ protected:
         ASSERT_TRUE(loadFreeImageBinding(shellProgram().freeImage));
         installDTwainBinding(&scanner);
         allocateMainProgramTables(state());
+        installShellEntryPoints(shellProgram());
         OpenMainWindow();
         m_running = true;
     }
@@ -188,7 +189,7 @@ TEST_F(MainWindowTest, FirstStartBuildsTheWindowAtTheStartRectangle)
     for (const FakeCallRecord& call : scanner.trace) {
         calls.push_back(call.number);
     }
-    EXPECT_EQ(calls, (std::vector<int>{9800, 2, 3, 3210, 13}));
+    EXPECT_EQ(calls, (std::vector<int>{9800, 2, 3, 3210, 13, 9100}));
     EXPECT_EQ(scanner.callsOf(3)[0].args[0], std::to_string(mainWindow()));
 
     EXPECT_EQ(state().LastOutputFile, "");
@@ -354,6 +355,26 @@ TEST_F(MainWindowTest, StoredFeederOffersBothItemsAndTheFirstTurnEnablesDuplex)
     postMenuEvent(mainWindow(), 190);
     runLoop();
     EXPECT_TRUE(findWidget(controls().duplex)->isEnabled());
+}
+
+TEST_F(MainWindowTest, LastScannerIsReopenedAtStartUp)
+{
+    storeSetting("LAST_VALUES", "LastSourceName", "Acme Feeder");
+    startShell();
+    EXPECT_EQ(shellProgram().windows.splashHistory.back(), "letzten Scanner öffnen...");
+    EXPECT_NE(state().CurrentSource, NoHandle);
+    EXPECT_EQ(controlText(controls().scannerLine), "Scanner: Acme Feeder");
+    EXPECT_TRUE(findWidget(controls().scanButton)->isEnabled());
+    EXPECT_EQ(findWidget(mainWindow())->focusWidget(), findWidget(controls().scanButton));
+
+    // Pages acquired are counted through the callback registered at start-up.
+    scanner.passes.push_back(FakePass::pages({1, 2}));
+    const FileListHandle list = scanner.createFileList(0, 1);
+    scanner.setFileListEntry(list, 0, programDir.file("tmpimg.bmp"));
+    std::int32_t status = 0;
+    scanner.acquireToFiles(state().CurrentSource, list, 0, 0, 2, -1, 1, 0, &status);
+    EXPECT_EQ(state().ScanCounters.pass, 2);
+    EXPECT_EQ(state().ScanCounters.job, 2);
 }
 
 TEST_F(MainWindowTest, ChangingAChoicePostsAControlEventSoTheDuplexRuleRuns)

@@ -245,5 +245,48 @@ TEST(FakeScannerLibraryTest, CallsWithSourceZeroAreHarmlessAndTraced)
     EXPECT_EQ(fake.trace.front().number, 2);
 }
 
+TEST(FakeScannerLibraryTest, ManualDuplexNotificationsCountsAndChosenFailingOpens)
+{
+    FakeSession session;
+    std::vector<std::int32_t> codes;
+    session.fake.setNotificationCallback(
+        [&codes](std::int32_t code, std::int32_t, std::int64_t userData) {
+            EXPECT_EQ(userData, 7);
+            codes.push_back(code);
+            return code == 1043 ? 3 : 1;
+        },
+        7,
+        0);
+    FakePass first = FakePass::pages({1, 2, 3});
+    first.notifications = {1041};
+    FakePass second = FakePass::pages({4, 5});
+    second.notifications = {1043};
+    session.fake.passes = {first, second};
+    std::int32_t status = 0;
+    ASSERT_EQ(session.acquire(&status), 1);
+    ASSERT_EQ(session.acquire(&status), 1);
+    // The notifications follow the pass's pages; their results are kept in order.
+    EXPECT_EQ(codes, (std::vector<std::int32_t>{1010, 1010, 1010, 1041, 1010, 1010, 1043}));
+    EXPECT_EQ(session.fake.notificationResults, (std::vector<std::int32_t>{1, 3}));
+
+    session.fake.manualFirstPassPages = 3;
+    session.fake.manualSecondPassPages = 2;
+    std::int32_t front = -1;
+    std::int32_t back = -1;
+    EXPECT_EQ(session.fake.manualDuplexCounts(session.source, &front, &back), 1);
+    EXPECT_EQ(front, 3);
+    EXPECT_EQ(back, 2);
+
+    // Only the chosen call of 31 fails (the first one was made by nobody yet: this is call 1).
+    session.fake.failingOpenCalls = {2};
+    EXPECT_EQ(session.fake.openSource(session.source), 1);
+    EXPECT_EQ(session.fake.closeSource(session.source), 1);
+    EXPECT_EQ(session.fake.openSource(session.source), 0);
+    EXPECT_FALSE(session.fake.isOpen(session.source));
+    EXPECT_EQ(session.fake.manualDuplexCounts(session.source, &front, &back), 0);
+    EXPECT_EQ(front, 0);
+    EXPECT_EQ(session.fake.openSource(session.source), 1);
+}
+
 } // namespace
 } // namespace folvex
