@@ -778,9 +778,6 @@ void CleanUpOnExit()
     scanner.shutDown();
 
     // The image library goes; its functions must not be called any more.
-    if (program.freeImage.FreeImageFunctions.SetOutputMessage != nullptr) {
-        program.freeImage.FreeImageFunctions.SetOutputMessage(nullptr);
-    }
     program.freeImage.FreeImageFunctions = FreeImageFunctionTable{};
     program.freeImage.FreeImageBinding.reset();
 
