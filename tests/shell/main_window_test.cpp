@@ -1,5 +1,6 @@
 #include "shell/main_window.h"
 
+#include "components/action_box.h"
 #include "components/button_faces.h"
 #include "foundation/control_creation.h"
 #include "foundation/paths.h"
@@ -28,6 +29,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
+#include <QTimer>
 
 #include <set>
 #include <string>
@@ -39,6 +41,38 @@ namespace {
 
 using testing::ScriptedActionBoxAnswerer;
 using testing::TempDir;
+
+// Presses Esc in whatever other window of the program is active, and releases it on the next tick.
+class EscapeInActiveBox final : public QObject
+{
+public:
+    explicit EscapeInActiveBox(Handle mainWindow)
+        : m_mainWindow(mainWindow)
+    {
+        m_timer.callOnTimeout(this, [this] { tick(); });
+        m_timer.start(20);
+    }
+
+    int presses = 0;
+
+private:
+    void tick()
+    {
+        QWidget* active = QApplication::activeWindow();
+        if (active == nullptr || active == findWidget(m_mainWindow)) {
+            return;
+        }
+        const bool press = !m_down;
+        QKeyEvent event(press ? QEvent::KeyPress : QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(active, &event);
+        m_down = press;
+        presses += press ? 1 : 0;
+    }
+
+    Handle m_mainWindow;
+    QTimer m_timer;
+    bool m_down = false;
+};
 
 // Releases Esc on the first pause, as a user would after a while.
 class ReleasingPort final : public MainWindowPort
@@ -644,6 +678,27 @@ TEST_F(MainWindowTest, OpenLastOutputThatIsGoneDisablesMenu100)
     ASSERT_EQ(answerer.shown.size(), 1U);
     EXPECT_EQ(answerer.shown[0].Title, "Datei nicht gefunden");
     EXPECT_EQ(answerer.shown[0].Icon, 3);
+}
+
+TEST_F(MainWindowTest, EscapeInTheMessageBoxDoesNotQuit)
+{
+    startShell();
+    QWidget* window = findWidget(mainWindow());
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    state().LastOutputFile = programDir.file("weg.pdf");
+    ActionBoxAnswerer* scripted = setActionBoxAnswerer(nullptr); // the real box
+    EscapeInActiveBox user(mainWindow());
+    postMenuEvent(mainWindow(), 100);
+    MainWindowPort port;
+    runMainLoopTurn(state(), port);
+    // The next turn sees what is left of the key once the box is gone.
+    postControlEvent(mainWindow(), controls().colourMode);
+    runMainLoopTurn(state(), port);
+    setActionBoxAnswerer(scripted);
+    EXPECT_GE(user.presses, 1); // the box was shown and Esc ended it
+    EXPECT_EQ(state().EndProgram, 0);
+    EXPECT_FALSE(mainMenuItemEnabled(100));
 }
 
 TEST_F(MainWindowTest, CleanUpDeletesTheProgramsScratchFiles)
