@@ -568,6 +568,21 @@ TEST_F(MainWindowTest, QuitPathsEndTheLoopAndSaveTheRectangle)
     }
 }
 
+TEST_F(MainWindowTest, MinimisedWindowSavesTheRectangleItReturnsTo)
+{
+    startShell();
+    placeWindowByOuterRect(mainWindow(), {40, 50, 700, 320});
+    QWidget* widget = findWidget(mainWindow());
+    widget->setWindowState(Qt::WindowMinimized);
+    QTRY_VERIFY_WITH_TIMEOUT(widget->isMinimized(), 5000);
+    stopShell();
+    EXPECT_EQ(storedSetting("ALLGEMEIN", "LastWindowPosX1"), "40");
+    EXPECT_EQ(storedSetting("ALLGEMEIN", "LastWindowPosY1"), "50");
+    EXPECT_EQ(storedSetting("ALLGEMEIN", "LastWindowPosX2"), "740");
+    EXPECT_EQ(storedSetting("ALLGEMEIN", "LastWindowPosY2"), "370");
+    EXPECT_EQ(storedSetting("ALLGEMEIN", "LastWindowMaximized"), "0");
+}
+
 TEST_F(MainWindowTest, EscapeInAnotherWindowDoesNotQuit)
 {
     startShell();
