@@ -444,8 +444,8 @@ TEST_F(MainLoopTest, OpenLastOutputOpensAnExistingFileByMenuAndByButton)
     port.events.push_back({ControlEvent, MainWindowHandle, 0});
     port.flags[MainButton::OpenLastOutput] = true;
     runMainLoopTurn(state, port);
-    // The button's flag is not read for menu 100; the next turn takes it.
-    EXPECT_EQ(port.flagReads[MainButton::OpenLastOutput], 1); // only the discard after the action
+    // For menu 100 the button's flag is not tested; only the discard after the action reads it.
+    EXPECT_EQ(port.flagReads[MainButton::OpenLastOutput], 1);
     port.flags[MainButton::OpenLastOutput] = true;
     runMainLoopTurn(state, port);
     ASSERT_EQ(runner.started.size(), 2U);
