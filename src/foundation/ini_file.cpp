@@ -175,9 +175,12 @@ std::string rewrite(
                 break;
             }
             if (upperCase(keyOf(inSection)) == upperKey) {
-                if (!value.empty()) {
-                    appendLine(out, entry);
+                // Removing drops every entry of the key, here and in later copies of the section:
+                // the reader would otherwise find an older one and the key would not be gone.
+                if (value.empty()) {
+                    continue;
                 }
+                appendLine(out, entry);
                 replaced = true;
                 break;
             }

@@ -14,10 +14,11 @@ namespace folvex {
 // note "ReadIni: <file> zwar gefunden, konnte aber nicht geöffnet werden." and the empty text.
 std::string ReadIni(const std::string& file, const std::string& section, const std::string& key);
 
-// Sets key in section to value; an empty value removes the entry. A missing section is appended with
-// its name upper-cased, a missing key goes to the end of its section. Blank lines are dropped. The new
-// content is written completely to file + "_tmp" and then renamed over file. Returns 1, or 0 when the
-// file could not be read or the new one not be written; file is then unchanged and no "_tmp" is left.
+// Sets key in section to value; an empty value removes every entry of key from the section and from
+// later copies of it. A missing section is appended with its name upper-cased, a missing key goes to
+// the end of its section. Blank lines are dropped. The new content is written completely to
+// file + "_tmp" and then renamed over file. Returns 1, or 0 when the file could not be read or the new
+// one not be written; file is then unchanged and no "_tmp" is left.
 int WriteIni(
     const std::string& file, const std::string& section, const std::string& key, const std::string& value);
 
