@@ -59,7 +59,9 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (m_released || event->type() != QEvent::MouseButtonRelease) {
+        // A release from the window system reaches the native window first and then the widget
+        // under the pointer; only the widget's delivery tells where it happened.
+        if (m_released || event->type() != QEvent::MouseButtonRelease || !watched->isWidgetType()) {
             return false;
         }
         const auto* mouse = static_cast<QMouseEvent*>(event);

@@ -16,9 +16,19 @@ namespace {
 // The X11 key symbol of the right Alt key where it is not AltGr.
 constexpr quint32 RightAltKeySym = 0xffea;
 
-// One physical key or button: Qt's key (or a button marker) and the native scan code, so that the two
-// Shift keys count apart while the same event seen again (on its way to the parents) counts once.
+// One physical key or button: the native scan code where the event has one, else Qt's key (or a
+// button marker), so that the two Shift keys count apart while the same event seen again (on its way
+// to the parents) counts once. A key is released by its scan code: its Qt key may differ between
+// press and release when a modifier changed meanwhile (1 pressed, Shift pressed, "!" released).
 using PhysicalKey = std::pair<int, quint32>;
+
+PhysicalKey physicalKeyOf(const QKeyEvent& event)
+{
+    if (event.nativeScanCode() != 0) {
+        return {0, event.nativeScanCode()};
+    }
+    return {event.key(), 0};
+}
 
 constexpr int LeftButtonMarker = -1;
 constexpr int RightButtonMarker = -2;
@@ -94,7 +104,7 @@ void recordKey(const QKeyEvent& event, bool down)
     if (event.isAutoRepeat()) {
         return;
     }
-    const PhysicalKey key{event.key(), event.nativeScanCode()};
+    const PhysicalKey key = physicalKeyOf(event);
     InputState& state = inputState();
     if (!down) {
         state.held.erase(key);

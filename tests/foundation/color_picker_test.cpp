@@ -103,6 +103,18 @@ TEST_F(ColorPickerTest, LeftReleaseOnTheFrozenScreenPicksThePixel)
     EXPECT_FALSE(KeyIsDown(VkLeftButton));
 }
 
+TEST_F(ColorPickerTest, ClickThroughTheWindowSystemPicksThePixel)
+{
+    // A real click reaches the frozen screen's native window before the widget itself.
+    whenPickerShows([](QWidget* frozen, QWidget*) {
+        ASSERT_NE(frozen->windowHandle(), nullptr);
+        const QPoint onEditor = frozen->mapFromGlobal(QPoint(450, 350));
+        QTest::mouseClick(frozen->windowHandle(), Qt::LeftButton, Qt::NoModifier, onEditor);
+    });
+    EXPECT_EQ(ColorPicker(false, nullptr, Hint), 0x001E140A);
+    EXPECT_EQ(m_fakes.sound.beeps.size(), 1u);
+}
+
 TEST_F(ColorPickerTest, HidingFirstLeavesTheWindowOutOfThePicture)
 {
     whenPickerShows([](QWidget* frozen, QWidget*) {

@@ -115,6 +115,32 @@ TEST_F(InputStateTest, AutoRepeatIsIgnored)
     EXPECT_FALSE(KeyIsDown(VkEscape));
 }
 
+TEST_F(InputStateTest, AKeyIsReleasedByItsScanCodeWhateverItsKeyReadsThen)
+{
+    struct Case
+    {
+        const char* label;
+        Qt::Key pressed;
+        Qt::Key released;
+        quint32 scanCode;
+        int vk;
+    };
+
+    const Case cases[] = {
+        // Shift pressed while 1 is held: the release reads "!".
+        {"digit, then Shift", Qt::Key_1, Qt::Key_Exclam, 10, 49},
+        // AltGr pressed while Q is held: the release reads "@".
+        {"letter, then AltGr", Qt::Key_Q, Qt::Key_At, 24, 81},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        sendKey(QEvent::KeyPress, c.pressed, c.scanCode);
+        EXPECT_TRUE(KeyIsDown(c.vk));
+        sendKey(QEvent::KeyRelease, c.released, c.scanCode);
+        EXPECT_FALSE(KeyIsDown(c.vk));
+    }
+}
+
 TEST_F(InputStateTest, MouseButtonsAndPointerPosition)
 {
     m_widget.setGeometry(100, 150, 200, 100);
