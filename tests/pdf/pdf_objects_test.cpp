@@ -119,7 +119,7 @@ TEST_F(PdfObjectsTest, OutAppendsWindows1252LinesToTheCurrentPage)
     EXPECT_EQ(
         content().substr(start.size()),
         std::string("BT\nET\n\n(\x8C \x80 \\351 ?) Tj\nq  Q\n(\0A\0B) Tj\n", 38) +
-            "(\x01\\(\\n\\r\\\\\\)) Tj\n" + std::string("(\0a\0?) Tj\n", 11));
+            "(\x01\\(\\n\\r\\\\\\)) Tj\n" + std::string("(\0a\0?) Tj\n", 10));
 
     const std::string pageRef = document().currentPageRef;
     const std::size_t before = content().size();
