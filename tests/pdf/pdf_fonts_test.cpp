@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace folvex {
 namespace {
 
