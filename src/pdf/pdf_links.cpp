@@ -758,6 +758,10 @@ void assembleInteractiveObjects(PdfDocument& d)
             "",
             PdfEntryPlain);
     }
+    // The root's last child is the last top-level item, which need not be the last item made.
+    const PdfOutlineNode* topLevel = d.outlineChildren.find("0");
+    const std::string lastTopItem =
+        topLevel != nullptr && !topLevel->reference.empty() ? topLevel->reference : d.lastOutlineItemRef;
     for (auto& [level, node] : d.outlineChildren) {
         if (!node.reference.empty()) {
             closeOutlineLevel(node);
@@ -765,7 +769,7 @@ void assembleInteractiveObjects(PdfDocument& d)
     }
     if (d.outlineItemCount != 0) {
         PdfPutEntry(
-            "/First " + d.firstOutlineItemRef + "\n/Last " + d.lastOutlineItemRef + "\n/Count " +
+            "/First " + d.firstOutlineItemRef + "\n/Last " + lastTopItem + "\n/Count " +
                 std::to_string(d.outlineItemCount) + "\n",
             "",
             "",
