@@ -312,6 +312,32 @@ TEST_F(PdfFontsTest, InstalledFontsAreFoundByFamilyWeightAndSlant)
     saveChecked(doc, "installed.pdf");
 }
 
+TEST_F(PdfFontsTest, HeadersAndFootersGiveTheFontBack)
+{
+    PdfSetHeaderProc(
+        doc,
+        [this](std::optional<std::int32_t>) {
+            PdfSetFont(doc, "Times", "I", 8);
+            PdfCellPublic(doc, "Kopf", 0, 10, 0, 1, "", 0, -1, "");
+        },
+        0);
+    PdfEnableHeader(doc, 1);
+    PdfEnablePageNumberFooter(doc, 1);
+    PdfSetFont(doc, "Helvetica", "", 10);
+    PdfAddPage(doc, "", "", -1.0f, -1.0f);
+    EXPECT_TRUE(currentContent().ends_with("BT /F1 10.00 Tf ET\n")) << currentContent();
+    PdfSetFont(doc, "Courier", "U", 11);
+    PdfAddPage(doc, "", "", -1.0f, -1.0f);
+    EXPECT_EQ(module.current->fontFamily, "Courier");
+    EXPECT_EQ(module.current->underlineFlag, 1);
+    EXPECT_TRUE(currentContent().ends_with("BT /F3 11.00 Tf ET\n")) << currentContent();
+    const std::string path = dir.file("header.pdf");
+    saveChecked(doc, "header.pdf");
+    const std::string text = toolOutput({"pdftotext", "-f", "2", "-l", "2", path, "-"});
+    EXPECT_NE(text.find("Kopf"), std::string::npos);
+    EXPECT_NE(text.find("2"), std::string::npos);
+}
+
 TEST(PdfTrueTypeReaders, SignedWordsAndBigEndianNames)
 {
     EXPECT_EQ(ReadInt16(0xFFFE, 0), -2);

@@ -136,6 +136,12 @@ TEST_F(PdfGraphicsTest, OperationsWriteTheirContentLines)
         EXPECT_EQ(written(), c.content);
     }
     EXPECT_EQ(PdfScaleX(doc, 0, 10, 20), -1);
+    // Equal angles draw the full circle in four arcs.
+    PdfSector(doc, 100, 100, 10, 30, 30, "", 0, 0);
+    const std::string circle = written();
+    EXPECT_EQ(std::count(circle.begin(), circle.end(), 'c'), 4) << circle;
+    EXPECT_TRUE(circle.starts_with("100.00 700.00 m\n108.66 705.00 l\n")) << circle;
+    EXPECT_TRUE(circle.ends_with(" 108.66 705.00 c\nS\n")) << circle;
     saveChecked(doc, "graphics.pdf");
 }
 

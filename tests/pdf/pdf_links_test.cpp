@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
 #include <map>
+#include <sys/stat.h>
 
 namespace folvex {
 namespace {
@@ -286,6 +290,27 @@ TEST_F(PdfLinksTest, AttachmentsAndScriptsAreListedSortedAndComeBackWhole)
     EXPECT_NE(first, std::string::npos) << scripts;
     EXPECT_NE(second, std::string::npos) << scripts;
     EXPECT_LT(first, second) << "the name tree is sorted: eins before zwei";
+}
+
+TEST_F(PdfLinksTest, FieldsWithoutAFontUseHelveticaAndFileDatesAreUtc)
+{
+    PdfAddPage(doc, "", "", -1.0f, -1.0f);
+    PdfTextField(doc, "Feld", "", 0, 50, 10, 0, 0, "", 0);
+    EXPECT_EQ(module.current->fonts.size(), 1u);
+    EXPECT_EQ(module.current->fonts.begin()->second.baseName, "Helvetica");
+
+    const std::string file = dir.file("alt.txt");
+    testing::writeFile(file, "alt");
+    const timespec times[2] = {{1577934245, 0}, {1577934245, 0}}; // 2020-01-02 03:04:05 UTC
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    ::setenv("TZ", "UTC-1", 1);
+    ::tzset();
+    PdfPutEmbeddedFile(doc, file, "");
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+    const std::string bytes = saveChecked(doc, "dates.pdf");
+    EXPECT_NE(bytes.find("/ModDate (D:20200102030405Z)>>"), std::string::npos);
+    EXPECT_NE(bytes.find("/DA (/F1 12 Tf 0 g)"), std::string::npos);
 }
 
 } // namespace
