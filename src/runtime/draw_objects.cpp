@@ -59,6 +59,11 @@ Handle createNullPen()
     return registerDrawObject(ObjectKind::Pen, QPen(Qt::NoPen));
 }
 
+Handle createPatternBrush(const QImage& pattern)
+{
+    return registerDrawObject(ObjectKind::Brush, QBrush(pattern));
+}
+
 const QFont* findFont(Handle handle)
 {
     const DrawObject* object = findDrawObject(handle);

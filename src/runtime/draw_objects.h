@@ -7,6 +7,7 @@
 #include <QBrush>
 #include <QColor>
 #include <QFont>
+#include <QImage>
 #include <QPen>
 
 #include <cstdint>
@@ -45,6 +46,10 @@ Handle createPen(int widthPx, std::uint32_t bgr);
 
 // A pen that draws nothing (Qt::NoPen).
 Handle createNullPen();
+
+// A brush that repeats pattern from the painter's origin (a widget's top-left corner); the brush
+// keeps its own copy of the pixels.
+Handle createPatternBrush(const QImage& pattern);
 
 // nullptr for 0, unknown, deleted or other-kind handles.
 const QFont* findFont(Handle handle);

@@ -1,5 +1,6 @@
 #pragma once
-// Dynamic libraries opened by name and their functions looked up by name. Any thread.
+// Dynamic libraries opened by name and their functions looked up by name. Any thread; the library
+// service knows every library still open, so the program's last step can close them all at once.
 
 #include <memory>
 #include <string>
@@ -12,6 +13,11 @@ public:
     // Opens the library (dlopen with the usual search path); on failure the object is not open and
     // error() tells why.
     explicit DynamicLibrary(const std::string& name);
+    ~DynamicLibrary();
+    DynamicLibrary(DynamicLibrary&& other) noexcept;
+    DynamicLibrary& operator=(DynamicLibrary&& other) noexcept;
+    DynamicLibrary(const DynamicLibrary&) = delete;
+    DynamicLibrary& operator=(const DynamicLibrary&) = delete;
 
     bool isOpen() const { return m_handle != nullptr; }
 
@@ -27,6 +33,8 @@ public:
     }
 
 private:
+    friend int closeAllDynamicLibraries();
+
     struct Closer
     {
         void operator()(void* handle) const;
@@ -35,5 +43,10 @@ private:
     std::unique_ptr<void, Closer> m_handle;
     std::string m_error;
 };
+
+// Closes every library still open through DynamicLibrary, whoever opened it; those objects read as
+// not open afterwards (their function addresses must not be used any more). Returns how many were
+// closed. No other thread may use a library meanwhile.
+int closeAllDynamicLibraries();
 
 } // namespace folvex

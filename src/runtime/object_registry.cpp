@@ -17,6 +17,7 @@ struct Entry
     QPointer<QObject> object;
     DrawObject drawObject;
     std::uint32_t style = 0;
+    std::uint32_t exStyle = 0;
     bool menuBar = false;
 };
 
@@ -142,6 +143,26 @@ bool setStyleOf(Handle handle, std::uint32_t style)
         return false;
     }
     entry->style = style;
+    return true;
+}
+
+std::uint32_t exStyleOf(Handle handle)
+{
+    Registry& reg = registry();
+    const std::lock_guard lock(reg.mutex);
+    Entry* entry = liveEntry(reg, handle);
+    return entry != nullptr ? entry->exStyle : 0;
+}
+
+bool setExStyleOf(Handle handle, std::uint32_t exStyle)
+{
+    Registry& reg = registry();
+    const std::lock_guard lock(reg.mutex);
+    Entry* entry = liveEntry(reg, handle);
+    if (entry == nullptr) {
+        return false;
+    }
+    entry->exStyle = exStyle;
     return true;
 }
 

@@ -47,6 +47,12 @@ std::uint32_t styleOf(Handle handle);
 // Replaces the kept style bits (no effect on the object itself). False for an unknown handle.
 bool setStyleOf(Handle handle, std::uint32_t style);
 
+// The kept extended-style bits (WS_EX_… values); 0 for unknown handles and by default.
+std::uint32_t exStyleOf(Handle handle);
+
+// Replaces the kept extended-style bits. False for an unknown handle.
+bool setExStyleOf(Handle handle, std::uint32_t exStyle);
+
 // Whether a top-level window has a menu bar (counted in its outer rectangle); false by default.
 bool hasMenuBar(Handle handle);
 void setHasMenuBar(Handle handle, bool hasMenu);

@@ -7,6 +7,14 @@
 #include <algorithm>
 
 namespace folvex {
+namespace {
+
+WindowFrame frameOf(Handle window)
+{
+    return frameForStyle(styleOf(window), hasMenuBar(window), (exStyleOf(window) & ExStyleToolWindow) != 0);
+}
+
+} // namespace
 
 WindowFrame frameForStyle(std::uint32_t style, bool hasMenu, bool toolWindow)
 {
@@ -68,7 +76,7 @@ WindowRect windowOuterRect(Handle window)
     if (!widget->isWindow()) {
         return windowClientRect(window);
     }
-    return outerFromClient(windowClientRect(window), frameForStyle(styleOf(window), hasMenuBar(window)));
+    return outerFromClient(windowClientRect(window), frameOf(window));
 }
 
 bool placeWindowByClientRect(Handle window, const WindowRect& client)
@@ -91,8 +99,7 @@ bool placeWindowByOuterRect(Handle window, const WindowRect& outer)
     if (!widget->isWindow()) {
         return placeWindowByClientRect(window, outer);
     }
-    return placeWindowByClientRect(
-        window, clientFromOuter(outer, frameForStyle(styleOf(window), hasMenuBar(window))));
+    return placeWindowByClientRect(window, clientFromOuter(outer, frameOf(window)));
 }
 
 } // namespace folvex

@@ -9,11 +9,22 @@
 
 namespace folvex {
 
-inline constexpr int FrameWidth = 4;          // sizing frame, each side, pixels
-inline constexpr int DialogFrameWidth = 3;    // fixed (dialog) frame, each side, pixels
-inline constexpr int CaptionHeight = 23;      // title bar, pixels
-inline constexpr int SmallCaptionHeight = 19; // title bar of a tool window, pixels
-inline constexpr int MenuHeight = 20;         // a menu bar (one line), pixels
+// A fixed system metric in pixels. It reads as an int (FrameWidth) and can be called like the
+// metric routines the program's layout code is written with (FrameWidth()); both give the same value.
+struct SystemMetric
+{
+    int value = 0;
+
+    constexpr operator int() const { return value; }
+
+    constexpr int operator()() const { return value; }
+};
+
+inline constexpr SystemMetric FrameWidth{4};          // sizing frame, each side, pixels
+inline constexpr SystemMetric DialogFrameWidth{3};    // fixed (dialog) frame, each side, pixels
+inline constexpr SystemMetric CaptionHeight{23};      // title bar, pixels
+inline constexpr SystemMetric SmallCaptionHeight{19}; // title bar of a tool window, pixels
+inline constexpr SystemMetric MenuHeight{20};         // a menu bar (one line), pixels
 
 // Window-style bits that decide the frame.
 inline constexpr std::uint32_t StyleBorder = 0x00800000;      // WS_BORDER
@@ -21,6 +32,9 @@ inline constexpr std::uint32_t StyleDialogFrame = 0x00400000; // WS_DLGFRAME
 inline constexpr std::uint32_t StyleCaption = 0x00C00000;     // WS_CAPTION = border + dialog frame
 inline constexpr std::uint32_t StyleThickFrame = 0x00040000;  // WS_THICKFRAME
 inline constexpr std::uint32_t StyleChild = 0x40000000;       // WS_CHILD
+
+// Extended-style bit of a tool window (small caption), kept per handle (setExStyleOf).
+inline constexpr std::uint32_t ExStyleToolWindow = 0x00000080; // WS_EX_TOOLWINDOW
 
 struct WindowRect
 {
@@ -51,9 +65,9 @@ WindowRect outerFromClient(const WindowRect& client, const WindowFrame& frame);
 WindowRect clientFromOuter(const WindowRect& outer, const WindowFrame& frame);
 
 // A registered window's client rectangle in screen coordinates and its outer rectangle, from its kept
-// style and menu flag. A top-level window's widget holds the menu bar (MenuHeight high, at its top) and
-// the client area below it. A child window has no frame here: its outer rectangle is its widget's.
-// All zero for an unknown handle.
+// style, extended style (ExStyleToolWindow: small caption) and menu flag. A top-level window's widget holds
+// the menu bar (MenuHeight high, at its top) and the client area below it. A child window has no frame here:
+// its outer rectangle is its widget's. All zero for an unknown handle.
 WindowRect windowClientRect(Handle window);
 WindowRect windowOuterRect(Handle window);
 

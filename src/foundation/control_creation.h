@@ -1,0 +1,101 @@
+#pragma once
+// The core of the foundation library: its start-up, the two window classes ("WINDOW" = WndClass1,
+// "DIALOG" = DlgClass1), `create`, which makes a window or control from a keyword, and
+// LibraryShutdown. Owns the process-wide FoundationLibrary record. GUI thread.
+
+#include "runtime/handles.h"
+
+#include <QWidget>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace folvex {
+
+// The values the start-up fills and other parts of the program read.
+struct FoundationLibrary
+{
+    // Windows made with "WINDOW" and "DIALOG", in creation order; closing one removes it.
+    std::vector<Handle> WindowList;
+    // The style of "WINDOW" windows: WS_VISIBLE | WS_OVERLAPPEDWINDOW.
+    std::uint32_t WindowStyle = 0x10CF0000;
+    // The colour both window classes paint with, 0x00BBGGRR: RGB(240, 240, 240).
+    std::uint32_t ButtonFaceColour = 0x00F0F0F0;
+    // The folder of the running executable, always ending in "/".
+    std::string ProgramDir;
+    std::uint32_t ProcessId = 0;
+    // Separates the cells of a list-view row text.
+    std::string ListViewSeparator = "|";
+};
+
+// The record of the running program.
+FoundationLibrary& foundationLibrary();
+
+// The start-up code: a fresh record, ProgramDir from executablePath (empty: the executable of the
+// running process, /proc/self/exe), ProcessId, and the window layer's "user32.dll" functions.
+void startFoundationLibrary(const std::string& executablePath = {});
+
+// The program folder of an executable: its folder with a trailing "/" ("/Folvex" gives "/").
+std::string programDirFor(const std::string& executablePath);
+
+// The font of controls made without one: DejaVu Sans, 9 points.
+inline constexpr const char* SystemFontFamily = "DejaVu Sans";
+inline constexpr int SystemFontPoints = 9;
+
+// Makes a window or control; art is compared upper-cased ("WINDOW", "DIALOG", "TEXT", "EDIT",
+// "MULTIEDIT", "BUTTON", "DEFBUTTON", "PICBUTTON", "DEFPICBUTTON", "RADIOBUTTON", "CHECKBOX",
+// "GROUPBOX", "TOOLTIP", "LISTBOX", "LISTVIEW", "HSCROLL", "VSCROLL"). x, y, w, h: pixels, the outer
+// rectangle in screen coordinates for top-level windows, the parent's client coordinates for child
+// windows (not used by "TOOLTIP"). opt: a font handle for text controls, an image handle for the
+// picture buttons, 0 (owned top-level) or not 0 (child) for "DIALOG", the sort order (1 ascending,
+// 2 descending by the first cell) for "LISTVIEW", the window holding the tool for "TOOLTIP" (whose
+// parent is the tool control). The result is the new handle; 0 when the keyword is unknown (after
+// the note "create: »art« ist kein zulässiges Schlüsselwort für art$") or the window cannot be made.
+// Widgets: "LISTVIEW" a QTreeWidget, "LISTBOX" a QListWidget, "HSCROLL"/"VSCROLL" a QScrollBar,
+// "MULTIEDIT" a QPlainTextEdit, "EDIT" a QLineEdit, "TEXT" a QLabel; "TOOLTIP" a hidden child of the
+// tool that shows the tip while it lives.
+Handle create(
+    const std::string& art,
+    Handle parent,
+    const std::string& text,
+    int x,
+    int y,
+    int w,
+    int h,
+    std::intptr_t opt);
+
+// Closes every dynamic library still open. Returns 0.
+int LibraryShutdown();
+
+// A window of the class "WINDOW": paints ButtonFaceColour; a close request leaves it open, takes it
+// out of WindowList and queues a close event for the program's loop.
+class WndClass1 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    WndClass1();
+    ~WndClass1() override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+};
+
+// A window of the class "DIALOG": paints ButtonFaceColour; closing destroys it, takes it out of
+// WindowList and gives the focus to the main window; no event is queued.
+class DlgClass1 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit DlgClass1(QWidget* parent, bool child);
+    ~DlgClass1() override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+};
+
+} // namespace folvex

@@ -1,0 +1,225 @@
+#include "runtime/input_state.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPointer>
+
+#include <map>
+#include <utility>
+#include <vector>
+
+namespace folvex {
+namespace {
+
+// The X11 key symbol of the right Alt key where it is not AltGr.
+constexpr quint32 RightAltKeySym = 0xffea;
+
+// One physical key or button: Qt's key (or a button marker) and the native scan code, so that the two
+// Shift keys count apart while the same event seen again (on its way to the parents) counts once.
+using PhysicalKey = std::pair<int, quint32>;
+
+constexpr int LeftButtonMarker = -1;
+constexpr int RightButtonMarker = -2;
+
+struct InputState
+{
+    std::map<PhysicalKey, std::vector<int>> held; // physical key → the virtual keys it holds down
+    QPoint pointer;
+    QPointer<QObject> filter;
+};
+
+InputState& inputState()
+{
+    static InputState state;
+    return state;
+}
+
+// The virtual keys a key event stands for; empty for keys the table does not record.
+std::vector<int> virtualKeysOf(const QKeyEvent& event)
+{
+    const int key = event.key();
+    if (key >= Qt::Key_A && key <= Qt::Key_Z) {
+        return {VkLetterA + (key - Qt::Key_A)};
+    }
+    if (key >= Qt::Key_0 && key <= Qt::Key_9) {
+        return {VkDigit0 + (key - Qt::Key_0)};
+    }
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F12) {
+        return {VkF1 + (key - Qt::Key_F1)};
+    }
+    switch (key) {
+        case Qt::Key_Backspace:
+            return {VkBackspace};
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            return {VkTab};
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return {VkReturn};
+        case Qt::Key_Shift:
+            return {VkShift};
+        case Qt::Key_Control:
+            return {VkControl};
+        case Qt::Key_Alt:
+            if (event.nativeVirtualKey() == RightAltKeySym) {
+                return {VkAlt, VkRightAlt};
+            }
+            return {VkAlt};
+        case Qt::Key_AltGr:
+            // AltGr reads as Ctrl plus right Alt, so Ctrl and Alt combinations can tell it apart.
+            return {VkRightAlt, VkControl};
+        case Qt::Key_Escape:
+            return {VkEscape};
+        case Qt::Key_Space:
+            return {VkSpace};
+        case Qt::Key_Left:
+            return {VkLeft};
+        case Qt::Key_Up:
+            return {VkLeft + 1};
+        case Qt::Key_Right:
+            return {VkLeft + 2};
+        case Qt::Key_Down:
+            return {VkLeft + 3};
+        case Qt::Key_Delete:
+            return {VkDelete};
+        default:
+            return {};
+    }
+}
+
+void recordKey(const QKeyEvent& event, bool down)
+{
+    if (event.isAutoRepeat()) {
+        return;
+    }
+    const PhysicalKey key{event.key(), event.nativeScanCode()};
+    InputState& state = inputState();
+    if (!down) {
+        state.held.erase(key);
+        return;
+    }
+    std::vector<int> vks = virtualKeysOf(event);
+    if (!vks.empty()) {
+        state.held[key] = std::move(vks);
+    }
+}
+
+void recordButton(const QMouseEvent& event, bool down)
+{
+    int marker = 0;
+    int vk = 0;
+    if (event.button() == Qt::LeftButton) {
+        marker = LeftButtonMarker;
+        vk = VkLeftButton;
+    } else if (event.button() == Qt::RightButton) {
+        marker = RightButtonMarker;
+        vk = VkRightButton;
+    } else {
+        return;
+    }
+    InputState& state = inputState();
+    if (down) {
+        state.held[{marker, 0}] = {vk};
+    } else {
+        state.held.erase({marker, 0});
+    }
+}
+
+class InputFilter final : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+            case QEvent::KeyPress:
+                recordKey(*static_cast<QKeyEvent*>(event), true);
+                break;
+            case QEvent::KeyRelease:
+                recordKey(*static_cast<QKeyEvent*>(event), false);
+                break;
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseMove: {
+                const auto* mouse = static_cast<QMouseEvent*>(event);
+                inputState().pointer = mouse->globalPosition().toPoint();
+                if (event->type() != QEvent::MouseMove) {
+                    recordButton(*mouse, event->type() != QEvent::MouseButtonRelease);
+                }
+                break;
+            }
+            case QEvent::ApplicationDeactivate:
+                clearKeyStates();
+                break;
+            case QEvent::ApplicationStateChange:
+                if (static_cast<QApplicationStateChangeEvent*>(event)->applicationState() !=
+                    Qt::ApplicationActive) {
+                    clearKeyStates();
+                }
+                break;
+            default:
+                break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+void installInputStateAtStart()
+{
+    installInputState();
+}
+
+} // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(installInputStateAtStart)
+
+void installInputState()
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    InputState& state = inputState();
+    if (app == nullptr || !state.filter.isNull()) {
+        return;
+    }
+    auto* filter = new InputFilter(app);
+    app->installEventFilter(filter);
+    state.filter = filter;
+}
+
+bool KeyIsDown(int vk)
+{
+    installInputState();
+    if (vk < 0 || vk > 255) {
+        return false;
+    }
+    for (const auto& [key, vks] : inputState().held) {
+        for (const int held : vks) {
+            if (held == vk) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void clearKeyStates()
+{
+    inputState().held.clear();
+}
+
+QPoint pointerPosition()
+{
+    installInputState();
+    return inputState().pointer;
+}
+
+void setPointerPosition(QPoint globalPos)
+{
+    inputState().pointer = globalPos;
+}
+
+} // namespace folvex
