@@ -1,3 +1,5 @@
+#include "image_fixtures.h"
+#include "pdf/pdf_images.h"
 #include "pdf/pdf_writer.h"
 #include "pdf/pdf_writer_internal.h"
 #include "pdf_test_fixture.h"
@@ -311,6 +313,22 @@ TEST_F(PdfLinksTest, FieldsWithoutAFontUseHelveticaAndFileDatesAreUtc)
     const std::string bytes = saveChecked(doc, "dates.pdf");
     EXPECT_NE(bytes.find("/ModDate (D:20200102030405Z)>>"), std::string::npos);
     EXPECT_NE(bytes.find("/DA (/F1 12 Tf 0 g)"), std::string::npos);
+}
+
+TEST_F(PdfLinksTest, ImagesCarryTheirLinkOverTheirArea)
+{
+    testing::writeFile(dir.file("bild.jpg"), testing::makeCmykJpeg(8, 8));
+    PdfAddPage(doc, "", "", -1.0f, -1.0f);
+    const std::int32_t uri = PdfAddLinkTextOnlyRecord(doc, "https://example.org/bild");
+    PdfImage(doc, dir.file("bild.jpg"), 10, 20, 50, 30, uri);
+    PdfImage(doc, dir.file("bild.jpg"), 100, 20, 50, 30, -1);
+    const std::string path = dir.file("image_link.pdf");
+    saveChecked(doc, "image_link.pdf");
+    const auto objects = jsonObjects(path);
+    const std::string annotation = find(objects, "\"/URI\":\"u:https://example.org/bild\"");
+    ASSERT_FALSE(annotation.empty());
+    EXPECT_NE(objects.at(annotation).find("\"/Rect\":[10.00,780.00,60.00,750.00]"), std::string::npos);
+    EXPECT_EQ(find(objects, "[100.00,780.00"), "");
 }
 
 } // namespace
