@@ -5,6 +5,7 @@
 #include "pdf/pdf_writer_internal.h"
 #include "runtime/text.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace folvex {
