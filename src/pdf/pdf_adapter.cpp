@@ -5,8 +5,10 @@
 #include "pdf/pdf_images_internal.h"
 #include "pdf/pdf_writer.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 
 namespace folvex {
 
@@ -33,6 +35,21 @@ constexpr std::array<SizeMm, 45> IsoSizes = {{
 
 constexpr std::array<const char*, 4> FixedFormats = {
     "612.00,792.00", "612.00,1008.00", "521.86,756.00", "612.00,936.00"};
+
+// The marker callers pass for "the current position" to the mirror, scale and skew procedures, and to
+// pdf_Rotate; compared exactly.
+constexpr float OmittedMarker = -999.123f;
+constexpr float OmittedRotateMarker = -999.0f;
+
+float position(float value, float marker)
+{
+    return value == marker ? -1.0f : value;
+}
+
+float unitRange(float value)
+{
+    return std::clamp(value, 0.0f, 1.0f);
+}
 
 std::string pointsText(int millimetres)
 {
@@ -125,6 +142,122 @@ float pdf_PageNo(std::int32_t flag)
 std::int32_t pdf_Save(const std::string& fileName)
 {
     return PdfSave(PdfCurrentDoc, fileName);
+}
+
+std::int32_t pdf_SetFont(const std::string& family, std::int32_t style, std::int32_t size)
+{
+    if (PdfPageAdded == 0) {
+        if (MessageRequester* messages = pdfMessages()) {
+            messages->showMessage(
+                PdfSetFontRefusalTitle, PdfSetFontRefusalText, MessageButtons::Ok, MessageIcon::None);
+        }
+        return 0;
+    }
+    std::string letters;
+    if ((style & 1) != 0) {
+        letters += "B";
+    }
+    if ((style & 2) != 0) {
+        letters += "I";
+    }
+    if ((style & 4) != 0) {
+        letters += "U";
+    }
+    return PdfSetFont(PdfCurrentDoc, family, letters, size);
+}
+
+std::int32_t pdf_SetTextColor(float r, float g, float b)
+{
+    return PdfSetColor(PdfCurrentDoc, 1, r, g, b);
+}
+
+std::int32_t pdf_SetDrawColor(float r, float g, float b)
+{
+    return PdfSetColor(PdfCurrentDoc, 2, r, g, b);
+}
+
+std::int32_t pdf_SetFillColor(float r, float g, float b)
+{
+    return PdfSetColor(PdfCurrentDoc, 3, r, g, b);
+}
+
+std::int32_t pdf_SetTextColorCMYK(float c, float m, float y, float k)
+{
+    return PdfSetColorCmyk(PdfCurrentDoc, 1, unitRange(c), unitRange(m), unitRange(y), unitRange(k));
+}
+
+std::int32_t pdf_SetDrawColorCMYK(float c, float m, float y, float k)
+{
+    return PdfSetColorCmyk(PdfCurrentDoc, 2, unitRange(c), unitRange(m), unitRange(y), unitRange(k));
+}
+
+std::int32_t pdf_SetFillColorCMYK(float c, float m, float y, float k)
+{
+    return PdfSetColorCmyk(PdfCurrentDoc, 3, unitRange(c), unitRange(m), unitRange(y), unitRange(k));
+}
+
+std::int32_t pdf_SetLineWidth(float width)
+{
+    return PdfSetLineWidthPublic(PdfCurrentDoc, width);
+}
+
+std::int32_t pdf_SetDash(std::int32_t dash, std::int32_t gap)
+{
+    return PdfSetDash(PdfCurrentDoc, dash, gap);
+}
+
+std::int32_t pdf_Rotate(float angle, float x, float y)
+{
+    return PdfRotate(
+        PdfCurrentDoc, angle, position(x, OmittedRotateMarker), position(y, OmittedRotateMarker));
+}
+
+std::int32_t pdf_MirrorH(float x)
+{
+    return PdfMirrorHorizontal(PdfCurrentDoc, position(x, OmittedMarker));
+}
+
+std::int32_t pdf_MirrorV(float y)
+{
+    return PdfMirrorVertical(PdfCurrentDoc, position(y, OmittedMarker));
+}
+
+std::int32_t pdf_ScaleX(float factor, float x, float y)
+{
+    return PdfScaleX(PdfCurrentDoc, factor, position(x, OmittedMarker), position(y, OmittedMarker));
+}
+
+std::int32_t pdf_ScaleY(float factor, float x, float y)
+{
+    return PdfScaleY(PdfCurrentDoc, factor, position(x, OmittedMarker), position(y, OmittedMarker));
+}
+
+std::int32_t pdf_SkewX(float angle, float x, float y)
+{
+    return PdfSkewX(
+        PdfCurrentDoc,
+        static_cast<std::int32_t>(std::lround(angle)),
+        position(x, OmittedMarker),
+        position(y, OmittedMarker));
+}
+
+std::int32_t pdf_SkewY(float angle, float x, float y)
+{
+    return PdfSkewY(
+        PdfCurrentDoc,
+        static_cast<std::int32_t>(std::lround(angle)),
+        position(x, OmittedMarker),
+        position(y, OmittedMarker));
+}
+
+std::int32_t pdf_TranslateX(float distance)
+{
+    return PdfTranslateX(PdfCurrentDoc, distance);
+}
+
+std::int32_t pdf_TranslateY(float distance)
+{
+    return PdfTranslateY(PdfCurrentDoc, distance);
 }
 
 } // namespace folvex

@@ -46,4 +46,38 @@ float pdf_PageNo(std::int32_t flag);
 // Writes the document to fileName and ends it. 0, or the writer's error code (6: not written).
 std::int32_t pdf_Save(const std::string& fileName);
 
+// Selects a font (style bits: 1 bold, 2 italic, 4 underline). Refused with a message box until
+// pdf_AddPage has been called once in this run.
+std::int32_t pdf_SetFont(const std::string& family, std::int32_t style, std::int32_t size);
+
+// Colours: components 0 to 255 (green and blue −1 make red a gray level); CMYK components are held to
+// 0 to 1.
+std::int32_t pdf_SetTextColor(float r, float g, float b);
+std::int32_t pdf_SetDrawColor(float r, float g, float b);
+std::int32_t pdf_SetFillColor(float r, float g, float b);
+std::int32_t pdf_SetTextColorCMYK(float c, float m, float y, float k);
+std::int32_t pdf_SetDrawColorCMYK(float c, float m, float y, float k);
+std::int32_t pdf_SetFillColorCMYK(float c, float m, float y, float k);
+
+std::int32_t pdf_SetLineWidth(float width);
+std::int32_t pdf_SetDash(std::int32_t dash, std::int32_t gap);
+
+// Transformations. A coordinate of −999.0 (pdf_Rotate) or −999.123 (the others) is the current
+// position.
+std::int32_t pdf_Rotate(float angle, float x, float y);
+std::int32_t pdf_MirrorH(float x);
+std::int32_t pdf_MirrorV(float y);
+std::int32_t pdf_ScaleX(float factor, float x, float y);
+std::int32_t pdf_ScaleY(float factor, float x, float y);
+// The angle is rounded to whole degrees.
+std::int32_t pdf_SkewX(float angle, float x, float y);
+std::int32_t pdf_SkewY(float angle, float x, float y);
+std::int32_t pdf_TranslateX(float distance);
+std::int32_t pdf_TranslateY(float distance);
+
+// The texts of pdf_SetFont's refusal.
+inline constexpr const char* PdfSetFontRefusalTitle = "Fehler!";
+inline constexpr const char* PdfSetFontRefusalText =
+    "Vellorin2.dll / pdf_SetFont: Es wurde noch keine Seite hinzugefügt!";
+
 } // namespace folvex

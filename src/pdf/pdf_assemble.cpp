@@ -1,5 +1,6 @@
-// The entries that can only be written once every page is known: page-number aliases, the page tree,
-// the shared resources, the open action and the catalog's links.
+// The entries that can only be written once every page is known: annotation lists and destinations,
+// form fields, the outline, page-number aliases, the page tree, name trees, the shared resources, the
+// open action, the catalog's links and the encryption dictionary.
 #include "pdf/pdf_writer_internal.h"
 
 #include <array>
@@ -116,11 +117,15 @@ void PdfAssemble()
         return;
     }
     PdfDocument& d = *document;
+    assembleInteractiveObjects(d);
     replaceAliases(d);
     writePageTree(d);
+    assembleNameTrees(d);
+    writeFontResources(d);
     writeImageResources(d);
     writeOpenAction(d);
     writeCatalogLinks(d);
+    writeEncryptionDictionary(d);
 }
 
 } // namespace folvex

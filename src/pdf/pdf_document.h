@@ -148,6 +148,7 @@ struct PdfOutlineNode
     std::string firstChild;
     std::string lastChild;
     std::int32_t childCount = 0;
+    std::int32_t descendantCount = 0; // every item below, the /Count of an open item
 };
 
 struct PdfAnnotationPlacement
@@ -192,7 +193,9 @@ struct PdfFontEntry
     std::int32_t encodingFlag = 0;
     std::int32_t flags = 0;
     std::int32_t unicodeFlag = 0;
-    std::unordered_map<char32_t, std::int32_t> widths; // 1/1000 of the font size
+    // 1/1000 of the font size; keyed by the byte a character is written as in an 8-bit font, by the
+    // code point in a composite font.
+    std::unordered_map<char32_t, std::int32_t> widths;
 };
 
 // A block of bytes with what was recorded about it (PdfHexToBuffer, PdfCompress, PdfLoadCompressed).
@@ -375,6 +378,10 @@ struct PdfDocument
     std::string currentFontKey;
     InsertionOrderedMap<PdfLinkAnnotEntry> linkAnnotations;
     InsertionOrderedMap<std::vector<std::string>> pageAnnotations;
+    // Internal-link annotations and their link numbers; their destinations are written at assembly,
+    // when every target page exists.
+    std::vector<std::pair<std::string, std::int32_t>> internalLinkAnnotations;
+    std::int64_t permissionsValue = 0; // P of the encryption dictionary
 
     // Installed by the security handler together with the encryption flag.
     std::unique_ptr<PdfEncryption> encryption;

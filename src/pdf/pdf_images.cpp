@@ -124,7 +124,7 @@ std::int32_t PdfPutImage(
     float y,
     float w,
     float h,
-    [[maybe_unused]] std::int32_t link)
+    std::int32_t link)
 {
     PdfDocument* document = currentPdfDocument();
     if (document == nullptr || buffer.empty()) {
@@ -244,6 +244,9 @@ std::int32_t PdfPutImage(
     PdfOut(
         "q " + PdfNumber(w * d.k, 2) + " 0 0 " + PdfNumber(h * d.k, 2) + " " + PdfNumber(x * d.k, 2) + " " +
         PdfNumber((d.pageHeight - (y + h)) * d.k, 2) + " cm /I" + std::to_string(entry.number) + " Do Q");
+    if (link >= 0) {
+        PdfPutAnnotations(link, x, y, w, h);
+    }
     return 0;
 }
 

@@ -205,11 +205,19 @@ std::int32_t PdfOut(
         stream += line;
     } else {
         stream += utf8ToCp1252(prefix);
-        stream += "\xFE\xFF";
         // The two-byte codes sit inside a literal string: a byte that would end the string, start an
-        // escape or be read as a line end gets a backslash.
+        // escape or be read as a line end gets a backslash. Characters beyond the basic plane have no
+        // two-byte code and are written as "?".
         std::string codes;
-        appendUtf16Be(codes, text);
+        std::size_t pos = 0;
+        while (pos < text.size()) {
+            char32_t code = decodeUtf8(text, pos).value_or(ReplacementCharacter);
+            if (code > 0xFFFF) {
+                code = '?';
+            }
+            codes.push_back(static_cast<char>(code >> 8));
+            codes.push_back(static_cast<char>(code & 0xFF));
+        }
         for (const char byte : codes) {
             if (byte == '(' || byte == ')' || byte == '\\') {
                 stream.push_back('\\');

@@ -107,6 +107,10 @@ struct GraphicsState
     std::string fontStyle;
     std::int32_t fontSizePt = 0;
     std::int32_t underlineFlag = 0;
+    std::string fontKey;
+    std::int32_t fontNumber = 0;
+    float fontSize = 0;
+    std::int32_t unicodeFlag = 0;
     std::string drawColor;
     std::string fillColor;
     std::string textColor;
@@ -121,6 +125,10 @@ GraphicsState saveState(const PdfDocument& d)
         d.fontStyle,
         d.fontSizePt,
         d.underlineFlag,
+        d.currentFontKey,
+        d.fontNumber,
+        d.fontSize,
+        d.unicodeFlag,
         d.drawColor,
         d.fillColor,
         d.textColor,
@@ -139,6 +147,16 @@ void restoreState(PdfDocument& d, const GraphicsState& state)
     d.fontStyle = state.fontStyle;
     d.fontSizePt = state.fontSizePt;
     d.underlineFlag = state.underlineFlag;
+    d.currentFontKey = state.fontKey;
+    d.fontNumber = state.fontNumber;
+    d.fontSize = state.fontSize;
+    d.unicodeFlag = state.unicodeFlag;
+}
+
+// The style letters that select a remembered font again, underline included.
+std::string styleWithUnderline(const std::string& style, std::int32_t underlineFlag)
+{
+    return underlineFlag == 1 ? style + "U" : style;
 }
 
 // Calls a header or footer procedure, then makes the document current again: a procedure that used
@@ -163,12 +181,27 @@ void closeOpenTransform(PdfDocument& d)
     }
 }
 
-void runFooter(PdfDocument& d, const std::shared_ptr<PdfDocument>& self)
+// The footer of the page being finished: the caller's procedure, or the built-in page number. With
+// saved the font is selected again afterwards.
+void runFooter(PdfDocument& d, const std::shared_ptr<PdfDocument>& self, const GraphicsState* saved)
 {
+    bool drawn = false;
     if (d.footerEnabled != 0 && d.footerProc) {
         d.pageBreakPermission = 0;
         callProcedure(d.footerProc, d.footerArgument, self);
         d.pageBreakPermission = 1;
+        drawn = true;
+    } else if (d.pageNumberFooterFlag != 0) {
+        d.pageBreakPermission = 0;
+        PdfSetY(-15, 1);
+        PdfSetFontCore("Arial", "BI", 9);
+        PdfCell(0, 10, "{p}", 0, 0, "C", 0, -1, {});
+        d.pageBreakPermission = 1;
+        drawn = true;
+    }
+    if (drawn && saved != nullptr) {
+        PdfSetFontCore(
+            saved->fontFamily, styleWithUnderline(saved->fontStyle, saved->underlineFlag), saved->fontSizePt);
     }
 }
 
@@ -182,6 +215,10 @@ void runHeader(PdfDocument& d, const std::shared_ptr<PdfDocument>& self)
     if (d.lineWidth != saved.lineWidth) {
         d.lineWidth = saved.lineWidth;
         PdfOut(PdfNumber(d.lineWidth * d.k, 2) + " w");
+    }
+    if (!saved.fontFamily.empty()) {
+        PdfSetFontCore(
+            saved.fontFamily, styleWithUnderline(saved.fontStyle, saved.underlineFlag), saved.fontSizePt);
     }
     if (d.drawColor != saved.drawColor) {
         d.drawColor = saved.drawColor;
@@ -298,11 +335,17 @@ PdfBeginPage(const std::string& orientation, const std::string& format, float wi
     PdfDocument& d = *self;
     d.orientation = orientation.empty() ? d.defaultOrientation : orientationLetter(orientation);
 
+    // The font the new page starts with: the one of the page before, or the family's regular style at
+    // the current size on the first page.
+    std::string startStyle;
+    std::int32_t startSize = 0;
     if (d.pageNumber >= 1) {
         closeOpenTransform(d);
         const GraphicsState saved = saveState(d);
-        runFooter(d, self);
+        runFooter(d, self, &saved);
         restoreState(d, saved);
+        startStyle = styleWithUnderline(saved.fontStyle, saved.underlineFlag);
+        startSize = saved.fontSizePt;
     }
 
     d.pageNumber = PdfNewObject(PdfObjectKind::Page);
@@ -322,6 +365,8 @@ PdfBeginPage(const std::string& orientation, const std::string& format, float wi
     d.pageHeightPt = size.heightPt;
     d.pageWidth = size.widthPt / d.k;
     d.pageHeight = size.heightPt / d.k;
+    d.pages.back().widthPt = size.widthPt;
+    d.pages.back().heightPt = size.heightPt;
 
     PdfNewObject(PdfObjectKind::Contents);
     PdfPutEntry(
@@ -342,6 +387,9 @@ PdfBeginPage(const std::string& orientation, const std::string& format, float wi
     }
     PdfOut(start);
 
+    if (d.fontFamily.find_first_not_of(' ') != std::string::npos) {
+        PdfSetFontCore(d.fontFamily, startStyle, startSize);
+    }
     runHeader(d, self);
 
     if (d.pageCountingFlag == 1) {
@@ -362,7 +410,7 @@ std::int32_t PdfClose(std::int32_t doc, const std::string& fileName)
         PdfBeginPage({}, {}, -1.0f, -1.0f);
     }
     closeOpenTransform(d);
-    runFooter(d, self);
+    runFooter(d, self, nullptr);
 
     PdfAssemble();
     const std::int32_t result = PdfWriteFile(fileName);

@@ -30,7 +30,9 @@ constexpr std::array<DocEncodingCode, 40> DocEncodingSpecials = {{
     {0x0153, 0x9C}, {0x0161, 0x9D}, {0x017E, 0x9E}, {0x20AC, 0xA0},
 }};
 
-std::optional<std::uint8_t> docEncodingByte(char32_t code)
+} // namespace
+
+std::optional<std::uint8_t> pdfDocEncodingByte(char32_t code)
 {
     if (code == 0x09 || code == 0x0A || code == 0x0D || (code >= 0x20 && code <= 0x7E) ||
         (code >= 0xA1 && code <= 0xFF && code != 0xAD)) {
@@ -43,6 +45,8 @@ std::optional<std::uint8_t> docEncodingByte(char32_t code)
     }
     return std::nullopt;
 }
+
+namespace {
 
 int hexDigit(char c)
 {
@@ -181,7 +185,7 @@ std::string encodeTextString(std::string_view utf8)
     bool representable = true;
     while (pos < utf8.size() && representable) {
         const std::optional<std::uint8_t> byte =
-            docEncodingByte(decodeUtf8(utf8, pos).value_or(ReplacementCharacter));
+            pdfDocEncodingByte(decodeUtf8(utf8, pos).value_or(ReplacementCharacter));
         if (byte) {
             bytes.push_back(static_cast<char>(*byte));
         } else {

@@ -6,7 +6,10 @@
 
 #include "pdf/pdf_document.h"
 
+#include <array>
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -41,8 +44,8 @@ std::int32_t putSpoolStream(PdfSpoolRange range, std::int32_t marker, const std:
 std::int32_t PdfPutFontStream(const std::string& text, std::int32_t value, const std::string& objref = {});
 
 // Appends prefix + text + suffix as one line (a line feed is added when missing) to an object's stream,
-// as Windows-1252 bytes. unicode not 0: prefix, FE FF, text as UTF-16BE with the bytes ( ) \ CR LF
-// escaped, then suffix (ending in a line feed).
+// as Windows-1252 bytes. unicode not 0: prefix, text as two-byte codes (big-endian; characters beyond
+// the basic plane as "?") with the bytes ( ) \ CR LF escaped, then suffix (ending in a line feed).
 std::int32_t PdfOut(
     const std::string& text,
     const std::string& prefix = {},
@@ -103,5 +106,155 @@ std::int32_t PdfWriteFile(const std::string& fileName);
 
 // Writes the document's file layout to output; false when a write fails or spooled data cannot be read.
 [[nodiscard]] bool writePdfDocument(PdfDocument& document, PdfOutputFile& output);
+
+// The PDFDocEncoding byte of a character, nullopt when it has none.
+std::optional<std::uint8_t> pdfDocEncodingByte(char32_t code);
+
+// Fonts.
+
+// Widths in 1/1000 em of ZapfDingbats, Helvetica, Helvetica-Bold, Helvetica-Oblique,
+// Helvetica-BoldOblique, Times-Roman, Times-Bold, Times-Italic, Times-BoldItalic and Symbol, by code.
+extern const std::array<std::array<std::uint16_t, 256>, 10> PdfCoreFontWidths;
+
+// What the TrueType parser reads; lengths in 1/1000 em.
+struct PdfTrueTypeInfo
+{
+    std::string version; // upper-case hexadecimal of the first 32-bit value, "10000" for TrueType outlines
+    std::string name;
+    std::int32_t encodingId = 0; // of the cmap used: 1 Unicode, 0 symbol
+    std::int16_t xMin = 0;
+    std::int16_t xMax = 0;
+    std::int16_t yMin = 0;
+    std::int16_t yMax = 0;
+    std::int32_t ascent = 0;
+    std::int32_t descent = 0;
+    std::int32_t capHeight = 0;
+    std::int32_t missingWidth = 0;
+    float italicAngle = 0;
+    std::int32_t unitsPerEm = 0;
+    std::int32_t stemV = 0;
+    std::map<std::uint32_t, std::int32_t> widths; // by character code
+    std::string glyphMap;                         // 65536 big-endian glyph indexes, by character code
+    std::int32_t embeddingPermissions = 0;        // OS/2 fsType
+    bool fixedPitch = false;
+    bool italicStyle = false; // head macStyle
+    std::string fontData;     // the whole font program
+};
+
+// Selects the current font (a size of 0 or less keeps the current size) and writes its line on a page.
+std::int32_t PdfSetFontCore(const std::string& family, const std::string& style, std::int32_t size);
+
+std::int32_t PdfSetFontSizeCore(std::int32_t size);
+
+// The width of text in the current font: 1/1000 em, or user units when scaled is not 0. An 8-bit font
+// measures each character by the byte it is written as, a composite font by its code point.
+float PdfStringWidth(std::string_view text, std::int32_t scaled);
+
+// Adds a standard font under key; 0 when the key exists.
+std::int32_t PdfCoreFont(const std::string& family, const std::string& style, const std::string& key);
+
+// Reads a TrueType font (a file, or an installed font when system is not 0 or no file font exists);
+// 1 when info was filled. Every read is bounded; a damaged font gives 0 and error 7.
+std::int32_t PdfParseTrueType(
+    const std::string& font, const std::string& style, PdfTrueTypeInfo& info, std::int32_t system);
+
+// The low 16 bits as a signed number, bytes exchanged when swap is not 0.
+std::int16_t ReadInt16(std::uint32_t value, std::int32_t swap);
+
+// The text of byteLength / 2 big-endian UTF-16 code units, as UTF-8.
+std::string ReadUTF16BEString(const char* address, std::int32_t byteLength);
+
+// The file data of the installed font that best matches family and style (a collection member as a
+// font of its own); nullopt when there is none.
+std::optional<std::string> loadInstalledFont(const std::string& family, const std::string& style);
+
+// Selects Helvetica when the document has no current font yet.
+void ensureCurrentFont(PdfDocument& d);
+
+// The "/Font" entry of the shared resources.
+void writeFontResources(PdfDocument& d);
+
+// Text layout (user units).
+
+std::int32_t PdfCell(
+    float w,
+    float h,
+    const std::string& text,
+    std::int32_t border,
+    std::int32_t ln,
+    const std::string& align,
+    std::int32_t fill,
+    std::int32_t link,
+    const std::string& target);
+
+std::string PdfMultiCell(
+    float w,
+    float h,
+    const std::string& text,
+    std::int32_t border,
+    const std::string& align,
+    std::int32_t fill,
+    float indent,
+    std::int32_t maxline);
+
+std::int32_t PdfWrite(float h, const std::string& text, std::int32_t link, const std::string& target);
+
+std::int32_t PdfLn(float h);
+
+// The operators of an underline bar below text at (x, y).
+std::string PdfUnderline(float x, float y, std::string_view text);
+
+// Graphics on the current document.
+
+std::int32_t PdfSetDrawColor(float r, float g, float b);
+std::int32_t PdfSetTextColor(float r, float g, float b);
+std::int32_t PdfSetLineWidth(float w);
+std::int32_t PdfLine(float x1, float y1, float x2, float y2);
+std::int32_t PdfRect(float x, float y, float w, float h, const std::string& style);
+std::int32_t PdfEllipse(float x, float y, float rx, float ry, const std::string& style);
+std::int32_t PdfMoveToOp(float x, float y);
+std::int32_t PdfLineToOp(float x, float y);
+std::int32_t PdfCurveOp(float x1, float y1, float x2, float y2, float x3, float y3);
+std::int32_t PdfPaintOp(const std::string& style);
+std::int32_t PdfSetX(float x);
+std::int32_t PdfSetY(float y, std::int32_t reset);
+std::int32_t PdfSetXY(float x, float y);
+std::int32_t PdfTransform(float a, float b, float c, float d, float e, float f);
+std::int32_t PdfScale(float sx, float sy, float x, float y);
+std::int32_t PdfSkew(float ax, float ay, float x, float y);
+
+// Links.
+
+// Places link record link over the area of the current page.
+void PdfPutAnnotations(std::int32_t link, float x, float y, float w, float h);
+
+// A link annotation to the link target name.
+std::int32_t PdfNamedLinkAnnot(const std::string& name, float x, float y, float w, float h);
+
+// Assembly: link destinations, annotation lists, the AcroForm and the outline (before the page tree),
+// the name trees of embedded files and scripts (after it).
+void assembleInteractiveObjects(PdfDocument& d);
+void assembleNameTrees(PdfDocument& d);
+
+// Security. Byte strings are hexadecimal texts (upper-case digits out, either case in).
+
+std::int32_t
+PdfComputeKeys(const std::string& userPassword, const std::string& ownerPassword, std::int64_t p);
+std::string PdfPadPassword(const std::string& password);
+std::string PdfMD5Hex(const std::string& hex);
+// mode bit 1: key in hexadecimal (else bytes), 2: data in hexadecimal, 8: result as bytes (else hex).
+std::string PdfRC4Hex(const std::string& data, const std::string& key, std::int32_t mode);
+void PdfRC4Buffer(const std::string& keyHex, char* address, std::size_t length);
+std::string PdfPermissionsHex(std::int64_t p);
+std::string PdfObjectKeySuffix(std::int32_t objectNumber, std::int32_t generation);
+// The key of one object, 16 bytes as hexadecimal text.
+std::string objectKeyHex(const std::string& fileKeyHex, std::int32_t objectNumber, std::int32_t generation);
+// Encrypted bytes of a text string, escaped, as hexadecimal text.
+std::string PdfEncryptString(std::int32_t objectNumber, std::int32_t generation, std::string_view bytes);
+void PdfEncryptStream(std::int32_t objectNumber, std::int32_t generation, char* address, std::size_t length);
+std::string PdfEscapeHexBytes(const std::string& hex);
+
+// Adds the encryption dictionary when protection is on (the last object, after every other).
+void writeEncryptionDictionary(PdfDocument& d);
 
 } // namespace folvex

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <random>
 #include <sstream>
 
@@ -252,6 +253,110 @@ TEST_F(PdfTest, ScanJobWritesThreeA4PagesAsTheViewersExpect)
         EXPECT_NE(objectText(bytes, 3 * k + 4).find("/Subtype /Image"), std::string::npos) << k;
     }
     EXPECT_NE(bytes.find("/Size 14\n"), std::string::npos);
+}
+
+// The adapter's flag lives for the run; each test starts it where it needs it and puts it back.
+class PdfAdapterDrawingTest : public PdfTest
+{
+protected:
+    PdfAdapterDrawingTest()
+        : m_pageAdded(PdfPageAdded)
+    {
+        module.messages = &messages;
+    }
+
+    ~PdfAdapterDrawingTest() override { PdfPageAdded = m_pageAdded; }
+
+    testing::FakeMessageRequester messages;
+
+private:
+    std::uint8_t m_pageAdded;
+};
+
+TEST_F(PdfAdapterDrawingTest, SetFontBeforeAnyPageIsRefusedWithOneMessage)
+{
+    PdfPageAdded = 0;
+    pdf_Create(1, 1, 0, -1.0f, -1.0f);
+    messages.queueAnswer(MessageAnswer::Ok);
+    EXPECT_EQ(pdf_SetFont("Arial", 1, 12), 0);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].title, "Fehler!");
+    EXPECT_EQ(messages.shown[0].text, "Vellorin2.dll / pdf_SetFont: Es wurde noch keine Seite hinzugefügt!");
+    EXPECT_EQ(messages.shown[0].buttons, MessageButtons::Ok);
+    EXPECT_TRUE(module.current->fonts.empty()) << "no call reached the writer";
+
+    pdf_AddPage(1, 0, -1.0f, -1.0f);
+    EXPECT_EQ(pdf_SetFont("Arial", 7, 14), 0);
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(module.current->fonts.begin()->second.baseName, "Helvetica-BoldOblique");
+    EXPECT_EQ(module.current->underlineFlag, 1);
+    pdf_Save(dir.file("font.pdf"));
+
+    // A later document without a page is not refused: the flag stays for the run.
+    pdf_Create(1, 1, 0, -1.0f, -1.0f);
+    pdf_SetFont("Times", 0, 10);
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(module.current->fonts.begin()->second.baseName, "Times-Roman");
+}
+
+TEST_F(PdfAdapterDrawingTest, ColourLineAndTransformCallsConvertTheirArguments)
+{
+    pdf_Create(1, 1, 0, -1.0f, -1.0f);
+    pdf_AddPage(1, 0, 600.0f, 800.0f); // current position (28.35, 28.35)
+
+    struct Case
+    {
+        const char* label;
+        std::function<std::int32_t()> call;
+        const char* content;
+    };
+
+    const Case cases[] = {
+        {"draw gray", [] { return pdf_SetDrawColor(0, -1, -1); }, "0.000 G\n"},
+        {"fill rgb", [] { return pdf_SetFillColor(0, 0, 255); }, "0.000 0.000 1.000 rg\n"},
+        {"text rgb", [] { return pdf_SetTextColor(255, 0, 0); }, ""},
+        {"text cmyk held to 0 to 1", [] { return pdf_SetTextColorCMYK(1.5f, -0.2f, 0.5f, 0); }, ""},
+        {"draw cmyk", [] { return pdf_SetDrawColorCMYK(2, 0, 0, 0.25f); }, "1.00 0.00 0.00 0.25  K\n"},
+        {"fill cmyk", [] { return pdf_SetFillColorCMYK(0, 0, 0, -1); }, "0.00 0.00 0.00 0.00  k\n"},
+        {"line width", [] { return pdf_SetLineWidth(2); }, "2.00 w\n"},
+        {"dash", [] { return pdf_SetDash(3, 1); }, "[3.000 1.000] 0 d\n"},
+        {"rotate at the current position",
+         [] { return pdf_Rotate(90, -999.0f, -999.0f); },
+         "q\n0.00000 1.00000 -1.00000 0.00000 28.35 771.65 cm\n1 0 0 1 -28.35 -771.65 cm\n"},
+        {"rotation closed", [] { return pdf_Rotate(0, 10, 10); }, "Q\n"},
+        {"mirror at the current x",
+         [] { return pdf_MirrorH(-999.123f); },
+         "-1.000 0.000 0.000 1.000 56.700 0.000 cm\n"},
+        {"mirror at x -999",
+         [] { return pdf_MirrorH(-999.0f); },
+         "-1.000 0.000 0.000 1.000 -1998.000 0.000 cm\n"},
+        {"mirror vertically",
+         [] { return pdf_MirrorV(-999.123f); },
+         "1.000 0.000 0.000 -1.000 0.000 1543.300 cm\n"},
+        {"scale x",
+         [] { return pdf_ScaleX(200, 10, -999.123f); },
+         "2.000 0.000 0.000 1.000 -10.000 0.000 cm\n"},
+        {"scale y",
+         [] { return pdf_ScaleY(50, -999.123f, 0); },
+         "1.000 0.000 0.000 0.500 0.000 400.000 cm\n"},
+        {"skew x rounded",
+         [] { return pdf_SkewX(44.6f, 0, 0); },
+         "1.000 0.000 1.000 1.000 -800.000 0.000 cm\n"},
+        {"skew y rounded", [] { return pdf_SkewY(-89.6f, 0, 0); }, ""},
+        {"translate x", [] { return pdf_TranslateX(5); }, "1.000 0.000 0.000 1.000 5.000 0.000 cm\n"},
+        {"translate y", [] { return pdf_TranslateY(-5); }, "1.000 0.000 0.000 1.000 0.000 -5.000 cm\n"},
+    };
+    std::size_t seen = testing::currentContent().size();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        EXPECT_EQ(c.call(), 0);
+        const std::string content = testing::currentContent();
+        EXPECT_EQ(content.substr(seen), c.content);
+        seen = content.size();
+    }
+    EXPECT_EQ(module.current->textColor, "1.00 0.00 0.50 0.00  k");
+    EXPECT_EQ(pdf_Save(dir.file("drawing.pdf")), 0);
+    EXPECT_TRUE(testing::pdfFileIsSound(dir.file("drawing.pdf")));
 }
 
 } // namespace

@@ -115,10 +115,11 @@ TEST_F(PdfObjectsTest, OutAppendsWindows1252LinesToTheCurrentPage)
     PdfOut("", "q ", " Q");
     PdfOut("AB", "(", ") Tj", 1);
     PdfOut("\u0128\u0A0D\u5C29", "(", ") Tj\n", 1);
+    PdfOut("a😀", "(", ") Tj", 1);
     EXPECT_EQ(
         content().substr(start.size()),
-        std::string("BT\nET\n\n(\x8C \x80 \\351 ?) Tj\nq  Q\n(\xFE\xFF\0A\0B) Tj\n", 40) +
-            "(\xFE\xFF\x01\\(\\n\\r\\\\\\)) Tj\n");
+        std::string("BT\nET\n\n(\x8C \x80 \\351 ?) Tj\nq  Q\n(\0A\0B) Tj\n", 38) +
+            "(\x01\\(\\n\\r\\\\\\)) Tj\n" + std::string("(\0a\0?) Tj\n", 10));
 
     const std::string pageRef = document().currentPageRef;
     const std::size_t before = content().size();

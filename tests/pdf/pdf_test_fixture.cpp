@@ -24,6 +24,23 @@ std::string PdfTest::saveChecked(std::int32_t doc, const std::string& name)
     return readFile(path);
 }
 
+std::string currentContent()
+{
+    PdfDocument* document = currentPdfDocument();
+    if (document == nullptr) {
+        return {};
+    }
+    const PdfObject* object = document->object(document->currentContentsRef);
+    return object == nullptr ? std::string{} : object->stream.data;
+}
+
+std::string toolOutput(const std::vector<std::string>& argv)
+{
+    const ProgramOutput result = runProgram(argv);
+    EXPECT_EQ(result.exitCode, 0) << argv[0] << ": " << result.output;
+    return result.output;
+}
+
 std::string objectText(const std::string& bytes, std::int32_t number)
 {
     const std::string header = std::to_string(number) + " 0 obj\n";

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace folvex::testing {
 
@@ -33,6 +34,12 @@ protected:
 private:
     PdfModule* m_previous = nullptr;
 };
+
+// The current document's current page content so far ("" before the first page).
+std::string currentContent();
+
+// What `program args... file` prints; an exit code other than 0 fails the test.
+std::string toolOutput(const std::vector<std::string>& argv);
 
 // The text of object number in a file, from "n 0 obj\n" to "endobj\n"; empty when absent.
 std::string objectText(const std::string& bytes, std::int32_t number);
