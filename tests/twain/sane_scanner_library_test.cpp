@@ -120,10 +120,12 @@ TEST(SaneLibraryTest, NamesSelectsAndReopensTheTestDevices)
         // A closed source stays known: other calls give 0, 31 reopens it, 31 again still says open.
         EXPECT_EQ(session.library.closeSource(first), 1);
         EXPECT_EQ(session.library.hasFeeder(first), 0);
+        EXPECT_EQ(session.library.productName(first, 5000), "");
         EXPECT_EQ(session.library.closeSource(first), 0);
         EXPECT_EQ(session.library.openSource(first), 1);
         EXPECT_EQ(session.library.openSource(first), 1);
         EXPECT_NE(session.library.hasFeeder(first), 0);
+        EXPECT_EQ(session.library.productName(first, 5000), TestDevice0);
 
         // The dialog lists both devices; its choice comes back opened, a cancel gives 0. (The test
         // backend opens a device only once, so the earlier source of it is closed first.)
