@@ -376,7 +376,7 @@ std::int32_t FakeScannerLibrary::closeSource(SourceHandle source)
 std::string FakeScannerLibrary::productName(SourceHandle source, int maxChars)
 {
     record(18, {text(static_cast<long long>(source)), text(static_cast<long long>(maxChars))});
-    const Source* s = sourceRecord(source);
+    const Source* s = openSourceRecord(source);
     return s != nullptr ? limitCharacters(s->productName, maxChars) : std::string();
 }
 

@@ -1060,11 +1060,11 @@ std::int32_t SaneScannerLibrary::closeSource(SourceHandle source)
 
 std::string SaneScannerLibrary::productName(SourceHandle source, int maxChars)
 {
-    const auto found = m->sources.find(source);
-    if (found == m->sources.end()) {
+    const Impl::Source* s = m->openSource(source);
+    if (s == nullptr) {
         return {};
     }
-    return limitCharacters(found->second.device.productName, maxChars);
+    return limitCharacters(s->device.productName, maxChars);
 }
 
 std::int32_t SaneScannerLibrary::hasFeeder(SourceHandle source)

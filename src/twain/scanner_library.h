@@ -119,7 +119,7 @@ public:
     // 32: closes the source; its handle stays known, so 31 can reopen it.
     virtual std::int32_t closeSource(SourceHandle source) = 0;
 
-    // 18: the product name, at most maxChars characters; empty for no source.
+    // 18: the product name, at most maxChars characters; empty for no source or a closed one.
     virtual std::string productName(SourceHandle source, int maxChars) = 0;
 
     // 228, 233: feeder tests; 392: can scan both sides; 227: paper in the feeder.

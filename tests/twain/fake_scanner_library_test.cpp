@@ -195,8 +195,10 @@ TEST(FakeScannerLibraryTest, FindsAMovedDeviceAndReopensClosedSources)
     // A closed source whose device is still there reopens under the same handle.
     EXPECT_EQ(fake.closeSource(again), 1);
     EXPECT_EQ(fake.hasFeeder(again), 0);
+    EXPECT_EQ(fake.productName(again, 5000), "");
     EXPECT_EQ(fake.openSource(again), 1);
     EXPECT_EQ(fake.openSource(again), 1);
+    EXPECT_EQ(fake.productName(again, 5000), "Canon LiDE 25");
 
     fake.devices[0].opens = false;
     EXPECT_EQ(fake.selectSourceByName("Canon LiDE 25"), NoHandle);

@@ -120,10 +120,12 @@ TEST(SaneLibraryTest, NamesSelectsAndReopensTheTestDevices)
         // A closed source stays known: other calls give 0, 31 reopens it, 31 again still says open.
         EXPECT_EQ(session.library.closeSource(first), 1);
         EXPECT_EQ(session.library.hasFeeder(first), 0);
+        EXPECT_EQ(session.library.productName(first, 5000), "");
         EXPECT_EQ(session.library.closeSource(first), 0);
         EXPECT_EQ(session.library.openSource(first), 1);
         EXPECT_EQ(session.library.openSource(first), 1);
         EXPECT_NE(session.library.hasFeeder(first), 0);
+        EXPECT_EQ(session.library.productName(first, 5000), TestDevice0);
 
         // The dialog lists both devices; its choice comes back opened, a cancel gives 0. (The test
         // backend opens a device only once, so the earlier source of it is closed first.)
@@ -359,6 +361,9 @@ TEST(SaneLibraryTest, ADeviceThatStopsAnsweringEndsTheScanAsNotReady)
         ASSERT_EQ(library.initialize(), 1);
         const SourceHandle source = library.selectSourceByName(TestDevice0);
         ASSERT_NE(source, NoHandle);
+        // The backend pauses after every 64 KiB; at 300 dpi a page holds many such pauses, so the
+        // watchdog sees one even when this thread is slow to look.
+        EXPECT_EQ(library.setResolution(source, 300.0), 1);
         const FileListHandle list = library.createFileList(6, 1);
         library.setFileListEntry(list, 0, work + "/tmpimg.bmp");
         std::int32_t status = 0;
