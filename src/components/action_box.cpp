@@ -1,20 +1,23 @@
 #include "components/action_box.h"
 
 #include "components/action_box_internal.h"
+#include "foundation/control_creation.h"
+#include "foundation/text_measure.h"
+#include "foundation/wait_window.h"
+#include "foundation/window_routines.h"
 #include "runtime/draw_objects.h"
 #include "runtime/effects.h"
+#include "runtime/input_state.h"
 #include "runtime/object_registry.h"
 #include "runtime/window_events.h"
 #include "runtime/window_geometry.h"
 #include "runtime/window_messages.h"
 
 #include <QApplication>
-#include <QCursor>
 #include <QEvent>
 #include <QFont>
 #include <QFontMetrics>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -29,7 +32,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <set>
 #include <vector>
 
 namespace folvex {
@@ -39,122 +41,10 @@ static_assert(ActionBoxCaptionHeightPx == CaptionHeight);
 
 namespace {
 
-constexpr std::uint32_t WmHelp = 0x0053;
 constexpr std::uint32_t StyleSystemMenu = 0x00080000; // WS_SYSMENU
-constexpr std::uint32_t StyleVisible = 0x10000000;    // WS_VISIBLE
-constexpr std::uint32_t StyleDefaultPushButton = 0x1; // BS_DEFPUSHBUTTON
-constexpr std::uint32_t StyleVerticalBar = 0x1;       // SBS_VERT
-constexpr int VkReturn = 13;
-constexpr int VkEscape = 27;
-constexpr int VkSpace = 32;
 
-// Windows virtual-key codes of Qt keys: letters and digits are their upper-case characters.
-int virtualKey(int qtKey)
-{
-    if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)) {
-        return qtKey;
-    }
-    if (qtKey >= Qt::Key_Agrave && qtKey <= Qt::Key_THORN && qtKey != Qt::Key_multiply) {
-        return qtKey; // upper-case Latin-1 letters, as accelerator codes carry them
-    }
-    switch (qtKey) {
-        case Qt::Key_Backspace:
-            return 8;
-        case Qt::Key_Tab:
-            return 9;
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            return VkReturn;
-        case Qt::Key_Shift:
-            return 16;
-        case Qt::Key_Control:
-            return 17;
-        case Qt::Key_Alt:
-            return 18;
-        case Qt::Key_Escape:
-            return VkEscape;
-        case Qt::Key_Space:
-            return VkSpace;
-        case Qt::Key_Left:
-            return 37;
-        case Qt::Key_Up:
-            return 38;
-        case Qt::Key_Right:
-            return 39;
-        case Qt::Key_Down:
-            return 40;
-        case Qt::Key_Delete:
-            return 46;
-        default:
-            return 0;
-    }
-}
-
-// The keys held down, from Qt's key events anywhere in the program; cleared when the program loses
-// activation, so a wait for a release cannot hang on a release it never sees. Stands in for the
-// program's key-state table until the box reads that one.
-class KeyTracker final : public QObject
-{
-public:
-    KeyTracker() { qApp->installEventFilter(this); }
-
-    bool isDown(int vk) const { return vk != 0 && m_down.count(vk) != 0; }
-
-    std::function<void()> onKey;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        const QEvent::Type type = event->type();
-        if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && watched->isWidgetType()) {
-            const auto* key = static_cast<QKeyEvent*>(event);
-            const int vk = virtualKey(key->key());
-            if (!key->isAutoRepeat() && vk != 0) {
-                if (type == QEvent::KeyPress) {
-                    m_down.insert(vk);
-                } else {
-                    m_down.erase(vk);
-                }
-                if (onKey) {
-                    onKey();
-                }
-            }
-        } else if (type == QEvent::ApplicationStateChange && watched == qApp) {
-            if (qApp->applicationState() != Qt::ApplicationActive) {
-                m_down.clear();
-            }
-        }
-        return false;
-    }
-
-private:
-    std::set<int> m_down;
-};
-
-KeyTracker& keyTracker()
-{
-    static KeyTracker* tracker = new KeyTracker; // an application filter for the life of the process
-    return *tracker;
-}
-
-// The small "please wait" window shown while a long text is laid out; stands in for the program's
-// wait window until the box uses that one.
-class WaitWindow
-{
-public:
-    explicit WaitWindow(const std::string& text)
-        : m_window(std::make_unique<QLabel>(QString::fromUtf8(text)))
-    {
-        m_window->setWindowTitle(QStringLiteral("Bitte warten..."));
-        m_window->setMargin(20);
-        m_window->adjustSize();
-        m_window->show();
-        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
-
-private:
-    std::unique_ptr<QLabel> m_window;
-};
+// The margin the wait window leaves around its text.
+constexpr int WaitWindowMarginPx = 20;
 
 QColor colourOf(std::intptr_t bgr)
 {
@@ -182,33 +72,26 @@ QFont makeBoxFont()
     return font;
 }
 
-int measureWidth(const QFont& font, std::string_view text)
-{
-    if (text.empty()) {
-        return 0;
-    }
-    return QFontMetrics(font).horizontalAdvance(
-        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
-}
-
-int measureHeight(const QFont& font, std::string_view text)
-{
-    return text.empty() ? 0 : QFontMetrics(font).height();
-}
-
+// Measures in a font handle of the draw-object registry.
 class FontMeasurer final : public ActionBoxMeasurer
 {
 public:
-    explicit FontMeasurer(const QFont& font)
+    explicit FontMeasurer(Handle font)
         : m_font(font)
     {}
 
-    int textWidth(std::string_view text) const override { return measureWidth(m_font, text); }
+    int textWidth(std::string_view text) const override
+    {
+        return MeasureTextWidth(std::string(text), NoHandle, m_font);
+    }
 
-    int textHeight(std::string_view text) const override { return measureHeight(m_font, text); }
+    int textHeight(std::string_view text) const override
+    {
+        return MeasureTextHeight(std::string(text), NoHandle, m_font);
+    }
 
 private:
-    QFont m_font;
+    Handle m_font;
 };
 
 QPixmap iconPixmap(ActionBoxIconKind kind, const QStyle* style)
@@ -234,20 +117,6 @@ QPixmap iconPixmap(ActionBoxIconKind kind, const QStyle* style)
             return QApplication::windowIcon().pixmap(ActionBoxIconSizePx, ActionBoxIconSizePx);
     }
     return style->standardIcon(standard).pixmap(ActionBoxIconSizePx, ActionBoxIconSizePx);
-}
-
-// Tooltips take the note escapes: "\n" breaks the line, "\q" is a double quote.
-QString tooltipText(const std::string& field)
-{
-    std::string text = field;
-    for (const auto& [from, to] : {std::pair<std::string, std::string>{"\\n", "\n"}, {"\\q", "\""}}) {
-        std::size_t pos = 0;
-        while ((pos = text.find(from, pos)) != std::string::npos) {
-            text.replace(pos, from.size(), to);
-            pos += to.size();
-        }
-    }
-    return QString::fromUtf8(text);
 }
 
 enum class LastKind
@@ -307,7 +176,8 @@ public:
 
     int passes() const { return m_passes; }
 
-    const QFont& textFont() const { return m_textFont; }
+    // The font handle the text is drawn and measured in.
+    Handle textFont() const { return m_textFontHandle; }
 
     void paintBox(QPainter& painter) const;
 
@@ -354,15 +224,18 @@ private:
     void waitForRelease(int vk, ActionBoxGuard guard);
 
     ActionBoxParams& m_params;
-    QFont m_boxFont;
+    Handle m_boxFont = NoHandle;        // made for this box and deleted with it
+    Handle m_textFontHandle = NoHandle; // TextFont, else the box font
     QFont m_textFont;
     int m_ascent = 0;
     ActionBoxLayout m_layout;
     Handle m_handle = NoHandle;
     std::unique_ptr<BoxWidget> m_box;
     std::vector<QPushButton*> m_buttons; // button i at index i - 1
+    std::vector<Handle> m_buttonHandles;
     std::vector<std::uint8_t> m_accelerators;
     QScrollBar* m_bar = nullptr;
+    Handle m_barHandle = NoHandle;
     QPixmap m_face; // the client area without text: the background every repaint starts from
     int m_scrollPos = 1;
     LastMessage m_last;
@@ -381,23 +254,18 @@ void BoxWidget::paintEvent(QPaintEvent*)
 
 ActionBoxSession::ActionBoxSession(ActionBoxParams& params, const std::string& text)
     : m_params(params)
-    , m_boxFont(makeBoxFont())
-    , m_textFont(m_boxFont)
+    , m_boxFont(registerFont(makeBoxFont()))
 {
-    if (const QFont* given = findFont(params.TextFont); given != nullptr) {
-        m_textFont = *given;
-    }
+    m_textFontHandle = findFont(params.TextFont) != nullptr ? params.TextFont : m_boxFont;
+    m_textFont = *findFont(m_textFontHandle);
     m_ascent = QFontMetrics(m_textFont).ascent();
-    QRect screen(0, 0, 1024, 768);
-    if (QScreen* primary = QGuiApplication::primaryScreen()) {
-        screen = primary->geometry();
+    const bool waiting = !params.WaitText.empty();
+    if (waiting) {
+        XWarten(params.WaitText, NoHandle, WaitWindowMarginPx, -1, 0, 0, NoHandle);
     }
-    {
-        std::unique_ptr<WaitWindow> wait;
-        if (!params.WaitText.empty()) {
-            wait = std::make_unique<WaitWindow>(params.WaitText);
-        }
-        m_layout = layoutActionBox(params, text, FontMeasurer(m_textFont), screen.width(), screen.height());
+    m_layout = layoutActionBox(params, text, FontMeasurer(m_textFontHandle), ScreenWidth(), ScreenHeight());
+    if (waiting) {
+        XWartenEnde();
     }
     buildWindow();
 }
@@ -416,6 +284,7 @@ ActionBoxSession::~ActionBoxSession()
     if (QWidget* mainWindow = findWidget(mainWindowHandle()); mainWindow != nullptr) {
         mainWindow->activateWindow();
     }
+    deleteDrawObject(m_boxFont);
 }
 
 void ActionBoxSession::buildWindow()
@@ -434,20 +303,22 @@ void ActionBoxSession::buildWindow()
     m_box->setFixedSize(std::max(l.clientWidthPx, 1), std::max(l.clientHeightPx, 1));
 
     if (l.scrolls) {
-        m_bar = new QScrollBar(Qt::Vertical, m_box.get());
-        m_bar->setObjectName(QStringLiteral("ActionBoxScrollBar"));
-        registerObject(m_bar, ObjectKind::Control, StyleChild | StyleVisible | StyleVerticalBar);
-        m_bar->setGeometry(
+        m_barHandle = create(
+            "VScroll",
+            m_handle,
+            "",
             l.clientWidthPx - ActionBoxScrollBarWidthPx,
             0,
             ActionBoxScrollBarWidthPx,
-            std::max(0, 2 * ActionBoxMarginPx + l.textHeightPx));
-        m_bar->setRange(1, l.greatestScrollPos);
+            std::max(0, 2 * ActionBoxMarginPx + l.textHeightPx),
+            0);
+        m_bar = qobject_cast<QScrollBar*>(findObject(m_barHandle));
+        m_bar->setObjectName(QStringLiteral("ActionBoxScrollBar"));
+        SetScrollBarRange(m_barHandle, 1, l.greatestScrollPos);
         m_bar->setPageStep(std::max(l.visibleLines, 1));
         m_bar->setSingleStep(1);
-        m_bar->setValue(1);
         m_bar->setFocusPolicy(Qt::NoFocus);
-        m_scrollPos = m_bar->value();
+        m_scrollPos = GetScrollBarPos(m_barHandle);
         // A drag shows its position at once; every other bar action is taken up by the loop.
         connect(m_bar, &QScrollBar::sliderMoved, this, [this](int position) {
             m_scrollPos = position;
@@ -462,27 +333,30 @@ void ActionBoxSession::buildWindow()
     for (int i = 1; i <= count; ++i) {
         const ActionBoxRect& rect = l.buttons[static_cast<std::size_t>(i - 1)];
         const std::string label = actionBoxField(m_params.Buttons, i);
-        auto* button = new QPushButton(QString::fromUtf8(label), m_box.get());
+        // The buttons are in the box font, whatever font the text has.
+        const Handle handle = create(
+            i == m_params.DefaultButton ? "DEFBUTTON" : "BUTTON",
+            m_handle,
+            label,
+            rect.left,
+            rect.top,
+            std::max(rect.width, 0),
+            std::max(rect.height, 0),
+            m_boxFont);
+        auto* button = qobject_cast<QPushButton*>(findObject(handle));
         button->setObjectName(QStringLiteral("ActionBoxButton%1").arg(i));
-        const bool isDefault = i == m_params.DefaultButton;
-        registerObject(
-            button,
-            ObjectKind::Control,
-            StyleChild | StyleVisible | (isDefault ? StyleDefaultPushButton : 0));
         button->setShortcut(QKeySequence()); // accelerators are the loop's, not Qt's
         button->setAutoDefault(false);
-        button->setDefault(isDefault);
-        button->setFont(m_boxFont);
-        button->setGeometry(rect.left, rect.top, std::max(rect.width, 0), std::max(rect.height, 0));
         const std::string tip = actionBoxField(m_params.Tooltips, i);
         if (!tip.empty()) {
-            button->setToolTip(tooltipText(tip));
+            create("TOOLTIP", handle, tip, 0, 0, 0, 0, m_handle);
         }
         connect(button, &QPushButton::clicked, this, [this, i] {
             m_notedControl = i;
             wake();
         });
         m_buttons.push_back(button);
+        m_buttonHandles.push_back(handle);
         m_accelerators.push_back(Button1stLetterAsc(label));
     }
 }
@@ -556,11 +430,11 @@ void ActionBoxSession::paintBox(QPainter& painter) const
 // caller's mask is cleared.
 void ActionBoxSession::redrawText(bool unmask)
 {
-    m_box->repaint();
+    Redraw(m_handle, 0);
     if (unmask && m_layout.scrolls && m_scrollPos == m_layout.greatestScrollPos) {
         for (int i = 1; i <= static_cast<int>(m_buttons.size()); ++i) {
             if (masked(i)) {
-                m_buttons[static_cast<std::size_t>(i - 1)]->setEnabled(true);
+                EnableControl(m_buttonHandles[static_cast<std::size_t>(i - 1)], 1);
             }
         }
         m_params.ScrollMask = 0;
@@ -656,14 +530,16 @@ void ActionBoxSession::moveFocus(int fromButton, int direction)
     }
 }
 
-// Waits until the program's event queue has an event, the box's input woke the loop, or timeoutMs
-// passed; then takes every queued event: events of other windows are dropped while the box is open.
+// Waits until the program's event queue has an event, the box's input woke the loop, a key or mouse
+// button was pressed or let go, or timeoutMs passed; then takes every queued event: events of other
+// windows are dropped while the box is open.
 void ActionBoxSession::waitForEvent(int timeoutMs)
 {
     QTimer timeout;
     timeout.setSingleShot(true);
     timeout.start(timeoutMs);
-    while (!m_woken && queuedWindowEvents() == 0 && timeout.isActive()) {
+    const unsigned long long keysBefore = keyStateChanges();
+    while (!m_woken && queuedWindowEvents() == 0 && keyStateChanges() == keysBefore && timeout.isActive()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
     m_woken = false;
@@ -674,10 +550,10 @@ void ActionBoxSession::waitForEvent(int timeoutMs)
 void ActionBoxSession::waitForRelease(int vk, ActionBoxGuard guard)
 {
     int polls = 0;
-    while (keyTracker().isDown(vk)) {
+    while (KeyIsDown(vk)) {
         Delay(ActionBoxKeyPollMs);
         ++polls;
-        if (polls >= ActionBoxKeyGuardPolls && keyTracker().isDown(vk)) {
+        if (polls >= ActionBoxKeyGuardPolls && KeyIsDown(vk)) {
             showActionBoxGuard(guard);
         }
     }
@@ -689,9 +565,9 @@ void ActionBoxSession::chooseByAccelerator(int button, int code)
 {
     choose(button);
     int polls = 0;
-    while (keyTracker().isDown(code)) {
+    while (KeyIsDown(code)) {
         Delay(ActionBoxKeyPollMs);
-        if (++polls >= ActionBoxKeyGuardPolls && keyTracker().isDown(code)) {
+        if (++polls >= ActionBoxKeyGuardPolls && KeyIsDown(code)) {
             showActionBoxGuard(ActionBoxGuard::Input3, button, code);
             m_result = 0;
             m_end = false;
@@ -704,7 +580,7 @@ void ActionBoxSession::chooseByAccelerator(int button, int code)
 void ActionBoxSession::beepWhileHeld(int code)
 {
     int polls = 0;
-    while (keyTracker().isDown(code)) {
+    while (KeyIsDown(code)) {
         if (effects().sound != nullptr) {
             effects().sound->beep(ActionBoxMaskedBeepHz, ActionBoxMaskedBeepMs);
         }
@@ -722,9 +598,9 @@ void ActionBoxSession::askForHelp()
 {
     ActionBoxHelpInfo info;
     info.itemHandle = m_handle;
-    info.mouseX = QCursor::pos().x();
-    info.mouseY = QCursor::pos().y();
-    SendWindowMessage(mainWindowHandle(), WmHelp, 0, reinterpret_cast<std::intptr_t>(&info));
+    info.mouseX = DesktopMouseX();
+    info.mouseY = DesktopMouseY();
+    SendWindowMessage(mainWindowHandle(), HelpMessage, 0, reinterpret_cast<std::intptr_t>(&info));
     if (m_params.HelpProc != nullptr) {
         m_box->lower();
         m_params.HelpProc(m_params.HelpArgument);
@@ -743,14 +619,14 @@ std::intptr_t ActionBoxSession::run()
     if (m_layout.scrolls) {
         for (int i = 1; i <= count; ++i) {
             if (masked(i)) {
-                m_buttons[static_cast<std::size_t>(i - 1)]->setEnabled(false);
+                EnableControl(m_buttonHandles[static_cast<std::size_t>(i - 1)], 0);
             }
         }
     }
     const ActionBoxSound sound = actionBoxSound(m_params.Sound, m_params.Icon);
     if (SoundSink* sink = effects().sound; sink != nullptr) {
         if (sound.kind == ActionBoxSoundKind::System) {
-            sink->beep(0, 0);
+            SystemBeep(static_cast<std::uint32_t>(sound.systemType));
         } else if (sound.kind == ActionBoxSoundKind::File) {
             sink->playSound(sound.fileName);
         }
@@ -787,24 +663,24 @@ std::intptr_t ActionBoxSession::run()
             button->setDown(button->hasFocus());
         }
 
-        if ((keyTracker().isDown(VkEscape) || m_last.kind == LastKind::Close) && isActive()) {
+        if ((KeyDown(VkEscape, 0, NoHandle) == 1 || m_last.kind == LastKind::Close) && isActive()) {
             choose(0);
             waitForRelease(VkEscape, ActionBoxGuard::Input2);
-        } else if (m_layout.scrolls && m_bar->value() != m_scrollPos) {
-            m_scrollPos = m_bar->value();
+        } else if (m_layout.scrolls && GetScrollBarPos(m_barHandle) != m_scrollPos) {
+            m_scrollPos = GetScrollBarPos(m_barHandle);
             redrawText(true);
         } else if (m_layout.scrolls && m_last.kind == LastKind::Wheel) {
             const int delta = m_last.wheelDelta;
             m_last = {};
             int position = m_scrollPos;
             if (delta < 0) {
-                position = std::min(m_bar->value() + 1, m_layout.greatestScrollPos);
+                position = std::min(GetScrollBarPos(m_barHandle) + 1, m_layout.greatestScrollPos);
             } else if (delta > 0) {
-                position = std::max(m_bar->value() - 1, 1);
+                position = std::max(GetScrollBarPos(m_barHandle) - 1, 1);
             }
             if (position != m_scrollPos) {
                 m_scrollPos = position;
-                m_bar->setValue(position);
+                SetScrollBarPos(m_barHandle, position);
                 redrawText(true);
             }
         } else {
@@ -816,7 +692,7 @@ std::intptr_t ActionBoxSession::run()
                 const int code = m_accelerators[static_cast<std::size_t>(i - 1)];
                 // Accelerators count only while the box is the active window, like Esc: a letter
                 // typed into another window must not answer the box.
-                if (code != 0 && keyTracker().isDown(code) && isActive()) {
+                if (code != 0 && KeyDown(code, 0, m_handle) == 1 && KeyIsDown(code)) {
                     if (!masked(i)) {
                         chooseByAccelerator(i, code);
                         break;
@@ -845,19 +721,13 @@ std::intptr_t ActionBox(ActionBoxParams& params)
     if (qApp == nullptr) {
         return 0;
     }
-    keyTracker();
+    installInputState();
     const QPointer<QWidget> previousFocus = QApplication::focusWidget();
     ActionBoxSession* const previousSession = currentSession();
     std::intptr_t result = 0;
     {
         ActionBoxSession session(params, text);
         currentSession() = &session;
-        // Any key anywhere wakes the loop, so it reads the key state at once.
-        keyTracker().onKey = [] {
-            if (currentSession() != nullptr) {
-                currentSession()->wake();
-            }
-        };
         result = session.run();
         currentSession() = previousSession;
     }
@@ -871,19 +741,17 @@ std::intptr_t ActionBox(ActionBoxParams& params)
 int ABTextWidth(const std::string& text, Handle hwnd)
 {
     if (hwnd != NoHandle) {
-        const QWidget* widget = findWidget(hwnd);
-        return widget != nullptr ? measureWidth(widget->font(), text) : 0;
+        return MeasureTextWidth(text, hwnd, NoHandle);
     }
-    return currentSession() != nullptr ? measureWidth(currentSession()->textFont(), text) : 0;
+    return currentSession() != nullptr ? MeasureTextWidth(text, NoHandle, currentSession()->textFont()) : 0;
 }
 
 int ABTextHeight(const std::string& text, Handle hwnd)
 {
     if (hwnd != NoHandle) {
-        const QWidget* widget = findWidget(hwnd);
-        return widget != nullptr ? measureHeight(widget->font(), text) : 0;
+        return MeasureTextHeight(text, hwnd, NoHandle);
     }
-    return currentSession() != nullptr ? measureHeight(currentSession()->textFont(), text) : 0;
+    return currentSession() != nullptr ? MeasureTextHeight(text, NoHandle, currentSession()->textFont()) : 0;
 }
 
 QWidget* openActionBoxWindow()
@@ -894,11 +762,6 @@ QWidget* openActionBoxWindow()
 int actionBoxLoopPasses()
 {
     return currentSession() != nullptr ? currentSession()->passes() : 0;
-}
-
-void startActionBoxKeyTracking()
-{
-    keyTracker();
 }
 
 } // namespace folvex

@@ -199,10 +199,6 @@ QWidget* openActionBoxWindow();
 // begins, so a key pressed before a pass began has been seen once the count moved on.
 int actionBoxLoopPasses();
 
-// Starts following key presses application-wide (the box does so at its first call); a key held
-// before that is not known to be down.
-void startActionBoxKeyTracking();
-
 // The help message's record (lParam of the help message the help button sends to the main window).
 struct ActionBoxHelpInfo
 {

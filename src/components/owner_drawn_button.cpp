@@ -21,23 +21,6 @@ constexpr int PenStyleNull = 5;
 constexpr int CaptionLimit = 999;
 constexpr std::uint32_t LightGrey = 0xC0C0C0;
 
-QImage imageOfDib(const DibBitmap& dib)
-{
-    QImage image(dib.width, dib.height, QImage::Format_RGB32);
-    const int bytes = dib.bitCount / 8;
-    if (bytes != 3 && bytes != 4) {
-        return {};
-    }
-    for (int y = 0; y < dib.height; ++y) {
-        const std::uint8_t* source = dib.rowTopDown(y);
-        auto* target = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < dib.width; ++x, source += bytes) {
-            target[x] = qRgb(source[2], source[1], source[0]);
-        }
-    }
-    return image;
-}
-
 class RuntimeFaceObjects final : public FaceObjects
 {
 public:

@@ -1,5 +1,6 @@
 #include "components/size_change_widgets.h"
 
+#include "foundation/window_routines.h"
 #include "runtime/draw_objects.h"
 #include "runtime/object_registry.h"
 #include "runtime/window_geometry.h"
@@ -25,19 +26,13 @@ class SubclassFilter final : public QObject
 {
 public:
     SubclassFilter(
-        QWidget* widget,
-        Handle window,
-        SCSSubclassCall call,
-        std::uintptr_t id,
-        std::intptr_t refData,
-        SCSQtWindowSystem& windowSystem)
+        QWidget* widget, Handle window, SCSSubclassCall call, std::uintptr_t id, std::intptr_t refData)
         : QObject(widget)
         , m_widget(widget)
         , m_window(window)
         , m_call(std::move(call))
         , m_id(id)
         , m_refData(refData)
-        , m_windowSystem(windowSystem)
     {
         widget->installEventFilter(this);
     }
@@ -52,9 +47,8 @@ protected:
         std::intptr_t lParam = 0;
         switch (event->type()) {
             case QEvent::Resize: {
-                const WindowRect client = windowClientRect(m_window);
                 msg = scs_messages::Size;
-                lParam = (client.width & 0xFFFF) | ((client.height & 0xFFFF) << 16);
+                lParam = (ClientWidth(m_window) & 0xFFFF) | ((ClientHeight(m_window) & 0xFFFF) << 16);
                 break;
             }
             case QEvent::MouseMove:
@@ -69,9 +63,7 @@ protected:
                     msg = event->type() == QEvent::MouseButtonPress ? scs_messages::LeftButtonDown
                                                                     : scs_messages::LeftButtonUp;
                 }
-                // The position of the event, not of the cursor: input may be synthesised.
-                const QPoint global = mouse->globalPosition().toPoint();
-                m_windowSystem.setMousePosition(global.x(), global.y());
+                // The program's pointer position has already taken this event's position.
                 const QPoint local = mouse->position().toPoint();
                 lParam = (local.x() & 0xFFFF) | ((local.y() & 0xFFFF) << 16);
                 break;
@@ -91,7 +83,6 @@ private:
     SCSSubclassCall m_call;
     std::uintptr_t m_id;
     std::intptr_t m_refData;
-    SCSQtWindowSystem& m_windowSystem;
 };
 
 int nearest(double value)
@@ -104,8 +95,6 @@ int nearest(double value)
 struct SCSQtWindowSystem::Impl
 {
     std::map<std::pair<Handle, std::uintptr_t>, QPointer<SubclassFilter>> filters;
-    int mouseX = 0;
-    int mouseY = 0;
     bool splitterClasses = false;
 };
 
@@ -122,65 +111,57 @@ SCSQtWindowSystem::~SCSQtWindowSystem()
 
 int SCSQtWindowSystem::windowLeft(Handle window)
 {
-    return windowOuterRect(window).x;
+    return WindowLeft(window);
 }
 
 int SCSQtWindowSystem::windowTop(Handle window)
 {
-    return windowOuterRect(window).y;
+    return WindowTop(window);
 }
 
 int SCSQtWindowSystem::windowRight(Handle window)
 {
-    const WindowRect outer = windowOuterRect(window);
-    return outer.x + outer.width;
+    return WindowRight(window);
 }
 
 int SCSQtWindowSystem::windowBottom(Handle window)
 {
-    const WindowRect outer = windowOuterRect(window);
-    return outer.y + outer.height;
+    return WindowBottom(window);
 }
 
 int SCSQtWindowSystem::clientWidth(Handle window)
 {
-    return windowClientRect(window).width;
+    return ClientWidth(window);
 }
 
 int SCSQtWindowSystem::clientHeight(Handle window)
 {
-    return windowClientRect(window).height;
+    return ClientHeight(window);
 }
 
 bool SCSQtWindowSystem::hasSizingFrame(Handle window)
 {
-    return (styleOf(window) & StyleThickFrame) != 0;
+    return HasSizingFrame(window) != 0;
 }
 
 int SCSQtWindowSystem::frameWidth()
 {
-    return FrameWidth;
+    return FrameWidth();
 }
 
 int SCSQtWindowSystem::dialogFrameWidth()
 {
-    return DialogFrameWidth;
+    return DialogFrameWidth();
 }
 
 int SCSQtWindowSystem::desktopMouseX()
 {
-    return m_impl->mouseX;
+    return DesktopMouseX();
 }
 
 int SCSQtWindowSystem::desktopMouseY()
 {
-    return m_impl->mouseY;
-}
-
-void SCSQtWindowSystem::setMousePosition(int x, int y)
-{
-    m_impl->mouseX = x;
-    m_impl->mouseY = y;
+    return DesktopMouseY();
 }
 
 void SCSQtWindowSystem::moveControl(Handle control, int x, int y, int width, int height)
@@ -203,9 +184,7 @@ void SCSQtWindowSystem::moveControl(Handle control, int x, int y, int width, int
 
 void SCSQtWindowSystem::redraw(Handle window)
 {
-    if (QWidget* widget = findWidget(window)) {
-        widget->repaint();
-    }
+    Redraw(window, 0);
 }
 
 void SCSQtWindowSystem::installSubclass(
@@ -216,7 +195,7 @@ void SCSQtWindowSystem::installSubclass(
         return;
     }
     // Owned by the widget, so it goes with it; removeSubclass deletes it earlier.
-    m_impl->filters[{window, id}] = new SubclassFilter(widget, window, std::move(call), id, refData, *this);
+    m_impl->filters[{window, id}] = new SubclassFilter(widget, window, std::move(call), id, refData);
 }
 
 void SCSQtWindowSystem::removeSubclass(Handle window, std::uintptr_t id)

@@ -13,8 +13,9 @@
 
 namespace folvex {
 
-// The window system of the program: outer rectangles from the runtime's frame model, fonts as runtime
-// font handles, subclasses as event filters that hand resizes and left-button mouse messages on.
+// The window system of the program: geometry, pointer and repaint through the foundation's window
+// routines, fonts as runtime font handles, subclasses as event filters that hand resizes and
+// left-button mouse messages on.
 class SCSQtWindowSystem final : public SCSWindowSystem
 {
 public:
@@ -48,9 +49,6 @@ public:
     void setControlFont(Handle control, Handle font) override;
     void registerSplitterClasses() override;
     void unregisterSplitterClasses() override;
-
-    // Records the cursor position of the mouse event being handed on (screen coordinates).
-    void setMousePosition(int x, int y);
 
     // Creates a splitter bar of class "SCS_HSPLITTER" or "SCS_VSPLITTER" in the parent's client area
     // and gives it a handle; 0 while the classes are not available or for any other class name.

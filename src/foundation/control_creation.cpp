@@ -111,28 +111,7 @@ void focusMainWindow()
 QImage imageFromDib(Handle image)
 {
     const DibBitmap* dib = findImage(image);
-    if (dib == nullptr || dib->width <= 0 || dib->height <= 0) {
-        return {};
-    }
-    QImage result(dib->width, dib->height, QImage::Format_ARGB32);
-    const int bits = dib->bitCount;
-    for (int y = 0; y < dib->height; ++y) {
-        const std::uint8_t* row = dib->rowTopDown(y);
-        auto* out = reinterpret_cast<QRgb*>(result.scanLine(y));
-        for (int x = 0; x < dib->width; ++x) {
-            if (bits == 24 || bits == 32) {
-                const std::uint8_t* p = row + x * (bits / 8);
-                out[x] = qRgb(p[2], p[1], p[0]);
-                continue;
-            }
-            const int perByte = 8 / bits;
-            const int shift = 8 - bits * (x % perByte + 1);
-            const std::size_t index = (row[x / perByte] >> shift) & ((1 << bits) - 1);
-            const std::uint32_t rgb = index < dib->palette.size() ? dib->palette[index] : 0;
-            out[x] = qRgb((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
-        }
-    }
-    return result;
+    return dib != nullptr ? imageOfDib(*dib) : QImage();
 }
 
 // A 32-bit bitmap of an image, alpha in the fourth byte of each pixel.

@@ -1,6 +1,7 @@
 #include "foundation/list_view.h"
 
 #include "runtime/dib.h"
+#include "runtime/draw_objects.h"
 #include "runtime/object_registry.h"
 
 #include <QHeaderView>
@@ -73,39 +74,6 @@ bool splitImageMarker(const std::string& field, std::string& text, int& image)
     return true;
 }
 
-// A picture of a DIB for an icon; a null image for depths it does not know.
-QImage imageFromDib(const DibBitmap& dib)
-{
-    if (dib.width <= 0 || dib.height <= 0 ||
-        dib.bits.size() < dib.stride() * static_cast<std::size_t>(dib.height)) {
-        return {};
-    }
-    QImage image(dib.width, dib.height, QImage::Format_RGB32);
-    for (std::int32_t y = 0; y < dib.height; ++y) {
-        const std::uint8_t* row = dib.rowTopDown(y);
-        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (std::int32_t x = 0; x < dib.width; ++x) {
-            std::uint32_t rgb = 0;
-            if (dib.bitCount == 24 || dib.bitCount == 32) {
-                const std::uint8_t* p = row + static_cast<std::size_t>(x) * (dib.bitCount / 8);
-                rgb = (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[1]} << 8) | p[0];
-            } else if (dib.bitCount == 1 || dib.bitCount == 4 || dib.bitCount == 8) {
-                const std::size_t bitPos = static_cast<std::size_t>(x) * dib.bitCount;
-                const unsigned shift = 8u - dib.bitCount - static_cast<unsigned>(bitPos % 8);
-                const std::size_t index = (row[bitPos / 8] >> shift) & ((1u << dib.bitCount) - 1u);
-                rgb = index < dib.palette.size() ? dib.palette[index] : 0;
-            } else {
-                return {};
-            }
-            out[x] = qRgb(
-                static_cast<int>((rgb >> 16) & 0xFF),
-                static_cast<int>((rgb >> 8) & 0xFF),
-                static_cast<int>(rgb & 0xFF));
-        }
-    }
-    return image;
-}
-
 // The icon of an image-list index; a null icon when the list view has no such image.
 QIcon iconFor(const QTreeWidget* view, int index)
 {
@@ -117,7 +85,7 @@ QIcon iconFor(const QTreeWidget* view, int index)
     if (dib == nullptr) {
         return {};
     }
-    const QImage image = imageFromDib(*dib);
+    const QImage image = imageOfDib(*dib);
     return image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image));
 }
 

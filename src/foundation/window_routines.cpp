@@ -403,10 +403,10 @@ int BitSet(std::int64_t value, int bit)
     return (static_cast<std::uint64_t>(value) & mask) != 0 ? 1 : 0;
 }
 
-int SystemBeep(std::uint32_t /*type*/)
+int SystemBeep(std::uint32_t type)
 {
     if (SoundSink* sound = effects().sound) {
-        sound->beep(0, 0);
+        sound->systemSound(static_cast<int>(type));
     }
     return 0;
 }

@@ -129,7 +129,7 @@ int HiWord(std::intptr_t v);
 // 1 when bit (0 = lowest, up to 63) is set in value; 0 for bits outside 0-63.
 int BitSet(std::int64_t value, int bit);
 
-// The system beep (type is not told apart). Returns 0.
+// Plays the system sound of type (64, 32, 48, 16; 0 the simple beep). Returns 0.
 int SystemBeep(std::uint32_t type);
 
 // Window-enumeration callback: lParam is the address of a zero-ended UTF-8 text. When the window's

@@ -2,6 +2,7 @@
 // Fonts, brushes and pens by handle. The registry owns the QFont/QBrush/QPen values until
 // deleteDrawObject(); pointers returned by the find functions stay valid until then. GUI thread.
 
+#include "runtime/dib.h"
 #include "runtime/handles.h"
 
 #include <QBrush>
@@ -37,6 +38,10 @@ Handle registerFont(const QFont& font);
 
 // The colour of a 0x00BBGGRR value.
 QColor colourFromRgbValue(std::uint32_t bgr);
+
+// The picture of a DIB (1, 4, 8 bits through its palette, 24 and 32 bits as blue, green, red), top
+// row first; a null image for other depths, an empty bitmap or too few pixel bytes.
+QImage imageOfDib(const DibBitmap& dib);
 
 // A solid brush of a 0x00BBGGRR colour.
 Handle createSolidBrush(std::uint32_t bgr);

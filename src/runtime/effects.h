@@ -71,6 +71,10 @@ public:
 
     // A sound file by name (may stay silent).
     virtual void playSound(const std::string& fileName) = 0;
+
+    // One of the system's event sounds: 64 information, 32 question, 48 exclamation, 16 error, 0 the
+    // simple beep (other values: the simple beep).
+    virtual void systemSound(int type) = 0;
 };
 
 struct ProcessResult

@@ -36,6 +36,7 @@ constexpr int RightButtonMarker = -2;
 struct InputState
 {
     std::map<PhysicalKey, std::vector<int>> held; // physical key → the virtual keys it holds down
+    unsigned long long changes = 0;
     QPoint pointer;
     QPointer<QObject> filter;
 };
@@ -58,6 +59,9 @@ std::vector<int> virtualKeysOf(const QKeyEvent& event)
     }
     if (key >= Qt::Key_F1 && key <= Qt::Key_F12) {
         return {VkF1 + (key - Qt::Key_F1)};
+    }
+    if (key >= Qt::Key_Agrave && key <= Qt::Key_THORN && key != Qt::Key_multiply) {
+        return {key};
     }
     switch (key) {
         case Qt::Key_Backspace:
@@ -107,12 +111,13 @@ void recordKey(const QKeyEvent& event, bool down)
     const PhysicalKey key = physicalKeyOf(event);
     InputState& state = inputState();
     if (!down) {
-        state.held.erase(key);
+        state.changes += state.held.erase(key);
         return;
     }
     std::vector<int> vks = virtualKeysOf(event);
     if (!vks.empty()) {
         state.held[key] = std::move(vks);
+        ++state.changes;
     }
 }
 
@@ -132,8 +137,9 @@ void recordButton(const QMouseEvent& event, bool down)
     InputState& state = inputState();
     if (down) {
         state.held[{marker, 0}] = {vk};
+        ++state.changes;
     } else {
-        state.held.erase({marker, 0});
+        state.changes += state.held.erase({marker, 0});
     }
 }
 
@@ -219,6 +225,12 @@ bool KeyIsDown(int vk)
 void clearKeyStates()
 {
     inputState().held.clear();
+}
+
+unsigned long long keyStateChanges()
+{
+    installInputState();
+    return inputState().changes;
 }
 
 QPoint pointerPosition()

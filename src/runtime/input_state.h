@@ -20,8 +20,10 @@ inline constexpr int VkEscape = 27;
 inline constexpr int VkSpace = 32;
 inline constexpr int VkLeft = 37; // then up 38, right 39, down 40
 inline constexpr int VkDelete = 46;
-inline constexpr int VkDigit0 = 48;    // digits 48-57
-inline constexpr int VkLetterA = 65;   // letters 65-90
+inline constexpr int VkDigit0 = 48;  // digits 48-57
+inline constexpr int VkLetterA = 65; // letters 65-90
+// Upper-case Latin-1 letters (À-Þ without ×, 192-222) are recorded under their character codes, so
+// an accelerator letter such as "Ä" reads as its code.
 inline constexpr int VkF1 = 112;       // F1-F12 112-123
 inline constexpr int VkRightAlt = 165; // right Alt and AltGr
 
@@ -35,6 +37,10 @@ bool KeyIsDown(int vk);
 
 // Forgets every held key and button.
 void clearKeyStates();
+
+// Counts every press and release of a recorded key or button. A loop that sleeps until the next
+// window event compares it, so it also wakes when input changed what KeyIsDown answers.
+unsigned long long keyStateChanges();
 
 // The last pointer position in screen coordinates that the program's mouse events reported, or the
 // one set by setPointerPosition.

@@ -199,6 +199,11 @@ void QtSoundSink::beep(int, int)
 
 void QtSoundSink::playSound(const std::string&) {}
 
+void QtSoundSink::systemSound(int)
+{
+    QApplication::beep();
+}
+
 void installRealEffects()
 {
     static QtMessageRequester messages;

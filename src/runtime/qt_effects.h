@@ -32,12 +32,13 @@ public:
     std::string chooseFolder(const std::string& title, const std::string& startFolder) override;
 };
 
-// QApplication::beep() for beeps; sound files stay silent.
+// QApplication::beep() for beeps and every system sound; sound files stay silent.
 class QtSoundSink final : public SoundSink
 {
 public:
     void beep(int frequencyHz, int durationMs) override;
     void playSound(const std::string& fileName) override;
+    void systemSound(int type) override;
 };
 
 // Installs the real message box, text input, file dialogs, sound, process runner and immediate exit

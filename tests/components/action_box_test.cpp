@@ -2,6 +2,7 @@
 
 #include "components/action_box_internal.h"
 #include "runtime/draw_objects.h"
+#include "runtime/input_state.h"
 #include "runtime/object_registry.h"
 #include "runtime/window_events.h"
 #include "runtime/window_geometry.h"
@@ -208,7 +209,7 @@ std::string longText(int lines)
 class ActionBoxWindowTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { startActionBoxKeyTracking(); }
+    void SetUp() override { installInputState(); }
 
     testing::ScopedFakeEffects fakes;
 };
@@ -632,17 +633,22 @@ TEST_F(ActionBoxWindowTest, PlaysTheChosenSound)
         const char* label;
         std::intptr_t icon;
         std::intptr_t sound;
-        std::size_t beeps;
+        std::vector<int> systemSounds;
         std::size_t files;
     };
 
     const Case cases[] = {
-        {"zeroed record: silent", 0, 0, 0, 0},
-        {"question icon", 2, 0, 1, 0},
-        {"simple beep", 0, 15, 1, 0},
-        {"application icon: silent", 6, 1, 0, 0},
-        {"unknown code: silent", 1, 7, 0, 0},
-        {"file", 1, reinterpret_cast<std::intptr_t>(fileName), 0, 1},
+        {"zeroed record: silent", 0, 0, {}, 0},
+        {"information icon", 1, 0, {64}, 0},
+        {"question icon", 2, 0, {32}, 0},
+        {"exclamation icon", 3, 0, {48}, 0},
+        {"error icon", 4, 0, {16}, 0},
+        {"shield icon", 5, 0, {48}, 0},
+        {"fixed sound beside another icon", 4, 12, {32}, 0},
+        {"simple beep", 0, 15, {0}, 0},
+        {"application icon: silent", 6, 1, {}, 0},
+        {"unknown code: silent", 1, 7, {}, 0},
+        {"file", 1, reinterpret_cast<std::intptr_t>(fileName), {}, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -653,7 +659,8 @@ TEST_F(ActionBoxWindowTest, PlaysTheChosenSound)
         Script script;
         script.whenActive("Space", [] { QTest::keyClick(focused(), Qt::Key_Space); });
         EXPECT_EQ(runBox(params, script), 1);
-        EXPECT_EQ(sounds.sound.beeps.size(), c.beeps);
+        EXPECT_EQ(sounds.sound.systemSounds, c.systemSounds);
+        EXPECT_TRUE(sounds.sound.beeps.empty());
         EXPECT_EQ(sounds.sound.sounds.size(), c.files);
         if (c.files == 1) {
             EXPECT_EQ(sounds.sound.sounds[0], fileName);

@@ -555,12 +555,14 @@ TEST(WindowRoutinesTest, FindWindowByTitleProcStopsAtAMatchingTitle)
     EXPECT_EQ(windowFoundByTitle(), secondHandle);
 }
 
-TEST(WindowRoutinesTest, SystemBeepReachesTheSoundSink)
+TEST(WindowRoutinesTest, SystemBeepPlaysTheSystemSoundOfItsType)
 {
     testing::ScopedFakeEffects fakes;
-    EXPECT_EQ(SystemBeep(0x30), 0);
-    ASSERT_EQ(fakes.sound.beeps.size(), 1u);
-    EXPECT_EQ(fakes.sound.beeps[0].frequencyHz, 0);
+    for (const std::uint32_t type : {0x40u, 0x20u, 0x30u, 0x10u, 0u}) {
+        EXPECT_EQ(SystemBeep(type), 0);
+    }
+    EXPECT_EQ(fakes.sound.systemSounds, (std::vector<int>{64, 32, 48, 16, 0}));
+    EXPECT_TRUE(fakes.sound.beeps.empty()) << "a system sound is no tone";
 }
 
 } // namespace

@@ -37,11 +37,12 @@ TEST_F(InputStateTest, KeysAreRecordedAsVirtualKeysUntilReleased)
     };
 
     const Case cases[] = {
-        {Qt::Key_Backspace, 8}, {Qt::Key_Tab, 9},      {Qt::Key_Return, 13}, {Qt::Key_Enter, 13},
-        {Qt::Key_Shift, 16},    {Qt::Key_Control, 17}, {Qt::Key_Alt, 18},    {Qt::Key_Escape, 27},
-        {Qt::Key_Space, 32},    {Qt::Key_Left, 37},    {Qt::Key_Up, 38},     {Qt::Key_Right, 39},
-        {Qt::Key_Down, 40},     {Qt::Key_Delete, 46},  {Qt::Key_0, 48},      {Qt::Key_9, 57},
-        {Qt::Key_A, 65},        {Qt::Key_Z, 90},       {Qt::Key_F1, 112},    {Qt::Key_F12, 123},
+        {Qt::Key_Backspace, 8}, {Qt::Key_Tab, 9},          {Qt::Key_Return, 13},      {Qt::Key_Enter, 13},
+        {Qt::Key_Shift, 16},    {Qt::Key_Control, 17},     {Qt::Key_Alt, 18},         {Qt::Key_Escape, 27},
+        {Qt::Key_Space, 32},    {Qt::Key_Left, 37},        {Qt::Key_Up, 38},          {Qt::Key_Right, 39},
+        {Qt::Key_Down, 40},     {Qt::Key_Delete, 46},      {Qt::Key_0, 48},           {Qt::Key_9, 57},
+        {Qt::Key_A, 65},        {Qt::Key_Z, 90},           {Qt::Key_F1, 112},         {Qt::Key_F12, 123},
+        {Qt::Key_Agrave, 192},  {Qt::Key_Adiaeresis, 196}, {Qt::Key_Udiaeresis, 220}, {Qt::Key_THORN, 222},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.vk);
@@ -60,6 +61,7 @@ TEST_F(InputStateTest, KeysAreRecordedAsVirtualKeysUntilReleased)
 TEST_F(InputStateTest, KeysOutsideTheTableAndNumbersOutsideTheRangeAreNeverDown)
 {
     QTest::keyPress(&m_widget, Qt::Key_Home);
+    QTest::keyPress(&m_widget, Qt::Key_multiply);
     for (int vk = 0; vk < 256; ++vk) {
         EXPECT_FALSE(KeyIsDown(vk)) << vk;
     }
@@ -102,6 +104,37 @@ TEST_F(InputStateTest, BothShiftKeysCountApart)
     EXPECT_TRUE(KeyIsDown(VkShift));
     sendKey(QEvent::KeyRelease, Qt::Key_Shift, 62);
     EXPECT_FALSE(KeyIsDown(VkShift));
+}
+
+TEST_F(InputStateTest, ChangesCountPressesAndReleasesOfRecordedKeysOnly)
+{
+    struct Step
+    {
+        const char* label;
+        QEvent::Type type;
+        int key;
+        bool autoRepeat;
+        unsigned long long added;
+    };
+
+    const Step steps[] = {
+        {"press J", QEvent::KeyPress, Qt::Key_J, false, 1},
+        {"repeated J", QEvent::KeyPress, Qt::Key_J, true, 0},
+        {"release J", QEvent::KeyRelease, Qt::Key_J, false, 1},
+        {"release J again", QEvent::KeyRelease, Qt::Key_J, false, 0},
+        {"press Home (not recorded)", QEvent::KeyPress, Qt::Key_Home, false, 0},
+        {"release Home", QEvent::KeyRelease, Qt::Key_Home, false, 0},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.label);
+        const unsigned long long before = keyStateChanges();
+        sendKey(step.type, step.key, 0, step.autoRepeat);
+        EXPECT_EQ(keyStateChanges() - before, step.added);
+    }
+    const unsigned long long before = keyStateChanges();
+    QTest::mousePress(&m_widget, Qt::LeftButton);
+    QTest::mouseRelease(&m_widget, Qt::LeftButton);
+    EXPECT_EQ(keyStateChanges() - before, 2u) << "mouse button";
 }
 
 TEST_F(InputStateTest, AutoRepeatIsIgnored)

@@ -1,5 +1,6 @@
 #include "runtime/object_registry.h"
 
+#include "runtime/dib.h"
 #include "runtime/draw_objects.h"
 
 #include <gtest/gtest.h>
@@ -128,6 +129,68 @@ TEST(DrawObjectsTest, BrushesAndPensKeepTheirColourAndKind)
     for (const Handle handle : {brush, pen, nullPen}) {
         EXPECT_TRUE(deleteDrawObject(handle));
     }
+}
+
+TEST(DrawObjectsTest, ImageOfDibShowsEveryDepthTopRowFirst)
+{
+    // Two pixels in two rows: the top row red, then blue; the bottom row green, then white.
+    struct Case
+    {
+        const char* label;
+        std::uint16_t bitCount;
+    };
+
+    const Case cases[] = {{"1 bit", 1}, {"4 bits", 4}, {"8 bits", 8}, {"24 bits", 24}, {"32 bits", 32}};
+    const QRgb top[] = {qRgb(255, 0, 0), qRgb(0, 0, 255)};
+    const QRgb bottom[] = {qRgb(0, 255, 0), qRgb(255, 255, 255)};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        std::unique_ptr<DibBitmap> dib = makeDibBitmap(2, 2, c.bitCount);
+        ASSERT_NE(dib, nullptr);
+        const auto put = [&dib, &c](int x, int y, QRgb colour, std::uint32_t index) {
+            std::uint8_t* row = dib->rowTopDown(y);
+            if (c.bitCount >= 24) {
+                std::uint8_t* p = row + x * (c.bitCount / 8);
+                p[0] = static_cast<std::uint8_t>(qBlue(colour));
+                p[1] = static_cast<std::uint8_t>(qGreen(colour));
+                p[2] = static_cast<std::uint8_t>(qRed(colour));
+                return;
+            }
+            dib->palette[index] = colour & 0xFFFFFF; // blue in the lowest byte
+            const int bitPos = x * c.bitCount;
+            row[bitPos / 8] |= static_cast<std::uint8_t>(index << (8 - c.bitCount - bitPos % 8));
+        };
+        if (c.bitCount == 1) {
+            // Two palette entries only: one colour per entry, so the rows share them.
+            put(0, 0, top[0], 0);
+            put(1, 0, top[1], 1);
+            put(0, 1, top[0], 0);
+            put(1, 1, top[1], 1);
+        } else {
+            put(0, 0, top[0], 0);
+            put(1, 0, top[1], 1);
+            put(0, 1, bottom[0], 2);
+            put(1, 1, bottom[1], 3);
+        }
+        const QImage image = imageOfDib(*dib);
+        ASSERT_EQ(image.size(), QSize(2, 2));
+        EXPECT_EQ(image.pixel(0, 0), top[0]);
+        EXPECT_EQ(image.pixel(1, 0), top[1]);
+        EXPECT_EQ(image.pixel(0, 1), c.bitCount == 1 ? top[0] : bottom[0]);
+        EXPECT_EQ(image.pixel(1, 1), c.bitCount == 1 ? top[1] : bottom[1]);
+    }
+}
+
+TEST(DrawObjectsTest, ImageOfDibRefusesWhatItCannotRead)
+{
+    std::unique_ptr<DibBitmap> sixteen = makeDibBitmap(2, 2, 24);
+    sixteen->bitCount = 16;
+    EXPECT_TRUE(imageOfDib(*sixteen).isNull()) << "16 bits";
+    std::unique_ptr<DibBitmap> cut = makeDibBitmap(2, 2, 24);
+    cut->bits.resize(cut->bits.size() - 1);
+    EXPECT_TRUE(imageOfDib(*cut).isNull()) << "too few bytes";
+    DibBitmap empty;
+    EXPECT_TRUE(imageOfDib(empty).isNull()) << "empty";
 }
 
 } // namespace

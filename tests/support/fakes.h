@@ -70,8 +70,11 @@ public:
 
     void playSound(const std::string& fileName) override { sounds.push_back(fileName); }
 
+    void systemSound(int type) override { systemSounds.push_back(type); }
+
     std::vector<Beep> beeps;
     std::vector<std::string> sounds;
+    std::vector<int> systemSounds;
 };
 
 class FixedClock final : public Clock

@@ -16,13 +16,12 @@
 namespace folvex {
 namespace {
 
+using testing::CaseTimeoutMs;
 using testing::filesIn;
 using testing::runSaneCase;
 using testing::SaneTestConfig;
-
-constexpr int CaseTimeoutMs = 40000;
-const std::string TestDevice0 = "Noname frontend-tester (test:0)";
-const std::string TestDevice1 = "Noname frontend-tester (test:1)";
+using testing::TestDevice0;
+using testing::TestDevice1;
 
 // Runs body with a QApplication and the SANE library on the Qt windows, in a child process.
 void runWindowCase(const SaneTestConfig& config, const std::function<void(SaneScannerLibrary&)>& body)

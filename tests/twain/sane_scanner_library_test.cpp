@@ -13,14 +13,13 @@
 namespace folvex {
 namespace {
 
+using testing::CaseTimeoutMs;
 using testing::filesIn;
 using testing::readFile;
 using testing::runSaneCase;
 using testing::SaneTestConfig;
-
-constexpr int CaseTimeoutMs = 40000;
-const std::string TestDevice0 = "Noname frontend-tester (test:0)";
-const std::string TestDevice1 = "Noname frontend-tester (test:1)";
+using testing::TestDevice0;
+using testing::TestDevice1;
 
 struct Acquired
 {

@@ -40,6 +40,11 @@ private:
 // the body fails, the child dies, or it runs longer than timeoutMs (it is then killed).
 void runSaneCase(const SaneTestConfig& config, int timeoutMs, const std::function<void()>& body);
 
+// The watchdog time of one case, and the product names of the backend's first two devices.
+inline constexpr int CaseTimeoutMs = 40000;
+inline const std::string TestDevice0 = "Noname frontend-tester (test:0)";
+inline const std::string TestDevice1 = "Noname frontend-tester (test:1)";
+
 // Windows without a screen: the chooser waits for the search and takes the device named in choice
 // (none: cancelled); the progress loop delivers the pages and ends when the session finishes.
 class ScriptedSaneDialogs final : public SaneDialogs
