@@ -14,10 +14,11 @@ struct ImageRegistry
     std::unordered_map<Handle, std::unique_ptr<DibBitmap>> images;
 };
 
+// Never destroyed: other objects that live until exit() may still reach it from their destructors.
 ImageRegistry& imageRegistry()
 {
-    static ImageRegistry registry;
-    return registry;
+    static auto* registry = new ImageRegistry;
+    return *registry;
 }
 
 } // namespace

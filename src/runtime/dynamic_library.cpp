@@ -14,10 +14,11 @@ struct OpenLibraries
     std::set<DynamicLibrary*> objects;
 };
 
+// Never destroyed: library objects owned by other statics may still close during exit().
 OpenLibraries& openLibraries()
 {
-    static OpenLibraries libraries;
-    return libraries;
+    static auto* libraries = new OpenLibraries;
+    return *libraries;
 }
 
 void track(DynamicLibrary* library)

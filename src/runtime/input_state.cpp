@@ -41,10 +41,11 @@ struct InputState
     QPointer<QObject> filter;
 };
 
+// Never destroyed: other objects that live until exit() may still reach it from their destructors.
 InputState& inputState()
 {
-    static InputState state;
-    return state;
+    static auto* state = new InputState;
+    return *state;
 }
 
 // The virtual keys a key event stands for; empty for keys the table does not record.

@@ -31,10 +31,11 @@ struct Registry
     std::unordered_map<const QObject*, Handle> byObject;
 };
 
+// Never destroyed: other objects that live until exit() may still reach it from their destructors.
 Registry& registry()
 {
-    static Registry instance;
-    return instance;
+    static auto* instance = new Registry;
+    return *instance;
 }
 
 // Called with the registry locked.

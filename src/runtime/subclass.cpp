@@ -49,10 +49,11 @@ struct SubclassState
     QPointer<SubclassFilter> filter;
 };
 
+// Never destroyed: other objects that live until exit() may still reach it from their destructors.
 SubclassState& subclassState()
 {
-    static SubclassState state;
-    return state;
+    static auto* state = new SubclassState;
+    return *state;
 }
 
 bool isAttached(Handle hwnd, const Attachment& attachment)

@@ -34,10 +34,11 @@ struct EventQueue
     QueuedEvent current;
 };
 
+// Never destroyed: other objects that live until exit() may still reach it from their destructors.
 EventQueue& eventQueue()
 {
-    static EventQueue queue;
-    return queue;
+    static auto* queue = new EventQueue;
+    return *queue;
 }
 
 // Wakes a GUI thread that blocks in processEvents: a posted event of this type reaches the application

@@ -24,10 +24,11 @@ struct MessageState
     bool signalsInstalled = false;
 };
 
+// Never destroyed: other objects that live until exit() may still reach it from their destructors.
 MessageState& messageState()
 {
-    static MessageState state;
-    return state;
+    static auto* state = new MessageState;
+    return *state;
 }
 
 // Written by the signal handler, read by the event loop. Only the handler touches it outside the GUI
