@@ -277,6 +277,32 @@ TEST_F(MainWindowTest, MenusHaveTheirItemsInOrder)
         (std::vector<std::string>{"1025 nicht löschen", "1027 nicht leer", "|", "1030 groß anzeigen"}));
 }
 
+// The word size of the build names it in the title, and only the 64-bit build has the hint of 930.
+TEST(MainWindowBuildTest, WordSizeDecidesTheTitleAndTheScannerHint)
+{
+    struct Case
+    {
+        std::size_t pointerBytes;
+        std::string title;
+        bool hasHint;
+    };
+
+    for (const Case& c : {
+             Case{8, "Folvex V4.23a 64bit (build 176) - Scannen, Bearbeiten, Speichern", true},
+             Case{4, "Folvex V4.23a 32bit (build 176) - Scannen, Bearbeiten, Speichern", false},
+         }) {
+        SCOPED_TRACE(c.pointerBytes);
+        EXPECT_EQ(mainWindowTitle(c.pointerBytes), c.title);
+        const std::vector<MenuSpec> menus = mainMenuSpecs(c.pointerBytes);
+        ASSERT_EQ(menus.size(), 4U);
+        const std::vector<MenuEntry>& help = menus.back().entries;
+        ASSERT_FALSE(help.empty());
+        // The hint comes last, after a separator; without it the menu ends with the licences.
+        EXPECT_EQ(help.back().id, c.hasHint ? 930 : 960);
+        EXPECT_EQ(help.size(), c.hasHint ? 10U : 8U);
+    }
+}
+
 TEST_F(MainWindowTest, ControlsHaveTheirPlacesTextsAndChoices)
 {
     startShell();
