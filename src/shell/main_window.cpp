@@ -26,6 +26,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -202,6 +203,37 @@ private:
     QMenuBar* m_bar;
 };
 
+// Esc pressed in the main window (on any of its controls) wakes the main loop while the key is still
+// down: key presses are no window events of their own, and the loop's quit test only sees a key that
+// is down when a turn starts.
+class EscapeWakesMainLoop final : public QObject
+{
+public:
+    EscapeWakesMainLoop(QWidget* window, Handle handle)
+        : QObject(window)
+        , m_window(window)
+        , m_handle(handle)
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Escape && !key->isAutoRepeat() &&
+                static_cast<QWidget*>(watched)->window() == m_window) {
+                PostCustomEvent(m_handle);
+            }
+        }
+        return false;
+    }
+
+private:
+    QWidget* m_window;
+    Handle m_handle;
+};
+
 QAction* mainMenuAction(int id)
 {
     auto* bar = qobject_cast<QMenuBar*>(findObject(windows().MainMenu));
@@ -347,6 +379,7 @@ Handle openHiddenMainWindow()
         return NoHandle;
     }
     setHasMenuBar(window, true);
+    new EscapeWakesMainLoop(findWidget(window), window);
     const QRect screen = primaryScreenArea();
     placeWindowByClientRect(
         window,

@@ -627,6 +627,30 @@ TEST_F(MainWindowTest, EscapeInAnotherWindowDoesNotQuit)
     delete widget;
 }
 
+// A user's Esc: only the key press itself, on whatever control has the focus, with nothing else queued.
+TEST_F(MainWindowTest, EscapePressedOnAControlWakesTheLoopAndQuits)
+{
+    startShell();
+    QWidget* widget = findWidget(mainWindow());
+    widget->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(widget));
+    DrainWindowEvents();
+
+    // Esc in another window of the program does not wake the main loop.
+    const Handle dialog = create("DIALOG", mainWindow(), "Optionen", 100, 100, 300, 200, 0);
+    QTest::keyPress(findWidget(dialog), Qt::Key_Escape);
+    QTest::keyRelease(findWidget(dialog), Qt::Key_Escape);
+    EXPECT_EQ(queuedWindowEvents(), 0);
+    delete findWidget(dialog);
+    clearKeyStates();
+
+    QWidget* combo = findWidget(controls().colourMode);
+    QTest::keyPress(combo, Qt::Key_Escape);
+    ASSERT_GE(queuedWindowEvents(), 1);
+    runLoop();
+    EXPECT_EQ(state().EndProgram, 1);
+}
+
 TEST_F(MainWindowTest, HeldEscapeDelaysTheShutDownUntilReleased)
 {
     startShell();
