@@ -26,6 +26,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -158,48 +159,6 @@ constexpr ArcSetSpec ArcSetSpecs[ShellArcSetCount] = {
 constexpr int GreenLargeSet = 0;
 constexpr int BlackLargeSet = 1;
 
-// One item of the main menu: id 0 is a separator.
-struct MenuEntry
-{
-    int id;
-    const char* text;
-};
-
-struct MenuSpec
-{
-    const char* title;
-    std::vector<MenuEntry> entries;
-};
-
-std::vector<MenuSpec> mainMenuSpecs()
-{
-    return {
-        {"&Datei",
-         {{100, "letztes erzeugtes PDF/JPG öffnen"},
-          {0, nullptr},
-          {110, "alte Grafikdateien retten (nach Absturz nach dem Scannen)"},
-          {0, nullptr},
-          {120, "externe Grafikdateien als Input benutzen"},
-          {130, "externes Multipage-TIF als Input benutzen"},
-          {140, "externes PDF als Input benutzen"},
-          {0, nullptr},
-          {190, "Programm&ende"}}},
-        {"&Fenster", {{700, "originale Fenster&position- && -größe wiederherstellen"}}},
-        {"&Optionen", {{800, "&Optionen"}}},
-        {"&Hilfe",
-         {{900, "ü&ber"},
-          {910, "&Anleitung"},
-          {0, nullptr},
-          {920, "&Update-Checker aufrufen"},
-          {0, nullptr},
-          {940, "Folvex-Lizenz"},
-          {950, "DTwain-Lizenz"},
-          {960, "FreeImage-Lizenz"},
-          {0, nullptr},
-          {930, "! wichtige &Hinweise zur Scannerauswahl !"}}},
-    };
-}
-
 QString qs(const std::string& text)
 {
     return QString::fromUtf8(text);
@@ -242,6 +201,37 @@ public:
 
 private:
     QMenuBar* m_bar;
+};
+
+// Esc pressed in the main window (on any of its controls) wakes the main loop while the key is still
+// down: key presses are no window events of their own, and the loop's quit test only sees a key that
+// is down when a turn starts.
+class EscapeWakesMainLoop final : public QObject
+{
+public:
+    EscapeWakesMainLoop(QWidget* window, Handle handle)
+        : QObject(window)
+        , m_window(window)
+        , m_handle(handle)
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Escape && !key->isAutoRepeat() &&
+                static_cast<QWidget*>(watched)->window() == m_window) {
+                PostCustomEvent(m_handle);
+            }
+        }
+        return false;
+    }
+
+private:
+    QWidget* m_window;
+    Handle m_handle;
 };
 
 QAction* mainMenuAction(int id)
@@ -383,12 +373,13 @@ Handle openHiddenMainWindow()
     FoundationLibrary& library = foundationLibrary();
     const std::uint32_t style = library.WindowStyle;
     library.WindowStyle = style & ~VisibleStyle;
-    const Handle window = create("WINDOW", NoHandle, MainWindowTitle, 0, 0, 100, 100, 0);
+    const Handle window = create("WINDOW", NoHandle, mainWindowTitle(), 0, 0, 100, 100, 0);
     library.WindowStyle = style;
     if (window == NoHandle) {
         return NoHandle;
     }
     setHasMenuBar(window, true);
+    new EscapeWakesMainLoop(findWidget(window), window);
     const QRect screen = primaryScreenArea();
     placeWindowByClientRect(
         window,
@@ -585,6 +576,45 @@ ScreenRect savedOuterRect(Handle window)
 }
 
 } // namespace
+
+std::string mainWindowTitle(std::size_t pointerBytes)
+{
+    const char* const bits = pointerBytes == 8 ? "64bit" : "32bit";
+    return std::string("Folvex V4.23a ") + bits + " (build 176) - Scannen, Bearbeiten, Speichern";
+}
+
+std::vector<MenuSpec> mainMenuSpecs(std::size_t pointerBytes)
+{
+    std::vector<MenuSpec> menus{
+        {"&Datei",
+         {{100, "letztes erzeugtes PDF/JPG öffnen"},
+          {0, nullptr},
+          {110, "alte Grafikdateien retten (nach Absturz nach dem Scannen)"},
+          {0, nullptr},
+          {120, "externe Grafikdateien als Input benutzen"},
+          {130, "externes Multipage-TIF als Input benutzen"},
+          {140, "externes PDF als Input benutzen"},
+          {0, nullptr},
+          {190, "Programm&ende"}}},
+        {"&Fenster", {{700, "originale Fenster&position- && -größe wiederherstellen"}}},
+        {"&Optionen", {{800, "&Optionen"}}},
+        {"&Hilfe",
+         {{900, "ü&ber"},
+          {910, "&Anleitung"},
+          {0, nullptr},
+          {920, "&Update-Checker aufrufen"},
+          {0, nullptr},
+          {940, "Folvex-Lizenz"},
+          {950, "DTwain-Lizenz"},
+          {960, "FreeImage-Lizenz"}}},
+    };
+    if (pointerBytes == 8) {
+        std::vector<MenuEntry>& help = menus.back().entries;
+        help.push_back({0, nullptr});
+        help.push_back({930, "! wichtige &Hinweise zur Scannerauswahl !"});
+    }
+    return menus;
+}
 
 ShellWindows::ShellWindows() = default;
 ShellWindows::~ShellWindows() = default;

@@ -11,6 +11,7 @@
 #include "shell/shell_state.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -23,8 +24,24 @@ class SizeChangeSystem;
 class MainWindowScannerView;
 struct ScannerSelectionContext;
 
-inline constexpr const char* MainWindowTitle =
-    "Folvex V4.23a 64bit (build 176) - Scannen, Bearbeiten, Speichern";
+// The title names the build's word size: "64bit" with 8-byte pointers, else "32bit".
+std::string mainWindowTitle(std::size_t pointerBytes = sizeof(void*));
+
+// One item of the main menu: id 0 is a separator.
+struct MenuEntry
+{
+    int id;
+    const char* text;
+};
+
+struct MenuSpec
+{
+    const char* title;
+    std::vector<MenuEntry> entries;
+};
+
+// The main menu bar; the scanner-selection hint (930) only in the 64-bit build.
+std::vector<MenuSpec> mainMenuSpecs(std::size_t pointerBytes = sizeof(void*));
 inline constexpr int MainClientWidthPx = 580;
 inline constexpr int MainClientHeightPx = 214;
 inline constexpr const char* SplashTitle = "Folvex startet...";

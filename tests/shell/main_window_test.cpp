@@ -277,6 +277,32 @@ TEST_F(MainWindowTest, MenusHaveTheirItemsInOrder)
         (std::vector<std::string>{"1025 nicht löschen", "1027 nicht leer", "|", "1030 groß anzeigen"}));
 }
 
+// The word size of the build names it in the title, and only the 64-bit build has the hint of 930.
+TEST(MainWindowBuildTest, WordSizeDecidesTheTitleAndTheScannerHint)
+{
+    struct Case
+    {
+        std::size_t pointerBytes;
+        std::string title;
+        bool hasHint;
+    };
+
+    for (const Case& c : {
+             Case{8, "Folvex V4.23a 64bit (build 176) - Scannen, Bearbeiten, Speichern", true},
+             Case{4, "Folvex V4.23a 32bit (build 176) - Scannen, Bearbeiten, Speichern", false},
+         }) {
+        SCOPED_TRACE(c.pointerBytes);
+        EXPECT_EQ(mainWindowTitle(c.pointerBytes), c.title);
+        const std::vector<MenuSpec> menus = mainMenuSpecs(c.pointerBytes);
+        ASSERT_EQ(menus.size(), 4U);
+        const std::vector<MenuEntry>& help = menus.back().entries;
+        ASSERT_FALSE(help.empty());
+        // The hint comes last, after a separator; without it the menu ends with the licences.
+        EXPECT_EQ(help.back().id, c.hasHint ? 930 : 960);
+        EXPECT_EQ(help.size(), c.hasHint ? 10U : 8U);
+    }
+}
+
 TEST_F(MainWindowTest, ControlsHaveTheirPlacesTextsAndChoices)
 {
     startShell();
@@ -599,6 +625,30 @@ TEST_F(MainWindowTest, EscapeInAnotherWindowDoesNotQuit)
     EXPECT_EQ(state().EndProgram, 0);
     clearKeyStates();
     delete widget;
+}
+
+// A user's Esc: only the key press itself, on whatever control has the focus, with nothing else queued.
+TEST_F(MainWindowTest, EscapePressedOnAControlWakesTheLoopAndQuits)
+{
+    startShell();
+    QWidget* widget = findWidget(mainWindow());
+    widget->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(widget));
+    DrainWindowEvents();
+
+    // Esc in another window of the program does not wake the main loop.
+    const Handle dialog = create("DIALOG", mainWindow(), "Optionen", 100, 100, 300, 200, 0);
+    QTest::keyPress(findWidget(dialog), Qt::Key_Escape);
+    QTest::keyRelease(findWidget(dialog), Qt::Key_Escape);
+    EXPECT_EQ(queuedWindowEvents(), 0);
+    delete findWidget(dialog);
+    clearKeyStates();
+
+    QWidget* combo = findWidget(controls().colourMode);
+    QTest::keyPress(combo, Qt::Key_Escape);
+    ASSERT_GE(queuedWindowEvents(), 1);
+    runLoop();
+    EXPECT_EQ(state().EndProgram, 1);
 }
 
 TEST_F(MainWindowTest, HeldEscapeDelaysTheShutDownUntilReleased)
