@@ -192,7 +192,9 @@ std::string encodeTextString(std::string_view utf8)
             representable = false;
         }
     }
-    if (representable) {
+    // Bytes that begin like a UTF-16 or UTF-8 byte-order mark would be read as that encoding.
+    const bool looksMarked = bytes.starts_with("\xFE\xFF") || bytes.starts_with("\xEF\xBB\xBF");
+    if (representable && !looksMarked) {
         return bytes;
     }
     std::string wide = "\xFE\xFF";

@@ -71,6 +71,7 @@ TEST_F(PdfTest, AdapterUnitsFormatsAndPageCount)
     EXPECT_EQ(pdf_PageNo(0), 2.0f);
     EXPECT_EQ(pdf_Image(dir.file("missing.jpg"), 0, 0, 0, 0, -1), 7);
     EXPECT_EQ(pdf_Save(dir.file("units.pdf")), 0);
+    EXPECT_TRUE(testing::pdfFileIsSound(dir.file("units.pdf")));
     EXPECT_EQ(pdf_PageNo(0), 0.0f);                           // the document is gone
     EXPECT_EQ(pdf_Save(dir.file("folder-missing/x.pdf")), 0); // no document: nothing to write
     pdf_Create(1, 1, 0, -1.0f, -1.0f);
@@ -290,7 +291,8 @@ TEST_F(PdfAdapterDrawingTest, SetFontBeforeAnyPageIsRefusedWithOneMessage)
     EXPECT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(module.current->fonts.begin()->second.baseName, "Helvetica-BoldOblique");
     EXPECT_EQ(module.current->underlineFlag, 1);
-    pdf_Save(dir.file("font.pdf"));
+    EXPECT_EQ(pdf_Save(dir.file("font.pdf")), 0);
+    EXPECT_TRUE(testing::pdfFileIsSound(dir.file("font.pdf")));
 
     // A later document without a page is not refused: the flag stays for the run.
     pdf_Create(1, 1, 0, -1.0f, -1.0f);

@@ -324,6 +324,11 @@ TEST(PdfTextStringTest, PdfDocEncodingOrUtf16)
         {"CJK", "日本", "\xFE\xFF\x65\xE5\x67\x2C"},
         {"beyond the basic plane", "😀", std::string("\xFE\xFF\xD8\x3D\xDE\x00", 6)},
         {"empty", "", ""},
+        // Read as PDFDocEncoding bytes these would start with a byte-order mark, so readers would take
+        // the rest for UTF-16 or UTF-8.
+        {"starts like UTF-16", "þÿ", std::string("\xFE\xFF\0\xFE\0\xFF", 6)},
+        {"starts like UTF-8", "ï»¿x", std::string("\xFE\xFF\0\xEF\0\xBB\0\xBF\0x", 10)},
+        {"byte-order letters later stay", "xþÿ", "x\xFE\xFF"},
     };
 
     for (const auto& c : cases) {
