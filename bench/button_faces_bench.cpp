@@ -2,6 +2,7 @@
 // the time per face pixel ("ns_per_pixel"), which should stay at 50 ns or below.
 
 #include "components/button_faces.h"
+#include "shell/arc_set_specs.h"
 
 #include <array>
 #include <benchmark/benchmark.h>
@@ -26,42 +27,17 @@ public:
     DibBitmap kept;
 };
 
-struct ArcSetSize
-{
-    const char* colour;
-    int width;
-    int height;
-};
-
-constexpr std::array<ArcSetSize, 15> ProgramArcSets{{
-    {"green", 200, 30},
-    {"black", 200, 30},
-    {"red", 150, 30},
-    {"green", 150, 30},
-    {"red", 100, 30},
-    {"green", 100, 30},
-    {"silver", 100, 20},
-    {"yellow", 150, 20},
-    {"purple", 100, 20},
-    {"black", 100, 20},
-    {"black", 100, 20},
-    {"pink", 100, 20},
-    {"orange", 100, 20},
-    {"cyan", 100, 20},
-    {"brown", 100, 20},
-}};
-
 void BM_ProgramArcSets(benchmark::State& state)
 {
     CopyingFaceObjects objects;
     std::int64_t facePixels = 0;
-    for (const ArcSetSize& set : ProgramArcSets) {
+    for (const ArcSetSpec& set : ShellArcSetSpecs) {
         facePixels += 6 * set.width * set.height;
     }
     for (auto _ : state) {
         buttonFaces() = ButtonFaces{};
         buttonFaces().objects = &objects;
-        for (const ArcSetSize& set : ProgramArcSets) {
+        for (const ArcSetSpec& set : ShellArcSetSpecs) {
             benchmark::DoNotOptimize(ODBCreateArcODBBrushes(set.width, set.height, set.colour, 0.02f));
         }
     }

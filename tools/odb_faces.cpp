@@ -8,6 +8,7 @@
 #include "runtime/draw_objects.h"
 #include "runtime/effects.h"
 #include "runtime/object_registry.h"
+#include "shell/arc_set_specs.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -27,34 +28,8 @@ namespace {
 constexpr int MarginPx = 4;
 constexpr int StateCount = 7;
 
-struct FaceSet
-{
-    const char* colour;
-    int width;
-    int height;
-};
-
 constexpr std::array<const char*, GradientSetCount> GradientNames{
     "green", "yellow", "red", "blue", "black", "darkpurple", "pink", "orange", "silver"};
-
-// The arc sets the program makes at start-up, in its order.
-constexpr std::array<FaceSet, 15> ProgramArcSets{{
-    {"green", 200, 30},
-    {"black", 200, 30},
-    {"red", 150, 30},
-    {"green", 150, 30},
-    {"red", 100, 30},
-    {"green", 100, 30},
-    {"silver", 100, 20},
-    {"yellow", 150, 20},
-    {"purple", 100, 20},
-    {"black", 100, 20},
-    {"black", 100, 20},
-    {"pink", 100, 20},
-    {"orange", 100, 20},
-    {"cyan", 100, 20},
-    {"brown", 100, 20},
-}};
 
 struct StateLook
 {
@@ -157,8 +132,8 @@ int run(const QString& folder)
             QDir(folder).filePath(QStringLiteral("gradient_%1.png").arg(QLatin1String(name)));
         failures += writeSheet(hWindow, props, 100, 30, font, path) ? 0 : 1;
     }
-    for (std::size_t i = 0; i < ProgramArcSets.size(); ++i) {
-        const FaceSet& set = ProgramArcSets[i];
+    for (std::size_t i = 0; i < ShellArcSetSpecs.size(); ++i) {
+        const ArcSetSpec& set = ShellArcSetSpecs[i];
         const int index = ODBCreateArcODBBrushes(set.width, set.height, set.colour, 0.02f);
         ODBProperties props;
         PrepareArcODB(props, index);

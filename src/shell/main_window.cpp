@@ -130,32 +130,6 @@ const char* const ResolutionItems[] = {
 
 const char* const ColourModeItems[] = {"schwarzweiß", "Graustufen", "Farbe"};
 
-// One face set per row: colour, width, height.
-struct ArcSetSpec
-{
-    const char* colour;
-    int width;
-    int height;
-};
-
-constexpr ArcSetSpec ArcSetSpecs[ShellArcSetCount] = {
-    {"green", 200, 30},
-    {"black", 200, 30},
-    {"red", 150, 30},
-    {"green", 150, 30},
-    {"red", 100, 30},
-    {"green", 100, 30},
-    {"silver", 100, 20},
-    {"yellow", 150, 20},
-    {"purple", 100, 20},
-    {"black", 100, 20},
-    {"black", 100, 20},
-    {"pink", 100, 20},
-    {"orange", 100, 20},
-    {"cyan", 100, 20},
-    {"brown", 100, 20},
-};
-
 constexpr int GreenLargeSet = 0;
 constexpr int BlackLargeSet = 1;
 
@@ -738,8 +712,8 @@ void OpenMainWindow()
     InitODB(1);
     CreatePreBuiltODBBrushes();
     for (std::size_t i = 0; i < w.ShellArcSets.size(); ++i) {
-        w.ShellArcSets[i] =
-            ODBCreateArcODBBrushes(ArcSetSpecs[i].width, ArcSetSpecs[i].height, ArcSetSpecs[i].colour, 0.02F);
+        w.ShellArcSets[i] = ODBCreateArcODBBrushes(
+            ShellArcSetSpecs[i].width, ShellArcSetSpecs[i].height, ShellArcSetSpecs[i].colour, 0.02F);
     }
 
     setSplashStatus("DLLs & Module initialisieren...");
