@@ -592,7 +592,10 @@ private:
                 frame.bytes.reserve(expected);
             }
             while (true) {
-                if (m_cancel) {
+                // A cancel is honoured only once this start has delivered data: backends that read
+                // through a helper thread can deadlock when that thread is stopped while it is still
+                // setting up, so the first read lets it get going before the scan is stopped.
+                if (m_cancel && !frame.bytes.empty()) {
                     return PageEnd::Cancelled;
                 }
                 SANE_Int got = 0;
