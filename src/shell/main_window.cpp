@@ -400,9 +400,9 @@ void buildMenus(Handle window)
     QWidget* widget = findWidget(window);
     auto* bar = new QMenuBar(widget);
     bar->setNativeMenuBar(false);
-    for (const MenuSpec& spec : mainMenuSpecs()) {
-        QMenu* menu = bar->addMenu(qs(spec.title));
-        for (const MenuEntry& entry : spec.entries) {
+    for (const MenuSpec& menuSpec : mainMenuSpecs()) {
+        QMenu* menu = bar->addMenu(qs(menuSpec.title));
+        for (const MenuEntry& entry : menuSpec.entries) {
             if (entry.id == 0) {
                 menu->addSeparator();
                 continue;

@@ -107,22 +107,22 @@ FakePass FakePass::failing(int pagesBefore, std::string errorText, FakePage like
     return pass;
 }
 
-PageImage makeFakePage(const FakePage& spec)
+PageImage makeFakePage(const FakePage& pageSpec)
 {
     PageImage page;
-    page.width = std::max(spec.width, 1);
-    page.height = std::max(spec.height, 1);
-    page.channels = spec.depth == 24 ? 3 : 1;
-    page.dpi = spec.dpi;
+    page.width = std::max(pageSpec.width, 1);
+    page.height = std::max(pageSpec.height, 1);
+    page.channels = pageSpec.depth == 24 ? 3 : 1;
+    page.dpi = pageSpec.dpi;
     page.samples.assign(
         static_cast<std::size_t>(page.width) * static_cast<std::size_t>(page.height) *
             static_cast<std::size_t>(page.channels),
         255);
-    switch (spec.content) {
+    switch (pageSpec.content) {
         case FakeContent::White:
             break;
         case FakeContent::NearWhiteNoise: {
-            std::uint32_t state = 0x9E3779B9u ^ static_cast<std::uint32_t>(spec.id);
+            std::uint32_t state = 0x9E3779B9u ^ static_cast<std::uint32_t>(pageSpec.id);
             for (std::uint8_t& sample : page.samples) {
                 state = state * 1664525u + 1013904223u;
                 sample = static_cast<std::uint8_t>(245 + (state >> 24) % 11);
@@ -131,7 +131,7 @@ PageImage makeFakePage(const FakePage& spec)
         }
         case FakeContent::StampedId:
             for (int bit = 0; bit < StampBits; ++bit) {
-                if ((spec.id >> (StampBits - 1 - bit)) & 1) {
+                if ((pageSpec.id >> (StampBits - 1 - bit)) & 1) {
                     fill(page, stampCell(page.width, page.height, bit), 0);
                 }
             }

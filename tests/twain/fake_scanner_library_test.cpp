@@ -95,10 +95,10 @@ TEST(FakeScannerLibraryTest, PageContentsTellBlankFromStamped)
         {FakeContent::StampedId, 0, true},
     };
     for (const Row& row : rows) {
-        FakePage spec;
-        spec.id = 0xBEEF;
-        spec.content = row.content;
-        const PageImage page = makeFakePage(spec);
+        FakePage pageSpec;
+        pageSpec.id = 0xBEEF;
+        pageSpec.content = row.content;
+        const PageImage page = makeFakePage(pageSpec);
         EXPECT_EQ(*std::min_element(page.samples.begin(), page.samples.end()), row.lowest);
         EXPECT_EQ(readStampedPageId(page).has_value(), row.stamped);
     }
