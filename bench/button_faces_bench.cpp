@@ -2,7 +2,7 @@
 // the time per face pixel ("ns_per_pixel"), which should stay at 50 ns or below.
 
 #include "components/button_faces.h"
-#include "shell/arc_set_specs.h"
+#include "shell/arc_face_sets.h"
 
 #include <array>
 #include <benchmark/benchmark.h>
@@ -31,13 +31,13 @@ void BM_ProgramArcSets(benchmark::State& state)
 {
     CopyingFaceObjects objects;
     std::int64_t facePixels = 0;
-    for (const ArcSetSpec& set : ShellArcSetSpecs) {
+    for (const ArcFaceSet& set : ShellArcFaceSets) {
         facePixels += 6 * set.width * set.height;
     }
     for (auto _ : state) {
         buttonFaces() = ButtonFaces{};
         buttonFaces().objects = &objects;
-        for (const ArcSetSpec& set : ShellArcSetSpecs) {
+        for (const ArcFaceSet& set : ShellArcFaceSets) {
             benchmark::DoNotOptimize(ODBCreateArcODBBrushes(set.width, set.height, set.colour, 0.02f));
         }
     }

@@ -8,7 +8,7 @@
 #include "runtime/draw_objects.h"
 #include "runtime/effects.h"
 #include "runtime/object_registry.h"
-#include "shell/arc_set_specs.h"
+#include "shell/arc_face_sets.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -132,8 +132,8 @@ int run(const QString& folder)
             QDir(folder).filePath(QStringLiteral("gradient_%1.png").arg(QLatin1String(name)));
         failures += writeSheet(hWindow, props, 100, 30, font, path) ? 0 : 1;
     }
-    for (std::size_t i = 0; i < ShellArcSetSpecs.size(); ++i) {
-        const ArcSetSpec& set = ShellArcSetSpecs[i];
+    for (std::size_t i = 0; i < ShellArcFaceSets.size(); ++i) {
+        const ArcFaceSet& set = ShellArcFaceSets[i];
         const int index = ODBCreateArcODBBrushes(set.width, set.height, set.colour, 0.02f);
         ODBProperties props;
         PrepareArcODB(props, index);

@@ -713,7 +713,7 @@ void OpenMainWindow()
     CreatePreBuiltODBBrushes();
     for (std::size_t i = 0; i < w.ShellArcSets.size(); ++i) {
         w.ShellArcSets[i] = ODBCreateArcODBBrushes(
-            ShellArcSetSpecs[i].width, ShellArcSetSpecs[i].height, ShellArcSetSpecs[i].colour, 0.02F);
+            ShellArcFaceSets[i].width, ShellArcFaceSets[i].height, ShellArcFaceSets[i].colour, 0.02F);
     }
 
     setSplashStatus("DLLs & Module initialisieren...");

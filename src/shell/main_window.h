@@ -7,7 +7,7 @@
 #include "components/owner_drawn_button_table.h"
 #include "foundation/freeimage_binding.h"
 #include "runtime/window_messages.h"
-#include "shell/arc_set_specs.h"
+#include "shell/arc_face_sets.h"
 #include "shell/main_loop.h"
 #include "shell/shell_state.h"
 
@@ -52,7 +52,7 @@ inline constexpr const char* NoScannerText = "Scanner: keiner gewählt";
 inline constexpr const char* IdleStatusText = "Status: unbeschäftigt";
 inline constexpr const char* RotationScratchFile = "rotatetmpimage.bmp";
 inline constexpr const char* UpdateCheckerRunCopy = "Updora1";
-inline constexpr int ShellArcSetCount = static_cast<int>(ShellArcSetSpecs.size());
+inline constexpr int ShellArcSetCount = static_cast<int>(ShellArcFaceSets.size());
 inline constexpr int SplitToggleWidthPx = 12;
 // The menu items of the page editor's popup.
 inline constexpr int MarkedPageKeepItem = 1025;

@@ -6,14 +6,14 @@
 
 namespace folvex {
 
-struct ArcSetSpec
+struct ArcFaceSet
 {
     const char* colour;
     int width;
     int height;
 };
 
-inline constexpr std::array<ArcSetSpec, 15> ShellArcSetSpecs{{
+inline constexpr std::array<ArcFaceSet, 15> ShellArcFaceSets{{
     {"green", 200, 30},
     {"black", 200, 30},
     {"red", 150, 30},
