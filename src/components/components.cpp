@@ -1,1 +1,0 @@
-// Anchor of the window component library; the components add their own sources.

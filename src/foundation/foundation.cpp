@@ -1,1 +1,0 @@
-// Anchor of the foundation's window library; its components add their own sources.
