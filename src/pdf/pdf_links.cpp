@@ -116,6 +116,26 @@ std::string trimTrailing(std::string text)
     return text;
 }
 
+// A link address as 7-bit ASCII: every byte outside printable ASCII, and the blank, percent-encoded,
+// so characters beyond ASCII appear as their UTF-8 bytes ("ü" as "%C3%BC").
+std::string asciiUri(std::string_view uri)
+{
+    static constexpr char Digits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(uri.size());
+    for (const char c : uri) {
+        const auto byte = static_cast<std::uint8_t>(c);
+        if (byte > 0x20 && byte < 0x7F) {
+            out.push_back(c);
+        } else {
+            out.push_back('%');
+            out.push_back(Digits[byte >> 4]);
+            out.push_back(Digits[byte & 15]);
+        }
+    }
+    return out;
+}
+
 struct WidgetArea
 {
     float left;
@@ -123,6 +143,159 @@ struct WidgetArea
     float width;
     float height;
 };
+
+// Field flags that change how a field looks.
+constexpr std::int32_t PasswordFieldFlag = 1 << 13;
+constexpr std::int32_t RadioButtonFlag = 1 << 15;
+
+constexpr float FieldPaddingPt = 2.0f;
+
+// The width and style of a /MK border, for viewers that draw fields themselves and draw no border
+// without it.
+constexpr const char* BorderStyle = "/BS << /W 1 /S /S >>\n";
+
+// "1 w" and the colour of the /MK border: a frame just inside the widget's edges.
+std::string borderOperators(const WidgetArea& area)
+{
+    return "0.24 0.24 0.24 RG 1 w 0.5 0.5 " + num(area.width - 1) + " " + num(area.height - 1) + " re S";
+}
+
+// A circle of radius r around (x, y) as four Bezier curves.
+std::string circlePath(float x, float y, float r)
+{
+    const float c = r * 0.5523f;
+    return num(x + r) + " " + num(y) + " m " + num(x + r) + " " + num(y + c) + " " + num(x + c) + " " +
+           num(y + r) + " " + num(x) + " " + num(y + r) + " c " + num(x - c) + " " + num(y + r) + " " +
+           num(x - r) + " " + num(y + c) + " " + num(x - r) + " " + num(y) + " c " + num(x - r) + " " +
+           num(y - c) + " " + num(x - c) + " " + num(y - r) + " " + num(x) + " " + num(y - r) + " c " +
+           num(x + c) + " " + num(y - r) + " " + num(x + r) + " " + num(y - c) + " " + num(x + r) + " " +
+           num(y) + " c";
+}
+
+// A new form XObject showing a widget of the area; write(reference) fills its stream.
+template <typename Write>
+std::string appearanceStream(PdfDocument& d, const WidgetArea& area, Write write)
+{
+    PdfNewObject(PdfObjectKind::Plain);
+    const std::string reference = PdfObjRef(d.lastObjectNumber);
+    write(reference);
+    const PdfObject* object = d.object(reference);
+    const std::size_t length = object == nullptr ? 0 : object->stream.data.size();
+    PdfPutEntry(
+        "/Type /XObject /Subtype /Form\n/BBox [0 0 " + num(area.width) + " " + num(area.height) +
+            "]\n/Resources " + d.resourcesRef + "\n/Length " + std::to_string(length) + "\n",
+        "\n",
+        "",
+        PdfEntryPlain,
+        reference);
+    return reference;
+}
+
+// The on or off look of a check box (frame, and a check mark from the symbol font when on) or of a
+// radio button (ring, and a dot when on).
+std::string buttonAppearance(PdfDocument& d, const WidgetArea& area, bool radio, bool on, float markSizePt)
+{
+    return appearanceStream(d, area, [&](const std::string& reference) {
+        std::string ops = "q\n";
+        if (radio) {
+            const float x = area.width / 2;
+            const float y = area.height / 2;
+            const float r = std::min(area.width, area.height) / 2;
+            ops += "0.24 0.24 0.24 RG 1 w " + circlePath(x, y, r - 0.5f) + " S\n";
+            if (on) {
+                ops += "0 g " + circlePath(x, y, r * 0.45f) + " f\n";
+            }
+        } else {
+            ops += borderOperators(area) + "\n";
+            if (on) {
+                // "4" is the heavy check mark of the symbol font; its width comes from the font's table.
+                const float markWidthPt =
+                    static_cast<float>(PdfCoreFontWidths[0]['4']) * markSizePt / 1000.0f;
+                ops += "BT /" + std::string(ButtonSymbolFontKey) + " " + num(markSizePt) + " Tf 0 g " +
+                       num((area.width - markWidthPt) / 2) + " " +
+                       num((area.height - markSizePt * 0.7f) / 2) + " Td (4) Tj ET\n";
+            }
+        }
+        PdfOut(ops + "Q", "", "", 0, reference);
+    });
+}
+
+// One line of a text field's value with its width in points.
+struct ShownLine
+{
+    std::string text;
+    float widthPt = 0;
+};
+
+// The value's lines as the current font shows them; a password shows one "*" per character.
+std::vector<ShownLine> shownLines(const std::string& value, std::int32_t flags, std::int32_t sizePt)
+{
+    std::vector<ShownLine> lines;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = value.find_first_of("\r\n", start);
+        std::string line = value.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if ((flags & PasswordFieldFlag) != 0) {
+            std::size_t pos = 0;
+            std::size_t characters = 0;
+            while (pos < line.size()) {
+                decodeUtf8(line, pos);
+                ++characters;
+            }
+            line.assign(characters, '*');
+        }
+        const float widthPt = PdfStringWidth(line, 0) * static_cast<float>(sizePt) / 1000.0f;
+        lines.push_back({std::move(line), widthPt});
+        if (end == std::string::npos) {
+            break;
+        }
+        start = end + (value.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    }
+    return lines;
+}
+
+// What a text field shows: its background and border as /MK gives them, and its value in the
+// field's font, aligned by q (0 left, 1 centred, 2 right), one line centred in the height, more
+// lines from the top; clipped to the inside of the border.
+std::string textAppearance(
+    PdfDocument& d,
+    const WidgetArea& area,
+    const std::string& da,
+    const std::vector<ShownLine>& lines,
+    std::int32_t unicode,
+    std::int32_t sizePt,
+    std::int32_t q,
+    bool border,
+    bool background)
+{
+    return appearanceStream(d, area, [&](const std::string& reference) {
+        std::string ops = "/Tx BMC\nq\n";
+        if (background) {
+            ops += "0.99 g 0 0 " + num(area.width) + " " + num(area.height) + " re f\n";
+        }
+        if (border) {
+            ops += borderOperators(area) + "\n";
+        }
+        ops += "1 1 " + num(area.width - 2) + " " + num(area.height - 2) + " re W n\nBT " + da;
+        PdfOut(ops, "", "", 0, reference);
+        const auto size = static_cast<float>(sizePt);
+        const float leading = size * 1.15f;
+        float baseline =
+            lines.size() == 1 ? (area.height - size * 0.7f) / 2 : area.height - FieldPaddingPt - size * 0.8f;
+        for (const ShownLine& line : lines) {
+            float x = FieldPaddingPt;
+            if (q == 1) {
+                x = (area.width - line.widthPt) / 2;
+            } else if (q == 2) {
+                x = area.width - FieldPaddingPt - line.widthPt;
+            }
+            outText(
+                unicode, line.text, "1 0 0 1 " + num(x) + " " + num(baseline) + " Tm (", ") Tj", reference);
+            baseline -= leading;
+        }
+        PdfOut("ET\nQ\nEMC", "", "", 0, reference);
+    });
+}
 
 // The common start of a form field: size defaults, page break, the widget object.
 WidgetArea beginWidget(PdfDocument& d, float& w, float& h)
@@ -148,9 +321,9 @@ std::string widgetStart(const PdfDocument& d, const WidgetArea& area)
            "\n/F 4\n/P " + d.currentPageRef + "\n";
 }
 
-void endWidget(PdfDocument& d, float w, float h, std::int32_t ln)
+void endWidget(PdfDocument& d, const std::string& field, float w, float h, std::int32_t ln)
 {
-    d.pageAnnotations[d.currentPageRef].push_back(PdfObjRef(d.lastObjectNumber));
+    d.pageAnnotations[d.currentPageRef].push_back(field);
     d.lastCellHeight = h;
     if (ln > 0) {
         d.y += h;
@@ -170,6 +343,18 @@ std::string appearance(PdfDocument& d)
         text += " " + d.textColor;
     }
     return text;
+}
+
+// Writes a field's /DA. The form's default is the first text or choice field's, in a document of
+// buttons only the first button's.
+void putDefaultAppearance(PdfDocument& d, const std::string& da)
+{
+    PdfPutEntry(da, "/DA (", ")\n", PdfEntryTextString);
+    const std::string buttonFont = "/" + std::string(ButtonSymbolFontKey) + " ";
+    const bool defaultIsButtons = d.formDefaultAppearance.rfind(buttonFont, 0) == 0;
+    if (d.formDefaultAppearance.empty() || (defaultIsButtons && da.rfind(buttonFont, 0) != 0)) {
+        d.formDefaultAppearance = da;
+    }
 }
 
 // A name tree of named references, sorted by the bytes of their keys.
@@ -440,7 +625,7 @@ void PdfPutAnnotations(std::int32_t link, float x, float y, float w, float h)
                 "",
                 PdfEntryPlain,
                 reference);
-            PdfPutEntry(r.uri, "/A << /S /URI /URI (", ") >>\n", PdfEntryTextString, reference);
+            PdfPutEntry(asciiUri(r.uri), "/A << /S /URI /URI (", ") >>\n", PdfEntryTextString, reference);
             break;
     }
 }
@@ -459,16 +644,25 @@ std::int32_t PdfCheckBox(
         return 0;
     }
     PdfDocument& d = *document;
+    coreFontNumber(d, ButtonSymbolFont);
     const WidgetArea area = beginWidget(d, w, h);
+    const std::string field = PdfObjRef(d.lastObjectNumber);
     std::string text = widgetStart(d, area) + "/FT /Btn\n";
     if (flags != 0) {
         text += " /Ff " + std::to_string(flags) + "\n";
     }
     const std::string state = ticked != 0 ? "/Yes" : "/Off";
-    text += "/MK << /BC [0.24 0.24 0.24] >>\n/V " + state + "\n/AS " + state + "\n";
+    text += "/MK << /BC [0.24 0.24 0.24] >>\n" + std::string(BorderStyle) + "/V " + state + "\n/AS " + state +
+            "\n";
     PdfPutEntry(text, "\n", "", PdfEntryPlain);
     PdfPutEntry(name, "/T (", ")\n", PdfEntryTextString);
-    endWidget(d, w, h, ln);
+    const float markSizePt = std::max(1.0f, std::min(area.width, area.height) * 0.8f);
+    putDefaultAppearance(d, "/" + std::string(ButtonSymbolFontKey) + " " + num(markSizePt) + " Tf 0 g");
+    const bool radio = (flags & RadioButtonFlag) != 0;
+    const std::string on = buttonAppearance(d, area, radio, true, markSizePt);
+    const std::string off = buttonAppearance(d, area, radio, false, markSizePt);
+    PdfPutEntry("/AP << /N << /Yes " + on + " /Off " + off + " >> >>\n", "", "", PdfEntryPlain, field);
+    endWidget(d, field, w, h, ln);
     return 0;
 }
 
@@ -490,13 +684,18 @@ std::int32_t PdfTextField(
     }
     PdfDocument& d = *document;
     const std::string da = appearance(d);
+    const std::int32_t unicode = d.unicodeFlag;
+    const std::int32_t sizePt = d.fontSizePt;
     const std::string trimmed = trimTrailing(value);
+    const std::vector<ShownLine> lines = shownLines(trimmed, flags, sizePt);
     const WidgetArea area = beginWidget(d, w, h);
+    const std::string field = PdfObjRef(d.lastObjectNumber);
     std::string text = widgetStart(d, area) + "/FT /Tx\n";
     if (flags != 0) {
         text += "/Ff " + std::to_string(flags) + "\n";
     }
-    text += alignment == "R" ? "/Q 2\n" : alignment == "C" ? "/Q 1\n" : "/Q 0\n";
+    const std::int32_t q = alignment == "R" ? 2 : alignment == "C" ? 1 : 0;
+    text += "/Q " + std::to_string(q) + "\n";
     text += "/MK << ";
     if (border != 0) {
         text += "/BC [0.24 0.24 0.24] ";
@@ -505,12 +704,18 @@ std::int32_t PdfTextField(
         text += "/BG [0.99 0.99 0.99] ";
     }
     text += ">>\n";
+    if (border != 0) {
+        text += BorderStyle;
+    }
     PdfPutEntry(text, "\n", "", PdfEntryPlain);
     PdfPutEntry(trimmed, "/V (", ")\n", PdfEntryTextString);
     PdfPutEntry(name, "/T (", ")\n", PdfEntryTextString);
     PdfPutEntry(trimmed, "/TU (", ")\n", PdfEntryTextString);
-    PdfPutEntry(da, "/DA (", ")\n", PdfEntryTextString);
-    endWidget(d, w, h, ln);
+    putDefaultAppearance(d, da);
+    const std::string shown =
+        textAppearance(d, area, da, lines, unicode, sizePt, q, border != 0, background != 0);
+    PdfPutEntry("/AP << /N " + shown + " >>\n", "", "", PdfEntryPlain, field);
+    endWidget(d, field, w, h, ln);
     return 0;
 }
 
@@ -532,15 +737,16 @@ std::int32_t PdfChoiceField(
     PdfDocument& d = *document;
     const std::string da = appearance(d);
     const WidgetArea area = beginWidget(d, w, h);
+    const std::string field = PdfObjRef(d.lastObjectNumber);
     std::string text = widgetStart(d, area) + "/FT /Ch\n";
     if (flags != 0) {
         text += " /Ff " + std::to_string(flags) + "\n";
     }
-    text += "/MK << /BC [0.24 0.24 0.24] >>\n/V ()\n";
+    text += "/MK << /BC [0.24 0.24 0.24] >>\n" + std::string(BorderStyle) + "/V ()\n";
     PdfPutEntry(text, "\n", "", PdfEntryPlain);
     PdfPutEntry(name, "/T (", ")\n", PdfEntryTextString);
     PdfPutEntry(trimTrailing(defaultValue), "/DV (", ")\n", PdfEntryTextString);
-    PdfPutEntry(da, "/DA (", ")\n", PdfEntryTextString);
+    putDefaultAppearance(d, da);
     if (!options.empty()) {
         if (selected != -1) {
             PdfPutEntry("/I [" + std::to_string(selected) + "]\n", "", "", PdfEntryPlain);
@@ -557,7 +763,7 @@ std::int32_t PdfChoiceField(
         }
         PdfPutEntry("]\n", "", "", PdfEntryPlain);
     }
-    endWidget(d, w, h, ln);
+    endWidget(d, field, w, h, ln);
     return 0;
 }
 
@@ -757,6 +963,7 @@ void assembleInteractiveObjects(PdfDocument& d)
             "\n",
             "",
             PdfEntryPlain);
+        PdfPutEntry(d.formDefaultAppearance, "/DA (", ")\n", PdfEntryTextString);
     }
     // The root's last child is the last top-level item, which need not be the last item made.
     const PdfOutlineNode* topLevel = d.outlineChildren.find("0");

@@ -1,7 +1,7 @@
 #pragma once
 // Small images for the image tests, made the way the program's pages are made: PNG written with
 // libpng at any depth, BMP and JPEG written by the image library, CMYK JPEG by libjpeg, JPEG 2000 by
-// opj_compress. Each comes with the RGB pixels a reader must show; pages are rendered with gs.
+// opj_compress. Each comes with the RGB pixels a reader must show; pages are rendered with gs or pdftoppm.
 
 #include <FreeImage.h>
 
@@ -55,5 +55,8 @@ struct Rendered
 };
 
 Rendered renderPage(const std::string& pdfPath, int pageNumber = 1, const std::string& device = "ppmraw");
+
+// The same page rendered by pdftoppm at 72 dpi (empty when it fails).
+Rendered renderPageWithPoppler(const std::string& pdfPath, int pageNumber = 1);
 
 } // namespace folvex::testing
