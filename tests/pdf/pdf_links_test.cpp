@@ -384,6 +384,13 @@ TEST_F(PdfLinksTest, FormFieldsShowTheirStateInEveryViewer)
     PdfTextField(doc, "Name", "Müller", 0, 200, 20, 1, 1, "", 0);
     PdfSetXYPublic(doc, 20, 140);
     PdfTextField(doc, "Leer", "", 0, 200, 20, 1, 1, "", 0);
+    // A composite font writes the value as two-byte codes.
+    ASSERT_EQ(
+        PdfEmbedTrueType(doc, "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", "Wide", "", 16, 0),
+        "DejaVuSans");
+    PdfSetFont(doc, "Wide", "", 12);
+    PdfSetXYPublic(doc, 20, 180);
+    PdfTextField(doc, "Gruß", "Grüße €", 0, 200, 20, 1, 1, "R", 0);
     const std::string path = dir.file("form.pdf");
     saveChecked(doc, "form.pdf");
 
@@ -426,6 +433,7 @@ TEST_F(PdfLinksTest, FormFieldsShowTheirStateInEveryViewer)
         EXPECT_GT(darkShare(page, 20, 100, 200, 20, 3), 0.01) << "the text field shows its value";
         EXPECT_GT(darkShare(page, 30, 99, 180, 3, 0), 0.2) << "the text field's border shows";
         EXPECT_EQ(darkShare(page, 20, 140, 200, 20, 3), 0.0) << "the empty text field shows nothing inside";
+        EXPECT_GT(darkShare(page, 20, 180, 200, 20, 3), 0.01) << "the composite font shows the value";
     }
 }
 
