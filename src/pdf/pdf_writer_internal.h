@@ -242,7 +242,13 @@ std::int32_t PdfTransform(float a, float b, float c, float d, float e, float f);
 std::int32_t PdfScale(float sx, float sy, float x, float y);
 std::int32_t PdfSkew(float ax, float ay, float x, float y);
 
-// Links.
+// Links and form fields.
+
+// "/Rect [left top right bottom]" of an area in points.
+std::string annotationRect(float left, float top, float width, float height);
+
+// The top edge of an area at y (user units from the top) on the current page, in points from the bottom.
+float topEdgePt(const PdfDocument& d, float y);
 
 // Places link record link over the area of the current page.
 void PdfPutAnnotations(std::int32_t link, float x, float y, float w, float h);
