@@ -31,6 +31,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <filesystem>
 #include <set>
 #include <string>
 #include <sys/stat.h>
@@ -215,7 +216,8 @@ TEST_F(MainWindowTest, FirstStartBuildsTheWindowAtTheStartRectangle)
             "Variablen initialisieren...",
             "DLLs & Module initialisieren...",
             "ini-Datei auswerten...",
-            "GUI aufbauen..."}));
+            "GUI aufbauen...",
+            "Update-Checker starten..."}));
     EXPECT_EQ(shellProgram().windows.SplashWindow, NoHandle);
 
     // The scanner library is started on the main window.
@@ -783,6 +785,38 @@ TEST_F(MainWindowTest, CleanUpDeletesTheProgramsScratchFiles)
     EXPECT_EQ(scanner.callsOf(4).size(), 1U);
     EXPECT_EQ(scanner.callsOf(6).size(), 1U);
     EXPECT_FALSE(scanner.initialized());
+}
+
+TEST_F(MainWindowTest, HelpMenuItemsShowTheirBoxes)
+{
+    std::filesystem::copy(
+        FOLVEX_LICENCE_DIR, programDir.path() / "Licenses", std::filesystem::copy_options::recursive);
+    startShell();
+
+    const struct
+    {
+        int item;
+        const char* title;
+    } cases[] = {
+        {900, "Über Folvex"},
+        {940, "Folvex-Lizenz"},
+        {950, "DTwain-Lizenz"},
+        {960, "FreeImage-Lizenz"},
+    };
+
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.item);
+        answerer.shown.clear();
+        answerer.queueAnswer(1);
+        DrainWindowEvents();
+        postMenuEvent(mainWindow(), c.item);
+        MainWindowPort port;
+        runMainLoopTurn(state(), port);
+        ASSERT_EQ(answerer.shown.size(), 1U);
+        EXPECT_EQ(answerer.shown[0].Title, c.title);
+        EXPECT_FALSE(answerer.shown[0].Text.empty());
+    }
+    EXPECT_EQ(state().EndProgram, 0);
 }
 
 // The whole run in-process: the program ends through the hint's second button and starts Folvex32.
