@@ -15,6 +15,7 @@
 #include "runtime/window_geometry.h"
 #include "runtime/window_messages.h"
 #include "shell/program.h"
+#include "shell_parts.h"
 #include "support/action_box_fakes.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
@@ -108,14 +109,7 @@ protected:
 
     void startShell()
     {
-        DrainWindowEvents();
-        startFoundationLibrary(programDir.file("Folvex"));
-        shellProgram() = ShellProgram{};
-        ASSERT_TRUE(loadFreeImageBinding(shellProgram().freeImage));
-        installDTwainBinding(&scanner);
-        allocateMainProgramTables(state());
-        installShellEntryPoints(shellProgram());
-        OpenMainWindow();
+        testing::startShellParts(programDir.folder(), scanner);
         m_running = true;
     }
 
@@ -125,10 +119,7 @@ protected:
             return;
         }
         m_running = false;
-        CleanUpOnExit();
-        LibraryShutdown();
-        destroyMainWindow();
-        installDTwainBinding(nullptr);
+        testing::stopShellParts();
         DrainWindowEvents();
     }
 

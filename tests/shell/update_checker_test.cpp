@@ -2,7 +2,6 @@
 
 #include "foundation/control_creation.h"
 #include "foundation/paths.h"
-#include "foundation/twain_binding.h"
 #include "runtime/clock.h"
 #include "runtime/effects.h"
 #include "runtime/object_registry.h"
@@ -10,6 +9,7 @@
 #include "runtime/window_events.h"
 #include "runtime/window_messages.h"
 #include "shell/main_window.h"
+#include "shell_parts.h"
 #include "support/action_box_fakes.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
@@ -128,26 +128,22 @@ protected:
 
     void startShell()
     {
-        DrainWindowEvents();
         messages.clear();
-        startFoundationLibrary(programDir->file("Folvex"));
-        shellProgram() = ShellProgram{};
-        shellProgram().updateCheck.waitTimeout = 50ms;
-        ASSERT_TRUE(loadFreeImageBinding(shellProgram().freeImage));
-        installDTwainBinding(&scanner);
-        allocateMainProgramTables(state());
-        installShellEntryPoints(shellProgram());
-        // The main window has its callback by now; the spy sits in front of it.
-        std::function<void()>& prepare = state().entryPoints.prepareUpdateCheck;
-        prepare = [this, original = prepare] {
-            SetWindowCallback(
-                mainWindow(), [this](Handle window, std::uint32_t message, std::intptr_t w, std::intptr_t l) {
-                    messages.push_back({message, w, l});
-                    return MainWindowCallback(window, message, w, l);
-                });
-            original();
-        };
-        OpenMainWindow();
+        testing::startShellParts(programDir->folder(), scanner, [this](ShellProgram& program) {
+            program.updateCheck.waitTimeout = 50ms;
+            // The main window has its callback by the time the update check is prepared; the spy
+            // sits in front of it.
+            std::function<void()>& prepare = program.state.entryPoints.prepareUpdateCheck;
+            prepare = [this, original = prepare] {
+                SetWindowCallback(
+                    mainWindow(),
+                    [this](Handle window, std::uint32_t message, std::intptr_t w, std::intptr_t l) {
+                        messages.push_back({message, w, l});
+                        return MainWindowCallback(window, message, w, l);
+                    });
+                original();
+            };
+        });
         m_running = true;
         const std::shared_ptr<Semaphore>& mutex = shellProgram().updateCheck.UpdateMutex;
         m_mutex = mutex ? mutex->handle() : NoHandle;
@@ -160,10 +156,7 @@ protected:
             return;
         }
         m_running = false;
-        CleanUpOnExit();
-        LibraryShutdown();
-        destroyMainWindow();
-        installDTwainBinding(nullptr);
+        testing::stopShellParts();
         QTRY_VERIFY_WITH_TIMEOUT(findSemaphore(m_mutex) == nullptr, WaitLimitMs);
         DrainWindowEvents();
     }
