@@ -102,7 +102,7 @@ void makeUpdateCheckerRunCopy(const std::string& programDir)
     }
     Expected<SafeFileWriter> writer = SafeFileWriter::create(runCopy);
     if (!writer || !writer->write(*content) ||
-        ::fchmod(::fileno(writer->stream()), info.st_mode & 07777) != 0) {
+        ::fchmod(::fileno(writer->stream()), info.st_mode & 0777) != 0) {
         return;
     }
     [[maybe_unused]] const Expected<void> committed = writer->commit();
@@ -146,6 +146,7 @@ void prepareUpdateCheck(UpdateCheckState& check, const UpdateCheckContext& conte
     block.mutex = std::to_string(check.UpdateMutex->handle());
     check.UpdateParamBlock = block;
 
+    // The thread gets its own copy of the fields and its own share of the semaphore.
     try {
         std::thread([block, hold = check.UpdateMutex, timeout = check.waitTimeout] {
             UpdateCheckThread(block, timeout);

@@ -68,7 +68,7 @@ struct UpdateCheckContext
 std::vector<std::string>
 updateCheckerArguments(Handle mainWindow, std::uint32_t processId, UpdateCheckMode mode);
 
-// Deletes ProgramDir + "Updora1" when present, then copies "Updora" to it with its mode bits (written
+// Deletes ProgramDir + "Updora1" when present, then copies "Updora" to it with its permission bits (written
 // under a temporary name first, so a failed copy leaves no half program). Failures are silent.
 void makeUpdateCheckerRunCopy(const std::string& programDir);
 
