@@ -1,6 +1,6 @@
 #include "foundation/freeimage_messages.h"
 
-#include "image_fixtures.h"
+#include "support/image_fixtures.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
 
