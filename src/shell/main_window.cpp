@@ -16,6 +16,7 @@
 #include "runtime/subclass.h"
 #include "runtime/window_events.h"
 #include "runtime/window_geometry.h"
+#include "shell/scan_job_window.h"
 #include "shell/scanner_selection.h"
 #include "shell/scanner_selection_view_qt.h"
 
@@ -614,6 +615,17 @@ void installShellEntryPoints(ShellProgram& program)
     s.entryPoints.registerScannerCallback = [context] {
         DTwainBinding().setNotificationCallback(twainNotificationCallbackFor(*context), 0, 0);
     };
+    // One port and context per job: the scanner library is the one installed when the job starts.
+    s.entryPoints.ScanAndSave = [&program](std::uint8_t existingPages) {
+        MainWindowScanJobPort port(program.windows.controls, *program.windows.scannerView);
+        ScanJobContext job{program.state, DTwainBinding(), port, port, {}};
+        return ScanAndSave(job, existingPages);
+    };
+    s.entryPoints.DeleteOldTempFiles = [&program](std::int32_t mode) {
+        MainWindowScanJobPort port(program.windows.controls, *program.windows.scannerView);
+        ScanJobContext job{program.state, DTwainBinding(), port, port, {}};
+        DeleteOldTempFiles(job, mode);
+    };
 }
 
 ShellProgram& shellProgram()
@@ -757,8 +769,13 @@ void OpenMainWindow()
     QWidget* widget = findWidget(window);
     widget->show();
     widget->activateWindow();
-    QWidget* scan = findWidget(w.controls.scanButton);
-    QWidget* focus = scan != nullptr && scan->isEnabled() ? scan : findWidget(w.controls.selectScannerButton);
+    focusScanOrSelectButton(w.controls);
+}
+
+void focusScanOrSelectButton(const MainWindowControls& controls)
+{
+    QWidget* scan = findWidget(controls.scanButton);
+    QWidget* focus = scan != nullptr && scan->isEnabled() ? scan : findWidget(controls.selectScannerButton);
     if (focus != nullptr) {
         focus->setFocus();
     }

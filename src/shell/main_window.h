@@ -125,7 +125,8 @@ struct ShellProgram
 // The program's instance. A test assigns a fresh record.
 ShellProgram& shellProgram();
 
-// Fills the entry points of the parts built on the shell: the scanner selection and its callback.
+// Fills the entry points of the parts built on the shell: the scanner selection and its callback, the
+// scan job and the clean-up of the temporary folder.
 void installShellEntryPoints(ShellProgram& program);
 
 // Builds the main window (hidden until the end), the splash, the menus and the controls, sets and
@@ -164,6 +165,9 @@ bool mainMenuItemEnabled(int id);
 
 // The text shown by a control of the main window (label, combo box, check box, button).
 std::string controlText(Handle control);
+
+// Gives the focus to "Scannen" when it is enabled, else to "Scanner auswählen".
+void focusScanOrSelectButton(const MainWindowControls& controls);
 
 // Moves a control of the main window to client coordinates (the client area lies below the menu bar).
 void placeInMainClient(Handle control, int x, int y, int width, int height);
