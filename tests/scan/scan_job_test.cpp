@@ -1,6 +1,7 @@
 #include "scan/scan_job.h"
 
 #include "foundation/paths.h"
+#include "scan_job_fakes.h"
 #include "shell/settings.h"
 #include "support/action_box_fakes.h"
 #include "support/fakes.h"
@@ -23,109 +24,19 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::readFile;
+using testing::RecordingDialogs;
+using testing::RecordingWindow;
 using testing::writeFile;
 
-const std::string Idle = "Status: unbeschäftigt";
+using testing::Idle;
 const std::string Active = "Status: Scanner-Interface ist aktiv...";
 const std::string ActiveBack = "Status: Scanner-Interface ist aktiv (Rückseiten)...";
 const std::string Feeder = "Einzelblatteinzug";
-const std::string Flatbed = "Flachbettauflage";
+using testing::Flatbed;
 const std::string TimeoutReason = "Twain User Interface could NOT be started: Gerät antwortet nicht";
 
 const FakeDevice DuplexScanner{"Fujitsu", "fi-7160", "fujitsu:fi-7160:1", true, true, true};
 const std::string DuplexScannerName = "Fujitsu fi-7160";
-
-// The main window as the job sees it: scripted selector and check-box states, every change recorded.
-class RecordingWindow final : public ScanJobWindow
-{
-public:
-    std::map<ScanSelector, std::string> selectors{
-        {ScanSelector::PaperSource, Flatbed},
-        {ScanSelector::ColourMode, "Farbe"},
-        {ScanSelector::Resolution, "300 dpi"},
-        {ScanSelector::PaperSize, "DIN A4"},
-        {ScanSelector::DestinationType, "PDF"}};
-    bool duplexEnabled = true;
-    bool duplexTicked = false;
-    bool discardTicked = false;
-
-    std::string status = Idle;
-    std::vector<std::string> statusHistory;
-    std::string scannerLine = "Scanner: " + DuplexScannerName;
-    std::map<MainButton, bool> buttons{
-        {MainButton::Scan, true}, {MainButton::SelectScanner, true}, {MainButton::Quit, true}};
-    int buttonChanges = 0;
-    int focusCalls = 0;
-    int drains = 0;
-    std::vector<Handle> fontsMade;
-    std::vector<Handle> fontsFreed;
-
-    std::string selectorText(ScanSelector selector) override { return selectors[selector]; }
-
-    bool checkBoxTicked(ScanCheckBox box) override
-    {
-        return box == ScanCheckBox::Duplex ? duplexTicked : discardTicked;
-    }
-
-    bool checkBoxEnabled(ScanCheckBox box) override
-    {
-        return box == ScanCheckBox::Duplex ? duplexEnabled : true;
-    }
-
-    std::string statusText() override { return status; }
-
-    void setStatusNow(const std::string& text) override
-    {
-        status = text;
-        statusHistory.push_back(text);
-    }
-
-    void setScannerLine(const std::string& text) override { scannerLine = text; }
-
-    void enableButton(MainButton button, bool enabled) override
-    {
-        buttons[button] = enabled;
-        ++buttonChanges;
-    }
-
-    void focusAfterJob() override { ++focusCalls; }
-
-    void drainWindowEvents() override { ++drains; }
-
-    Handle createJobFont() override
-    {
-        fontsMade.push_back(5000 + static_cast<Handle>(fontsMade.size()));
-        return fontsMade.back();
-    }
-
-    void freeJobFont(Handle font) override { fontsFreed.push_back(font); }
-
-    bool allButtonsEnabled() const
-    {
-        return buttons.at(MainButton::Scan) && buttons.at(MainButton::SelectScanner) &&
-               buttons.at(MainButton::Quit);
-    }
-
-    bool anyButtonEnabled() const
-    {
-        return buttons.at(MainButton::Scan) || buttons.at(MainButton::SelectScanner) ||
-               buttons.at(MainButton::Quit);
-    }
-};
-
-// The dialogs: the real message box (answered by a ScriptedActionBoxAnswerer), the wait window
-// recorded.
-class RecordingDialogs final : public ScanJobDialogs
-{
-public:
-    std::vector<std::string> waitEvents;
-
-    std::intptr_t actionBox(ActionBoxParams& params) override { return ActionBox(params); }
-
-    void openWaitWindow(const std::string& text) override { waitEvents.push_back("open " + text); }
-
-    void closeWaitWindow() override { waitEvents.push_back("close"); }
-};
 
 // What the library's notification reported while a page came in.
 struct PageSeen
