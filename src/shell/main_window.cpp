@@ -463,8 +463,8 @@ void buildControls(Handle window)
     const int width = ClientWidth(window);
     const int height = ClientHeight(window);
 
-    c.scannerLine = makeLabel(window, NoScannerText, 5, 5, width - 10, 20, NoHandle);
-    c.statusLine = makeLabel(window, IdleStatusText, 5, 25, width - 10, 20, NoHandle);
+    c.scannerLine = makeLabel(window, std::string(NoScannerLine), 5, 5, width - 10, 20, NoHandle);
+    c.statusLine = makeLabel(window, std::string(StatusIdle), 5, 25, width - 10, 20, NoHandle);
     c.scanButton = makeButton(window, "Scannen", 5, 55, GreenLargeSet);
     EnableControl(c.scanButton, 0);
     c.selectScannerButton = makeButton(window, "Scanner auswählen", 5, 95, BlackLargeSet);
@@ -615,7 +615,8 @@ void installShellEntryPoints(ShellProgram& program)
     s.entryPoints.registerScannerCallback = [context] {
         DTwainBinding().setNotificationCallback(twainNotificationCallbackFor(*context), 0, 0);
     };
-    // One port and context per job: the scanner library is the one installed when the job starts.
+    // One port and context per job: the scanner library is the one installed when the job starts. The
+    // result step is not there yet: a job ends where it would run, and its scan files stay for a rescue.
     s.entryPoints.ScanAndSave = [&program](std::uint8_t existingPages) {
         MainWindowScanJobPort port(program.windows.controls, *program.windows.scannerView);
         ScanJobContext job{program.state, DTwainBinding(), port, port, {}};
