@@ -19,9 +19,10 @@
 namespace folvex {
 namespace {
 
+using testing::bitsOf;
 using testing::CaseTimeoutMs;
+using testing::dotsPerMetreOf;
 using testing::filesIn;
-using testing::readFile;
 using testing::SaneTestConfig;
 using testing::TestDevice0;
 
@@ -96,22 +97,6 @@ void inApplication(const SaneTestConfig& config, const std::function<void()>& bo
         QApplication app(argc, argv);
         body();
     });
-}
-
-int bitsOf(const std::string& path)
-{
-    const std::string bytes = readFile(path);
-    return bytes.size() > 29 ? static_cast<unsigned char>(bytes[28]) : 0;
-}
-
-std::int32_t dotsPerMetreOf(const std::string& path)
-{
-    const std::string bytes = readFile(path);
-    std::int32_t value = 0;
-    for (int i = 3; i >= 0 && bytes.size() >= 42; --i) {
-        value = (value << 8) | static_cast<unsigned char>(bytes[38 + static_cast<std::size_t>(i)]);
-    }
-    return value;
 }
 
 std::vector<std::string> scanFiles(int count)
