@@ -19,7 +19,6 @@ namespace folvex {
 
 namespace {
 
-constexpr std::string_view FeederText = "Einzelblatteinzug";
 constexpr std::int32_t ScannerDuplex = 2;
 
 std::string text(std::string_view view)
@@ -160,7 +159,7 @@ private:
     void applyCycleSettings()
     {
         const SourceHandle source = m_shell.CurrentSource;
-        if (m_window.selectorText(ScanSelector::PaperSource) == FeederText) {
+        if (m_window.selectorText(ScanSelector::PaperSource) == FeederPaperSource) {
             m_job.feederOn = 1;
             m_scanner.enableFeeder(source, 1);
         } else {
