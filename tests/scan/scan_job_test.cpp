@@ -208,7 +208,6 @@ TEST_F(ScanJobTest, RefusedJobsStoreTheChoicesAndTouchNothingElse)
 {
     enum class PathSetUp
     {
-        Unchanged,
         WithoutTesseract,
         OcrFolderNamedLikeIt,
         DirectoryNamedTesseract,
@@ -240,12 +239,12 @@ TEST_F(ScanJobTest, RefusedJobsStoreTheChoicesAndTouchNothingElse)
                                   "DiscardEmptyPages=1\r\n";
     const std::string sourceSection = "[SOURCE FUJITSU FI-7160]\r\nLastPageOrigin=Einzelblatteinzug\r\n";
     const Case cases[] = {
-        {"no scanner, no scanner name", false, "", "PDF", PathSetUp::Unchanged, true, lastValues},
+        {"no scanner, no scanner name", false, "", "PDF", PathSetUp::WithoutTesseract, true, lastValues},
         {"no scanner, a name left from before",
          false,
          DuplexScannerName,
          "PDF",
-         PathSetUp::Unchanged,
+         PathSetUp::WithoutTesseract,
          true,
          sourceSection + lastValues},
         {"PDF+OCR without tesseract",
@@ -301,7 +300,6 @@ TEST_F(ScanJobTest, RefusedJobsStoreTheChoicesAndTouchNothingElse)
         fs::path bin = caseDir.path() / "bin";
         fs::create_directories(bin);
         switch (c.path) {
-            case PathSetUp::Unchanged:
             case PathSetUp::WithoutTesseract:
                 break;
             case PathSetUp::OcrFolderNamedLikeIt:
@@ -316,8 +314,7 @@ TEST_F(ScanJobTest, RefusedJobsStoreTheChoicesAndTouchNothingElse)
                 fs::permissions(bin / "tesseract", fs::perms::owner_all);
                 break;
         }
-        const ScopedPath path(
-            c.path == PathSetUp::Unchanged ? std::string(std::getenv("PATH")) : bin.string());
+        const ScopedPath path(bin.string());
         if (!c.refused) {
             scanner.passes.push_back(FakePass::pages({1}));
         } else if (c.sourceOpen) {
