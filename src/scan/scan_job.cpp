@@ -42,15 +42,6 @@ std::int32_t resolutionFrom(const std::string& resolutionText)
     return static_cast<std::int32_t>(std::nearbyint(value));
 }
 
-// True when the program is found in PATH as a regular executable file; a folder of that name, or one
-// whose name merely contains it, does not count.
-bool programInPath(std::string_view program)
-{
-    const std::string found = findInPath(std::string(program));
-    std::error_code error;
-    return !found.empty() && std::filesystem::is_regular_file(found, error);
-}
-
 class ScanJob
 {
 public:
@@ -130,7 +121,7 @@ private:
             box(ErrorTitle, text(NoScannerSelectedText), WarningIcon);
         }
         if (m_job.ok == 1 && m_window.selectorText(ScanSelector::DestinationType) == OcrDestinationType &&
-            !programInPath(TesseractProgram)) {
+            findInPath(std::string(TesseractProgram)).empty()) {
             m_job.ok = 0;
             ShowNote(text(TesseractMissingNote), 0);
         }
