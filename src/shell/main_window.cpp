@@ -19,6 +19,7 @@
 #include "runtime/window_events.h"
 #include "runtime/window_geometry.h"
 #include "shell/help_texts.h"
+#include "shell/scan_job_window.h"
 #include "shell/scanner_selection.h"
 #include "shell/scanner_selection_view_qt.h"
 
@@ -466,8 +467,8 @@ void buildControls(Handle window)
     const int width = ClientWidth(window);
     const int height = ClientHeight(window);
 
-    c.scannerLine = makeLabel(window, NoScannerText, 5, 5, width - 10, 20, NoHandle);
-    c.statusLine = makeLabel(window, IdleStatusText, 5, 25, width - 10, 20, NoHandle);
+    c.scannerLine = makeLabel(window, std::string(NoScannerLine), 5, 5, width - 10, 20, NoHandle);
+    c.statusLine = makeLabel(window, std::string(StatusIdle), 5, 25, width - 10, 20, NoHandle);
     c.scanButton = makeButton(window, "Scannen", 5, 55, GreenLargeSet);
     EnableControl(c.scanButton, 0);
     c.selectScannerButton = makeButton(window, "Scanner auswählen", 5, 95, BlackLargeSet);
@@ -631,6 +632,18 @@ void installShellEntryPoints(ShellProgram& program)
     s.entryPoints.prepareUpdateCheck = [&program, updateContext] {
         prepareUpdateCheck(program.updateCheck, updateContext());
     };
+    // One port and context per job: the scanner library is the one installed when the job starts. The
+    // result step is not there yet: a job ends where it would run, and its scan files stay for a rescue.
+    s.entryPoints.ScanAndSave = [&program](std::uint8_t existingPages) {
+        MainWindowScanJobPort port(program.windows.controls, *program.windows.scannerView);
+        ScanJobContext job{program.state, DTwainBinding(), port, port, {}};
+        return ScanAndSave(job, existingPages);
+    };
+    s.entryPoints.DeleteOldTempFiles = [&program](std::int32_t mode) {
+        MainWindowScanJobPort port(program.windows.controls, *program.windows.scannerView);
+        ScanJobContext job{program.state, DTwainBinding(), port, port, {}};
+        DeleteOldTempFiles(job, mode);
+    };
 }
 
 ShellProgram& shellProgram()
@@ -774,8 +787,13 @@ void OpenMainWindow()
     QWidget* widget = findWidget(window);
     widget->show();
     widget->activateWindow();
-    QWidget* scan = findWidget(w.controls.scanButton);
-    QWidget* focus = scan != nullptr && scan->isEnabled() ? scan : findWidget(w.controls.selectScannerButton);
+    focusScanOrSelectButton(w.controls);
+}
+
+void focusScanOrSelectButton(const MainWindowControls& controls)
+{
+    QWidget* scan = findWidget(controls.scanButton);
+    QWidget* focus = scan != nullptr && scan->isEnabled() ? scan : findWidget(controls.selectScannerButton);
     if (focus != nullptr) {
         focus->setFocus();
     }

@@ -16,6 +16,7 @@
 #include "runtime/window_messages.h"
 #include "shell/program.h"
 #include "shell_parts.h"
+#include "shell/scanner_selection.h"
 #include "support/action_box_fakes.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
@@ -428,6 +429,58 @@ TEST_F(MainWindowTest, LastScannerIsReopenedAtStartUp)
     scanner.acquireToFiles(state().CurrentSource, list, 0, 0, 2, -1, 1, 0, &status);
     EXPECT_EQ(state().ScanCounters.pass, 2);
     EXPECT_EQ(state().ScanCounters.job, 2);
+}
+
+TEST_F(MainWindowTest, ScannenRunsAScanJobAndMenu110TheRescue)
+{
+    storeSetting("LAST_VALUES", "LastSourceName", "Acme Feeder");
+    startShell();
+    ASSERT_NE(state().CurrentSource, NoHandle);
+    const MainWindowControls& c = controls();
+    // Seen from inside the pass: the buttons and the status line while each page comes in.
+    std::vector<bool> buttonsEnabledDuringPass;
+    std::vector<std::string> statusDuringPass;
+    scanner.setNotificationCallback(
+        [&](std::int32_t code, std::int32_t value, std::int64_t userData) {
+            for (const Handle button : {c.scanButton, c.selectScannerButton, c.quitButton}) {
+                buttonsEnabledDuringPass.push_back(findWidget(button)->isEnabled());
+            }
+            statusDuringPass.push_back(controlText(c.statusLine));
+            return TwainNotificationCallback(*shellProgram().windows.scannerContext, code, value, userData);
+        },
+        0,
+        0);
+    scanner.passes.push_back(FakePass::pages({1, 2, 3}));
+    MainWindowPort port;
+
+    QTest::mouseClick(findWidget(c.scanButton), Qt::LeftButton);
+    runMainLoopTurn(state(), port);
+
+    EXPECT_EQ(scanner.callsOf(237).size(), 1U);
+    EXPECT_EQ(buttonsEnabledDuringPass, std::vector<bool>(9, false));
+    EXPECT_EQ(statusDuringPass, std::vector<std::string>(3, "Status: Scanner-Interface ist aktiv..."));
+    const std::string tmp = state().settingsState.settings.TmpPath;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(FileExists(tmp + "/tmpimg" + std::to_string(i) + ".bmp"), 1);
+    }
+    EXPECT_EQ(state().ScanCounters.job, 3);
+    EXPECT_EQ(controlText(c.statusLine), "Status: unbeschäftigt");
+    for (const Handle button : {c.scanButton, c.selectScannerButton, c.quitButton}) {
+        EXPECT_TRUE(findWidget(button)->isEnabled());
+    }
+    EXPECT_EQ(storedSetting("SOURCE Acme Feeder", "LastPageOrigin"), controlText(c.paperSource));
+
+    // The rescue finds nothing once the scan files are gone, and says so.
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(::unlink((tmp + "/tmpimg" + std::to_string(i) + ".bmp").c_str()), 0);
+    }
+    fakeEffects.messages.queueAnswer(MessageAnswer::Ok);
+    postMenuEvent(mainWindow(), static_cast<int>(MenuItem::RescuePages));
+    runMainLoopTurn(state(), port);
+    ASSERT_EQ(fakeEffects.messages.shown.size(), 1U);
+    EXPECT_EQ(fakeEffects.messages.shown[0].text, "Keine zu rettenden Grafikdateien gefunden.");
+    EXPECT_EQ(scanner.callsOf(237).size(), 1U);
+    EXPECT_TRUE(findWidget(c.scanButton)->isEnabled());
 }
 
 TEST_F(MainWindowTest, ChangingAChoicePostsAControlEventSoTheDuplexRuleRuns)

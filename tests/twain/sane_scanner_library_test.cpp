@@ -13,7 +13,9 @@
 namespace folvex {
 namespace {
 
+using testing::bitsOf;
 using testing::CaseTimeoutMs;
+using testing::dotsPerMetreOf;
 using testing::filesIn;
 using testing::readFile;
 using testing::runSaneCase;
@@ -76,25 +78,6 @@ PageImage loadPage(const std::string& path)
     auto page = decodeBmp(readFile(path));
     EXPECT_TRUE(page.hasValue()) << path;
     return page ? *page : PageImage{};
-}
-
-int bitsOf(const std::string& path)
-{
-    const std::string bytes = readFile(path);
-    return bytes.size() > 29 ? static_cast<unsigned char>(bytes[28]) : 0;
-}
-
-std::int32_t dotsPerMetreOf(const std::string& path)
-{
-    const std::string bytes = readFile(path);
-    if (bytes.size() < 42) {
-        return 0;
-    }
-    std::int32_t value = 0;
-    for (int i = 3; i >= 0; --i) {
-        value = (value << 8) | static_cast<unsigned char>(bytes[38 + static_cast<std::size_t>(i)]);
-    }
-    return value;
 }
 
 TEST(SaneLibraryTest, NamesSelectsAndReopensTheTestDevices)

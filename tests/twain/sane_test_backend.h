@@ -75,4 +75,8 @@ SaneTimeouts testTimeouts();
 // The names of the files in a folder, sorted.
 std::vector<std::string> filesIn(const std::string& folder);
 
+// The bits per pixel and the horizontal dots per metre in a BMP file's header; 0 when it is too short.
+int bitsOf(const std::string& path);
+std::int32_t dotsPerMetreOf(const std::string& path);
+
 } // namespace folvex::testing
