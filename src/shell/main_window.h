@@ -95,7 +95,6 @@ struct ShellWindows
     Handle HintFont = NoHandle;
     Handle ButtonFont = NoHandle;
     Handle DialogFont = NoHandle;
-    Handle CheckBoxFont = NoHandle; // the main window's two check boxes
 
     ODBProperties ButtonFaceProps;
     std::array<int, ShellArcSetCount> ShellArcSets{};
@@ -164,6 +163,20 @@ bool mainMenuItemEnabled(int id);
 
 // The text shown by a control of the main window (label, combo box, check box, button).
 std::string controlText(Handle control);
+
+// Gives the keyboard focus after a job: to "Scannen" when it is enabled, else to "Scanner auswählen".
+void focusAfterJob();
+
+// The main window's two check boxes.
+enum class MainCheckBox
+{
+    Duplex,       // "automatisch doppelseitig scannen"
+    DiscardBlank, // "leere Seiten entfernen"
+};
+
+// Whether a check box of the main window is ticked, or enabled; false while it does not exist.
+bool mainCheckBoxTicked(MainCheckBox box);
+bool mainCheckBoxEnabled(MainCheckBox box);
 
 // Moves a control of the main window to client coordinates (the client area lies below the menu bar).
 void placeInMainClient(Handle control, int x, int y, int width, int height);
