@@ -853,6 +853,7 @@ LoopEvent MainWindowPort::waitForEvent()
     event.kind = WaitWindowEvent(-1);
     event.window = EventWindow();
     event.menuId = EventMenu();
+    event.key = event.kind == static_cast<int>(EventKind::Key) ? EventType() : 0;
     return event;
 }
 

@@ -628,6 +628,14 @@ TEST_F(MainWindowTest, QuitPathsEndTheLoopAndSaveTheRectangle)
              QApplication::sendEvent(widget, &again);
              PostCustomEvent(window);
          }},
+        {"Esc tapped on a control of the main window",
+         [](Handle window, Handle) {
+             QWidget* widget = findWidget(window);
+             widget->activateWindow();
+             ASSERT_TRUE(QTest::qWaitForWindowActive(widget));
+             QTest::keyClick(
+                 widget->focusWidget() != nullptr ? widget->focusWidget() : widget, Qt::Key_Escape);
+         }},
     };
     for (const QuitCase& c : cases) {
         SCOPED_TRACE(c.label);
@@ -698,6 +706,8 @@ TEST_F(MainWindowTest, EscapePressedOnAControlWakesTheLoopAndQuits)
     EXPECT_EQ(queuedWindowEvents(), 0);
     delete findWidget(dialog);
     clearKeyStates();
+    widget->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(widget));
 
     QWidget* combo = findWidget(controls().colourMode);
     QTest::keyPress(combo, Qt::Key_Escape);
