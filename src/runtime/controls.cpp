@@ -41,6 +41,13 @@ void post(QWidget* widget, Handle control, ControlEventType type)
     postControlEvent(handleOf(widget->window()), control, static_cast<int>(type));
 }
 
+// Posts the control event whenever the widget emits signal (whatever the signal carries).
+template <typename Widget, typename Signal>
+void postOn(Widget* widget, Signal signal, Handle control, ControlEventType type)
+{
+    QObject::connect(widget, signal, widget, [widget, control, type] { post(widget, control, type); });
+}
+
 // Posts button-up events of one widget; a child object of it, so it ends with the widget.
 class ButtonUpWatcher final : public QObject
 {
@@ -96,17 +103,11 @@ Widget* find(Handle handle)
 void attachControlEvents(QWidget* widget, Handle control)
 {
     if (auto* toggle = qobject_cast<ToggleButton*>(widget)) {
-        QObject::connect(toggle, &QPushButton::toggled, toggle, [toggle, control] {
-            post(toggle, control, ControlEventType::Clicked);
-        });
+        postOn(toggle, &QPushButton::toggled, control, ControlEventType::Clicked);
     } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
-        QObject::connect(button, &QPushButton::clicked, button, [button, control] {
-            post(button, control, ControlEventType::Clicked);
-        });
+        postOn(button, &QPushButton::clicked, control, ControlEventType::Clicked);
     } else if (auto* check = qobject_cast<QCheckBox*>(widget)) {
-        QObject::connect(check, &QCheckBox::toggled, check, [check, control] {
-            post(check, control, ControlEventType::Clicked);
-        });
+        postOn(check, &QCheckBox::toggled, control, ControlEventType::Clicked);
     } else if (auto* radio = qobject_cast<QRadioButton*>(widget)) {
         // The radio button that loses its mark when another is chosen stays silent.
         QObject::connect(radio, &QRadioButton::toggled, radio, [radio, control](bool checked) {
@@ -115,30 +116,18 @@ void attachControlEvents(QWidget* widget, Handle control)
             }
         });
     } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
-        QObject::connect(edit, &QLineEdit::returnPressed, edit, [edit, control] {
-            post(edit, control, ControlEventType::ReturnPressed);
-        });
+        postOn(edit, &QLineEdit::returnPressed, control, ControlEventType::ReturnPressed);
     } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
-        QObject::connect(combo, &QComboBox::currentIndexChanged, combo, [combo, control] {
-            post(combo, control, ControlEventType::Changed);
-        });
+        postOn(combo, &QComboBox::currentIndexChanged, control, ControlEventType::Changed);
     } else if (auto* spin = qobject_cast<QSpinBox*>(widget)) {
-        QObject::connect(spin, &QSpinBox::valueChanged, spin, [spin, control] {
-            post(spin, control, ControlEventType::Changed);
-        });
+        postOn(spin, &QSpinBox::valueChanged, control, ControlEventType::Changed);
     } else if (auto* tree = qobject_cast<QTreeWidget*>(widget)) {
-        QObject::connect(tree, &QTreeWidget::itemSelectionChanged, tree, [tree, control] {
-            post(tree, control, ControlEventType::SelectionChanged);
-        });
+        postOn(tree, &QTreeWidget::itemSelectionChanged, control, ControlEventType::SelectionChanged);
     } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
-        QObject::connect(list, &QListWidget::itemSelectionChanged, list, [list, control] {
-            post(list, control, ControlEventType::SelectionChanged);
-        });
+        postOn(list, &QListWidget::itemSelectionChanged, control, ControlEventType::SelectionChanged);
     }
     if (auto* view = qobject_cast<QAbstractItemView*>(widget)) {
-        QObject::connect(view, &QAbstractItemView::doubleClicked, view, [view, control] {
-            post(view, control, ControlEventType::DoubleClicked);
-        });
+        postOn(view, &QAbstractItemView::doubleClicked, control, ControlEventType::DoubleClicked);
     }
 }
 

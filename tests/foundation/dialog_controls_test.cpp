@@ -19,6 +19,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
@@ -31,6 +32,7 @@
 #include <functional>
 #include <memory>
 #include <ostream>
+#include <utility>
 #include <vector>
 
 namespace folvex {
@@ -188,6 +190,27 @@ TEST_F(DialogControlsTest, EveryUserActionWakesTheLoopWithItsEvent)
     EXPECT_TRUE(eventsOf([edit] { QTest::keyClick(edit, Qt::Key_A); }).empty());
     QWidget stranger;
     EXPECT_TRUE(eventsOf([&stranger] { QTest::keyClick(&stranger, Qt::Key_Escape); }).empty());
+}
+
+TEST_F(DialogControlsTest, RadioButtonsPostOnlyTheChosenOneAndPictureButtonsTheirClick)
+{
+    const Handle first = create("RADIOBUTTON", d.window, "hoch", 10, 255, 60, 20, 0);
+    const Handle second = create("RADIOBUTTON", d.window, "quer", 75, 255, 60, 20, 0);
+    const Handle picture = create("PICBUTTON", d.window, "Bild", 140, 255, 20, 20, 0);
+    const Handle list = create("LISTBOX", d.window, "", 10, 10, 100, 60, 0);
+    auto* rows = qobject_cast<QListWidget*>(findWidget(list));
+    rows->addItem(QStringLiteral("eins"));
+    const std::vector<std::pair<Handle, std::function<void()>>> clicks = {
+        {first, [&] { QTest::mouseClick(findWidget(first), Qt::LeftButton); }},
+        {second, [&] { QTest::mouseClick(findWidget(second), Qt::LeftButton); }}, // first loses its mark
+        {picture, [&] { QTest::mouseClick(findWidget(picture), Qt::LeftButton); }},
+    };
+    for (const auto& [handle, click] : clicks) {
+        EXPECT_EQ(eventsOf(click), (std::vector<SeenEvent>{control(handle, ControlEventType::Clicked)}));
+    }
+    EXPECT_EQ(
+        eventsOf([rows] { rows->setCurrentRow(0); }),
+        (std::vector<SeenEvent>{control(list, ControlEventType::SelectionChanged)}));
 }
 
 TEST_F(DialogControlsTest, TheDialogIsOwnedByTheMainWindowAndCannotBeResized)
