@@ -131,8 +131,9 @@ inline constexpr std::uint32_t DialogWindowCloseBoxStyle = 0x10C80000;
 Handle openDialogWindow(
     const std::string& title, int clientWidth, int clientHeight, const DialogWindowOptions& options = {});
 
-// Destroys a dialog window opened by openDialogWindow (with its controls) and gives the focus back to
-// its owner. False when dialog is no such window.
+// Destroys a dialog window opened by openDialogWindow (with its controls) at once and gives the focus
+// back to its owner; for the dialog's loop, not for its own widgets' handlers. False when dialog is
+// no such window.
 bool closeDialogWindow(Handle dialog);
 
 // The class of openDialogWindow's windows.

@@ -137,7 +137,13 @@ bool RequestButtonUpEvents(Handle control, bool wakeOnLeftPress)
     if (widget == nullptr) {
         return false;
     }
-    ButtonUpWatcher* watcher = widget->findChild<ButtonUpWatcher*>(QString(), Qt::FindDirectChildrenOnly);
+    // The watcher has no meta-object of its own, so findChild would take any child for it.
+    ButtonUpWatcher* watcher = nullptr;
+    for (QObject* child : widget->children()) {
+        if (auto* candidate = dynamic_cast<ButtonUpWatcher*>(child)) {
+            watcher = candidate;
+        }
+    }
     if (watcher == nullptr) {
         watcher = new ButtonUpWatcher(widget, control);
     }

@@ -362,6 +362,18 @@ TEST_F(DialogControlsTest, ButtonUpEventsCarryThePlaceOfTheRelease)
         (std::vector<SeenEvent>{{EventKind::Custom, d.window, NoHandle, 0}}));
     QTest::mouseRelease(widget, Qt::LeftButton, Qt::NoModifier, QPoint(200, 30));
     EXPECT_FALSE(RequestButtonUpEvents(NoHandle, false));
+
+    // An area with controls of its own keeps them as they are.
+    ASSERT_TRUE(RequestButtonUpEvents(panel, false));
+    ASSERT_TRUE(RequestButtonUpEvents(panel, true));
+    EXPECT_EQ(findWidget(thumb)->parentWidget(), findWidget(panel));
+    EXPECT_FALSE(findWidget(d.scrollArea)->grab().isNull());
+    EXPECT_EQ(
+        eventsOf([panel] {
+            QTest::mousePress(findWidget(panel), Qt::LeftButton, Qt::NoModifier, QPoint(100, 5));
+        }),
+        (std::vector<SeenEvent>{{EventKind::Custom, d.window, NoHandle, 0}}));
+    QTest::mouseRelease(findWidget(panel), Qt::LeftButton, Qt::NoModifier, QPoint(100, 5));
 }
 
 TEST_F(DialogControlsTest, PopupMenusAnsweredByTheSeamPostTheirItem)
