@@ -93,7 +93,6 @@ struct ShellWindows
     Handle HintFont = NoHandle;
     Handle ButtonFont = NoHandle;
     Handle DialogFont = NoHandle;
-    Handle CheckBoxFont = NoHandle; // the main window's two check boxes
 
     ODBProperties ButtonFaceProps;
     std::array<int, ShellArcSetCount> ShellArcSets{};
@@ -165,8 +164,22 @@ bool mainMenuItemEnabled(int id);
 // The text shown by a control of the main window (label, combo box, check box, button).
 std::string controlText(Handle control);
 
-// Gives the focus to "Scannen" when it is enabled, else to "Scanner auswählen".
+// Gives the focus to "Scannen" of these controls when it is enabled, else to "Scanner auswählen".
 void focusScanOrSelectButton(const MainWindowControls& controls);
+
+// Gives the keyboard focus after a job: to "Scannen" when it is enabled, else to "Scanner auswählen".
+void focusAfterJob();
+
+// The main window's two check boxes.
+enum class MainCheckBox
+{
+    Duplex,       // "automatisch doppelseitig scannen"
+    DiscardBlank, // "leere Seiten entfernen"
+};
+
+// Whether a check box of the main window is ticked, or enabled; false while it does not exist.
+bool mainCheckBoxTicked(MainCheckBox box);
+bool mainCheckBoxEnabled(MainCheckBox box);
 
 // Moves a control of the main window to client coordinates (the client area lies below the menu bar).
 void placeInMainClient(Handle control, int x, int y, int width, int height);

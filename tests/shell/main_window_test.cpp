@@ -6,6 +6,7 @@
 #include "foundation/paths.h"
 #include "foundation/twain_binding.h"
 #include "foundation/window_routines.h"
+#include "runtime/controls.h"
 #include "runtime/effects.h"
 #include "runtime/input_state.h"
 #include "runtime/object_registry.h"
@@ -483,6 +484,58 @@ TEST_F(MainWindowTest, ScannenRunsAScanJobAndMenu110TheRescue)
     EXPECT_TRUE(findWidget(c.scanButton)->isEnabled());
 }
 
+TEST_F(MainWindowTest, CheckBoxStatesAndTheFocusAfterAJob)
+{
+    EXPECT_FALSE(mainCheckBoxEnabled(MainCheckBox::DiscardBlank)); // not built yet
+    startShell();
+    EXPECT_TRUE(mainCheckBoxTicked(MainCheckBox::DiscardBlank)); // the first start's default
+    EXPECT_TRUE(mainCheckBoxEnabled(MainCheckBox::DiscardBlank));
+    EXPECT_FALSE(mainCheckBoxTicked(MainCheckBox::Duplex));
+    EXPECT_FALSE(mainCheckBoxEnabled(MainCheckBox::Duplex)); // flatbed
+    qobject_cast<QCheckBox*>(findWidget(controls().discardBlank))->setChecked(false);
+    qobject_cast<QCheckBox*>(findWidget(controls().duplex))->setChecked(true);
+    EXPECT_FALSE(mainCheckBoxTicked(MainCheckBox::DiscardBlank));
+    EXPECT_TRUE(mainCheckBoxTicked(MainCheckBox::Duplex));
+
+    // Both check boxes are in the system font, like every control made without a font.
+    for (const Handle box : {controls().duplex, controls().discardBlank}) {
+        const QFont font = findWidget(box)->font();
+        EXPECT_EQ(font.family(), QString::fromUtf8(SystemFontFamily));
+        EXPECT_EQ(font.pointSize(), SystemFontPoints);
+    }
+
+    QWidget* window = findWidget(mainWindow());
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    findWidget(controls().colourMode)->setFocus();
+    focusAfterJob(); // no scanner: "Scannen" is disabled
+    EXPECT_EQ(window->focusWidget(), findWidget(controls().selectScannerButton));
+    EnableControl(controls().scanButton, 1);
+    focusAfterJob();
+    EXPECT_EQ(window->focusWidget(), findWidget(controls().scanButton));
+}
+
+TEST_F(MainWindowTest, MarkedPageMenuItemsPostTheirIdsThroughThePopup)
+{
+    startShell();
+    const Handle menu = shellProgram().windows.MarkedPageMenu;
+    std::vector<int> ids;
+    for (const QAction* action : qobject_cast<QMenu*>(findObject(menu))->actions()) {
+        if (!action->isSeparator()) {
+            ids.push_back(action->data().toInt());
+        }
+    }
+    EXPECT_EQ(ids, (std::vector<int>{MarkedPageKeepItem, MarkedPageNotBlankItem, MarkedPageLargeViewItem}));
+
+    fakeEffects.answerPopupMenus();
+    fakeEffects.popupMenus.queueAnswer(MarkedPageNotBlankItem);
+    DrainWindowEvents();
+    EXPECT_EQ(DisplayPopupMenu(menu, mainWindow()), MarkedPageNotBlankItem);
+    ASSERT_EQ(WindowEvent(), static_cast<int>(EventKind::Menu));
+    EXPECT_EQ(EventMenu(), MarkedPageNotBlankItem);
+    EXPECT_EQ(EventWindow(), mainWindow());
+}
+
 TEST_F(MainWindowTest, ChangingAChoicePostsAControlEventSoTheDuplexRuleRuns)
 {
     startShell();
@@ -621,6 +674,14 @@ TEST_F(MainWindowTest, QuitPathsEndTheLoopAndSaveTheRectangle)
              QApplication::sendEvent(widget, &again);
              PostCustomEvent(window);
          }},
+        {"Esc tapped on a control of the main window",
+         [](Handle window, Handle) {
+             QWidget* widget = findWidget(window);
+             widget->activateWindow();
+             ASSERT_TRUE(QTest::qWaitForWindowActive(widget));
+             QTest::keyClick(
+                 widget->focusWidget() != nullptr ? widget->focusWidget() : widget, Qt::Key_Escape);
+         }},
     };
     for (const QuitCase& c : cases) {
         SCOPED_TRACE(c.label);
@@ -682,13 +743,17 @@ TEST_F(MainWindowTest, EscapePressedOnAControlWakesTheLoopAndQuits)
     ASSERT_TRUE(QTest::qWaitForWindowActive(widget));
     DrainWindowEvents();
 
-    // Esc in another window of the program does not wake the main loop.
+    // Esc in another window of the program is that window's key event, not the main window's.
     const Handle dialog = create("DIALOG", mainWindow(), "Optionen", 100, 100, 300, 200, 0);
     QTest::keyPress(findWidget(dialog), Qt::Key_Escape);
     QTest::keyRelease(findWidget(dialog), Qt::Key_Escape);
+    ASSERT_EQ(WindowEvent(), static_cast<int>(EventKind::Key));
+    EXPECT_EQ(EventWindow(), dialog);
     EXPECT_EQ(queuedWindowEvents(), 0);
     delete findWidget(dialog);
     clearKeyStates();
+    widget->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(widget));
 
     QWidget* combo = findWidget(controls().colourMode);
     QTest::keyPress(combo, Qt::Key_Escape);
