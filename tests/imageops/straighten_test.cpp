@@ -331,5 +331,37 @@ TEST(StraightenTurnsTest, PendingTurnsEqualThePageTurnedBeforehandInEveryDepth)
     }
 }
 
+TEST(StraightenTurnsTest, ColoursAroundTheThresholdAreJudgedAsTheirGreyLevel)
+{
+    // Random colours whose grey level is 169 or 170, so every sample's verdict counts.
+    const FreeImageFunctionTable& fi = imageLibrary();
+    std::mt19937 random(17);
+    std::uniform_int_distribution<int> byte(0, 255);
+    const FreeImageBitmap page = ownFreeImage(fi, fi.Allocate(640, 480, 24, 0, 0, 0));
+    for (unsigned y = 0; y < 480; ++y) {
+        BYTE* row = rowFromTop(fi, page.get(), y);
+        for (unsigned x = 0; x < 640; ++x) {
+            BYTE red = 0;
+            BYTE green = 0;
+            BYTE blue = 0;
+            do {
+                red = static_cast<BYTE>(byte(random));
+                green = static_cast<BYTE>(byte(random));
+                blue = static_cast<BYTE>(byte(random));
+            } while (greyLevel(red, green, blue) != 169 && greyLevel(red, green, blue) != 170);
+            row[3 * x + FI_RGBA_RED] = red;
+            row[3 * x + FI_RGBA_GREEN] = green;
+            row[3 * x + FI_RGBA_BLUE] = blue;
+        }
+    }
+    for (const std::uint8_t turns : {0, 1, 2, 3}) {
+        SCOPED_TRACE(turns);
+        const std::optional<GreyImage> grey = preparedGreyImage(fi, page.get(), turns);
+        ASSERT_TRUE(grey.has_value());
+        EXPECT_EQ(straightenType2(fi, page.get(), turns), straightenType2(*grey));
+        EXPECT_EQ(straightenType1(fi, page.get(), turns), straightenType1(*grey));
+    }
+}
+
 } // namespace
 } // namespace folvex

@@ -1,0 +1,37 @@
+#include "skew_leptonica.h"
+
+#include <chrono>
+#include <leptonica/allheaders.h>
+
+namespace folvex {
+
+LeptonicaSkew leptonicaFindSkew(
+    const std::uint8_t* bits, int width, int height, std::ptrdiff_t pitch, int redAt, int greenAt, int blueAt)
+{
+    PIX* colour = pixCreate(width, height, 32);
+    l_uint32* data = pixGetData(colour);
+    const int wpl = pixGetWpl(colour);
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* row = bits + pitch * (height - 1 - y);
+        l_uint32* line = data + static_cast<std::ptrdiff_t>(y) * wpl;
+        for (int x = 0; x < width; ++x) {
+            const std::uint8_t* pixel = row + 3 * x;
+            composeRGBPixel(pixel[redAt], pixel[greenAt], pixel[blueAt], &line[x]);
+        }
+    }
+    PIX* binary = pixConvertTo1(colour, 130);
+    pixDestroy(&colour);
+    LeptonicaSkew result;
+    l_float32 angle = 0.0f;
+    l_float32 confidence = 0.0f;
+    const auto start = std::chrono::steady_clock::now();
+    result.found = pixFindSkew(binary, &angle, &confidence) == 0;
+    result.findMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    result.angleDeg = angle;
+    result.confidence = confidence;
+    pixDestroy(&binary);
+    return result;
+}
+
+} // namespace folvex
