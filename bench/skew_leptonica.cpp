@@ -1,9 +1,20 @@
 #include "skew_leptonica.h"
 
-#include <chrono>
+#include <ctime>
 #include <leptonica/allheaders.h>
 
 namespace folvex {
+
+namespace {
+
+double threadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1.0e6;
+}
+
+} // namespace
 
 LeptonicaSkew leptonicaFindSkew(
     const std::uint8_t* bits, int width, int height, std::ptrdiff_t pitch, int redAt, int greenAt, int blueAt)
@@ -24,10 +35,9 @@ LeptonicaSkew leptonicaFindSkew(
     LeptonicaSkew result;
     l_float32 angle = 0.0f;
     l_float32 confidence = 0.0f;
-    const auto start = std::chrono::steady_clock::now();
+    const double start = threadCpuMs();
     result.found = pixFindSkew(binary, &angle, &confidence) == 0;
-    result.findMs =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    result.findMs = threadCpuMs() - start;
     result.angleDeg = angle;
     result.confidence = confidence;
     pixDestroy(&binary);

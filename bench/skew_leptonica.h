@@ -12,7 +12,7 @@ struct LeptonicaSkew
     bool found = false;
     double angleDeg = 0.0; // as Leptonica reports it
     double confidence = 0.0;
-    double findMs = 0.0; // the search alone, without the copy and the reduction to 1 bit
+    double findMs = 0.0; // processor time of the search alone, without the copy and the reduction to 1 bit
 };
 
 // Copies a 24-bit page (rows bottom-up, pitch bytes apart, colour bytes at the given offsets) into a

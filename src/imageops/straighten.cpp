@@ -63,11 +63,11 @@ struct PackedReader
         return levels[index];
     }
 
-    // 1 for each bright pixel of source row y0, 0 for each dark one.
-    void brightRow(int y0, std::uint8_t* out, int width) const
+    // 1 for each bright pixel of source row y0 from firstX0 on, 0 for each dark one.
+    void brightRun(int y0, int firstX0, int count, std::uint8_t* out) const
     {
-        for (int x = 0; x < width; ++x) {
-            out[x] = (*this)(x, y0) >= DarkBelow ? 1 : 0;
+        for (int i = 0; i < count; ++i) {
+            out[i] = (*this)(firstX0 + i, y0) >= DarkBelow ? 1 : 0;
         }
     }
 };
@@ -85,11 +85,12 @@ struct IndexedReader
         return levels[row[x0]];
     }
 
-    void brightRow(int y0, std::uint8_t* out, int width) const
+    void brightRun(int y0, int firstX0, int count, std::uint8_t* out) const
     {
-        const BYTE* row = bits + pitch * static_cast<std::ptrdiff_t>(height - 1 - static_cast<unsigned>(y0));
-        for (int x = 0; x < width; ++x) {
-            out[x] = levels[row[x]] >= DarkBelow ? 1 : 0;
+        const BYTE* row =
+            bits + pitch * static_cast<std::ptrdiff_t>(height - 1 - static_cast<unsigned>(y0)) + firstX0;
+        for (int i = 0; i < count; ++i) {
+            out[i] = levels[row[i]] >= DarkBelow ? 1 : 0;
         }
     }
 };
@@ -109,27 +110,28 @@ struct ColourReader
         return greyLevel(pixel[FI_RGBA_RED], pixel[FI_RGBA_GREEN], pixel[FI_RGBA_BLUE]);
     }
 
-    void brightRow(int y0, std::uint8_t* out, int width) const
+    void brightRun(int y0, int firstX0, int count, std::uint8_t* out) const
     {
         // greyLevel(r, g, b) >= 170 decided in integers: 10000 times the grey level before rounding
         // differs from the single-precision sum by far less than Margin, so only colours within a
         // hair of the threshold need the exact formula.
         constexpr int Threshold = (DarkBelow * 10000) - 5000; // the sum + 0.5 reaching 170
         constexpr int Margin = 3;
-        const BYTE* row = bits + pitch * static_cast<std::ptrdiff_t>(height - 1 - static_cast<unsigned>(y0));
+        const BYTE* row = bits + pitch * static_cast<std::ptrdiff_t>(height - 1 - static_cast<unsigned>(y0)) +
+                          static_cast<std::ptrdiff_t>(firstX0) * bytesPerPixel;
         bool nearThreshold = false;
-        for (int x = 0; x < width; ++x) {
-            const BYTE* pixel = row + static_cast<std::ptrdiff_t>(x) * bytesPerPixel;
+        for (int i = 0; i < count; ++i) {
+            const BYTE* pixel = row + static_cast<std::ptrdiff_t>(i) * bytesPerPixel;
             const int weighted =
                 2126 * pixel[FI_RGBA_RED] + 7152 * pixel[FI_RGBA_GREEN] + 722 * pixel[FI_RGBA_BLUE];
-            out[x] = weighted >= Threshold ? 1 : 0;
+            out[i] = weighted >= Threshold ? 1 : 0;
             nearThreshold |= weighted > Threshold - Margin && weighted < Threshold + Margin;
         }
         if (!nearThreshold) {
             return;
         }
-        for (int x = 0; x < width; ++x) {
-            out[x] = (*this)(x, y0) >= DarkBelow ? 1 : 0;
+        for (int i = 0; i < count; ++i) {
+            out[i] = (*this)(firstX0 + i, y0) >= DarkBelow ? 1 : 0;
         }
     }
 };
@@ -266,19 +268,28 @@ double straightenType2Of(const View& page)
     int firstRow = 0;
     int lastRow = height - 1;
     bool metDark = false;
+    std::vector<int> columns;
+    std::vector<int> rowOffsets;
     for (std::size_t c = 0; c < angles.size(); ++c) {
         const double radians = angles[c] * std::numbers::pi / 180.0;
         const double cosine = std::cos(radians);
         const double sine = std::sin(radians);
+        // The sample offsets along this candidate's lines, the same for every line.
+        columns.clear();
+        rowOffsets.clear();
+        for (int x = 0; x <= width - 1; x += SampleSpacingPx) {
+            columns.push_back(static_cast<int>(x * cosine));
+            rowOffsets.push_back(static_cast<int>(x * sine));
+        }
         std::int64_t score = 0;
         const int startRow = firstRow;
         bool candidateEnded = false;
         for (int y0 = startRow; y0 <= lastRow && !candidateEnded; y0 += LineSpacingRows) {
             std::int32_t run = 0;
             bool kept = true;
-            for (int x = 0; x <= width - 1; x += SampleSpacingPx) {
-                const int px = static_cast<int>(x * cosine);
-                const int py = y0 + static_cast<int>(x * sine);
+            for (std::size_t sample = 0; sample < columns.size(); ++sample) {
+                const int px = columns[sample];
+                const int py = y0 + rowOffsets[sample];
                 if (py < 0) {
                     kept = false;
                     firstRow += LineSpacingRows;
@@ -309,54 +320,40 @@ double straightenType2Of(const View& page)
 }
 
 // Which pixels of the page with its pending turns are bright (170 and above), one bit each, so that
-// the many scattered samples of type 2 stay in the cache. Built in one pass over the source rows.
+// the many scattered samples of type 2 stay in the cache. The bits are kept in the source's
+// orientation and worked out 512 source pixels of a row at a time (long enough for the memory's
+// read-ahead) when a sample first needs them: a page whose lines soon meet its text costs only the
+// part they cross, a blank page one pass.
+template <typename Reader>
 class BrightMask
 {
 public:
-    template <typename Reader>
     BrightMask(const Reader& reader, int sourceWidth, int sourceHeight, int turns)
+        : m_reader(reader)
+        , m_sourceWidth(sourceWidth)
     {
         const bool odd = turns % 2 == 1;
         m_width = odd ? sourceHeight : sourceWidth;
         m_height = odd ? sourceWidth : sourceHeight;
-        m_wordsPerRow = (static_cast<std::size_t>(m_width) + 63) / 64;
-        m_bits.assign(m_wordsPerRow * static_cast<std::size_t>(m_height), 0);
-        // x = cx + x0 * xx + y0 * xy, y = cy + x0 * yx + y0 * yy: where source pixel (x0, y0) lands.
-        int cx = 0;
-        int xx = 1;
-        int xy = 0;
-        int cy = 0;
-        int yx = 0;
-        int yy = 1;
+        m_wordsPerRow = (static_cast<std::size_t>(sourceWidth) + 63) / 64;
+        const std::size_t words = m_wordsPerRow * static_cast<std::size_t>(sourceHeight);
+        m_bits.assign(words, 0);
+        m_piecesPerRow = (static_cast<std::size_t>(sourceWidth) + PiecePx - 1) / PiecePx;
+        m_known.assign(m_piecesPerRow * static_cast<std::size_t>(sourceHeight), 0);
+        // x0 = cx + x * xx + y * xy, y0 = cy + x * yx + y * yy.
         switch (turns) {
             case 1:
-                cx = sourceHeight - 1, xx = 0, xy = -1, cy = 0, yx = 1, yy = 0;
+                m_map = {0, 0, 1, sourceHeight - 1, -1, 0};
                 break;
             case 2:
-                cx = sourceWidth - 1, xx = -1, xy = 0, cy = sourceHeight - 1, yx = 0, yy = -1;
+                m_map = {sourceWidth - 1, -1, 0, sourceHeight - 1, 0, -1};
                 break;
             case 3:
-                cx = 0, xx = 0, xy = 1, cy = sourceWidth - 1, yx = -1, yy = 0;
+                m_map = {sourceWidth - 1, 0, -1, 0, 1, 0};
                 break;
             default:
+                m_map = {0, 1, 0, 0, 0, 1};
                 break;
-        }
-        std::vector<std::uint8_t> bright(static_cast<std::size_t>(sourceWidth));
-        for (int y0 = 0; y0 < sourceHeight; ++y0) {
-            reader.brightRow(y0, bright.data(), sourceWidth);
-            if (turns == 0) {
-                // The row's bits in words of 64, without the coordinate map.
-                std::uint64_t* words = m_bits.data() + static_cast<std::size_t>(y0) * m_wordsPerRow;
-                for (int x0 = 0; x0 < sourceWidth; ++x0) {
-                    words[x0 / 64] |= std::uint64_t{bright[static_cast<std::size_t>(x0)]} << (x0 % 64);
-                }
-                continue;
-            }
-            for (int x0 = 0; x0 < sourceWidth; ++x0) {
-                if (bright[static_cast<std::size_t>(x0)] != 0) {
-                    setBright(cx + x0 * xx + y0 * xy, cy + x0 * yx + y0 * yy);
-                }
-            }
         }
     }
 
@@ -367,22 +364,55 @@ public:
     // 255 for a bright pixel, 0 for a dark one.
     std::uint8_t at(int x, int y) const
     {
-        const std::uint64_t word =
-            m_bits[static_cast<std::size_t>(y) * m_wordsPerRow + static_cast<std::size_t>(x) / 64];
-        return ((word >> (x % 64)) & 1U) != 0 ? 255 : 0;
+        const int x0 = m_map.cx + x * m_map.xx + y * m_map.xy;
+        const int y0 = m_map.cy + x * m_map.yx + y * m_map.yy;
+        const std::size_t rowStart = static_cast<std::size_t>(y0) * m_wordsPerRow;
+        const std::size_t index = rowStart + static_cast<std::size_t>(x0) / 64;
+        const std::size_t pieceInRow = static_cast<std::size_t>(x0) / PiecePx;
+        std::uint8_t& known = m_known[static_cast<std::size_t>(y0) * m_piecesPerRow + pieceInRow];
+        if (known == 0) {
+            fill(rowStart + pieceInRow * WordsPerPiece, x0 - x0 % PiecePx, y0);
+            known = 1;
+        }
+        return ((m_bits[index] >> (x0 % 64)) & 1U) != 0 ? 255 : 0;
     }
 
 private:
-    void setBright(int x, int y)
+    struct Map
     {
-        m_bits[static_cast<std::size_t>(y) * m_wordsPerRow + static_cast<std::size_t>(x) / 64] |=
-            std::uint64_t{1} << (x % 64);
+        int cx;
+        int xx;
+        int xy;
+        int cy;
+        int yx;
+        int yy;
+    };
+
+    // Works out the words of one piece of source row y0, the first of them at index.
+    void fill(std::size_t index, int firstX0, int y0) const
+    {
+        std::array<std::uint8_t, PiecePx> bright{};
+        const int count = std::min(PiecePx, m_sourceWidth - firstX0);
+        m_reader.brightRun(y0, firstX0, count, bright.data());
+        for (int i = 0; i < count; ++i) {
+            m_bits[index + static_cast<std::size_t>(i) / 64] |=
+                std::uint64_t{bright[static_cast<std::size_t>(i)]} << (i % 64);
+        }
     }
 
+    static constexpr int PiecePx = 512;
+    static constexpr std::size_t WordsPerPiece = PiecePx / 64;
+
+    Reader m_reader;
+    int m_sourceWidth = 0;
     int m_width = 0;
     int m_height = 0;
     std::size_t m_wordsPerRow = 0;
-    std::vector<std::uint64_t> m_bits;
+    std::size_t m_piecesPerRow = 0;
+    Map m_map{};
+    // A cache filled while the analysis reads.
+    mutable std::vector<std::uint64_t> m_bits;
+    mutable std::vector<std::uint8_t> m_known;
 };
 
 // Runs analyse(reader, width, height) with the grey-level reader of the loaded image; the result of
