@@ -136,6 +136,45 @@ struct ColourReader
     }
 };
 
+// Where pixel (x, y) of the page turned clockwise by turns quarter turns lies on the source page,
+// both counted from the top: x0 = cx + x * xx + y * xy, y0 = cy + x * yx + y * yy.
+struct TurnMap
+{
+    TurnMap(int sourceWidth, int sourceHeight, int turns)
+    {
+        const bool odd = turns % 2 == 1;
+        width = odd ? sourceHeight : sourceWidth;
+        height = odd ? sourceWidth : sourceHeight;
+        switch (turns) {
+            case 1:
+                cx = 0, xx = 0, xy = 1, cy = sourceHeight - 1, yx = -1, yy = 0;
+                break;
+            case 2:
+                cx = sourceWidth - 1, xx = -1, xy = 0, cy = sourceHeight - 1, yx = 0, yy = -1;
+                break;
+            case 3:
+                cx = sourceWidth - 1, xx = 0, xy = -1, cy = 0, yx = 1, yy = 0;
+                break;
+            default:
+                break;
+        }
+    }
+
+    int sourceX(int x, int y) const { return cx + x * xx + y * xy; }
+
+    int sourceY(int x, int y) const { return cy + x * yx + y * yy; }
+
+    // The turned page's size.
+    int width = 0;
+    int height = 0;
+    int cx = 0;
+    int xx = 1;
+    int xy = 0;
+    int cy = 0;
+    int yx = 0;
+    int yy = 1;
+};
+
 // The page with its pending turns as the methods see it: pixel (x, y) of the turned page, from the
 // top, read from the untouched source through the turn's coordinate map.
 template <typename Reader>
@@ -144,51 +183,18 @@ class TurnedView
 public:
     TurnedView(Reader reader, int sourceWidth, int sourceHeight, int turns)
         : m_reader(reader)
-    {
-        const bool odd = turns % 2 == 1;
-        m_width = odd ? sourceHeight : sourceWidth;
-        m_height = odd ? sourceWidth : sourceHeight;
-        // x0 = cx + x * xx + y * xy, y0 = cy + x * yx + y * yy.
-        switch (turns) {
-            case 1:
-                m_map = {0, 0, 1, sourceHeight - 1, -1, 0};
-                break;
-            case 2:
-                m_map = {sourceWidth - 1, -1, 0, sourceHeight - 1, 0, -1};
-                break;
-            case 3:
-                m_map = {sourceWidth - 1, 0, -1, 0, 1, 0};
-                break;
-            default:
-                m_map = {0, 1, 0, 0, 0, 1};
-                break;
-        }
-    }
+        , m_map(sourceWidth, sourceHeight, turns)
+    {}
 
-    int width() const { return m_width; }
+    int width() const { return m_map.width; }
 
-    int height() const { return m_height; }
+    int height() const { return m_map.height; }
 
-    std::uint8_t at(int x, int y) const
-    {
-        return m_reader(m_map.cx + x * m_map.xx + y * m_map.xy, m_map.cy + x * m_map.yx + y * m_map.yy);
-    }
+    std::uint8_t at(int x, int y) const { return m_reader(m_map.sourceX(x, y), m_map.sourceY(x, y)); }
 
 private:
-    struct Map
-    {
-        int cx;
-        int xx;
-        int xy;
-        int cy;
-        int yx;
-        int yy;
-    };
-
     Reader m_reader;
-    int m_width = 0;
-    int m_height = 0;
-    Map m_map{};
+    TurnMap m_map;
 };
 
 // A grey page read as it is.
@@ -331,41 +337,23 @@ public:
     BrightMask(const Reader& reader, int sourceWidth, int sourceHeight, int turns)
         : m_reader(reader)
         , m_sourceWidth(sourceWidth)
+        , m_map(sourceWidth, sourceHeight, turns)
     {
-        const bool odd = turns % 2 == 1;
-        m_width = odd ? sourceHeight : sourceWidth;
-        m_height = odd ? sourceWidth : sourceHeight;
         m_wordsPerRow = (static_cast<std::size_t>(sourceWidth) + 63) / 64;
-        const std::size_t words = m_wordsPerRow * static_cast<std::size_t>(sourceHeight);
-        m_bits.assign(words, 0);
+        m_bits.assign(m_wordsPerRow * static_cast<std::size_t>(sourceHeight), 0);
         m_piecesPerRow = (static_cast<std::size_t>(sourceWidth) + PiecePx - 1) / PiecePx;
         m_known.assign(m_piecesPerRow * static_cast<std::size_t>(sourceHeight), 0);
-        // x0 = cx + x * xx + y * xy, y0 = cy + x * yx + y * yy.
-        switch (turns) {
-            case 1:
-                m_map = {0, 0, 1, sourceHeight - 1, -1, 0};
-                break;
-            case 2:
-                m_map = {sourceWidth - 1, -1, 0, sourceHeight - 1, 0, -1};
-                break;
-            case 3:
-                m_map = {sourceWidth - 1, 0, -1, 0, 1, 0};
-                break;
-            default:
-                m_map = {0, 1, 0, 0, 0, 1};
-                break;
-        }
     }
 
-    int width() const { return m_width; }
+    int width() const { return m_map.width; }
 
-    int height() const { return m_height; }
+    int height() const { return m_map.height; }
 
     // 255 for a bright pixel, 0 for a dark one.
     std::uint8_t at(int x, int y) const
     {
-        const int x0 = m_map.cx + x * m_map.xx + y * m_map.xy;
-        const int y0 = m_map.cy + x * m_map.yx + y * m_map.yy;
+        const int x0 = m_map.sourceX(x, y);
+        const int y0 = m_map.sourceY(x, y);
         const std::size_t rowStart = static_cast<std::size_t>(y0) * m_wordsPerRow;
         const std::size_t index = rowStart + static_cast<std::size_t>(x0) / 64;
         const std::size_t pieceInRow = static_cast<std::size_t>(x0) / PiecePx;
@@ -378,16 +366,6 @@ public:
     }
 
 private:
-    struct Map
-    {
-        int cx;
-        int xx;
-        int xy;
-        int cy;
-        int yx;
-        int yy;
-    };
-
     // Works out the words of one piece of source row y0, the first of them at index.
     void fill(std::size_t index, int firstX0, int y0) const
     {
@@ -405,11 +383,9 @@ private:
 
     Reader m_reader;
     int m_sourceWidth = 0;
-    int m_width = 0;
-    int m_height = 0;
+    TurnMap m_map;
     std::size_t m_wordsPerRow = 0;
     std::size_t m_piecesPerRow = 0;
-    Map m_map{};
     // A cache filled while the analysis reads.
     mutable std::vector<std::uint64_t> m_bits;
     mutable std::vector<std::uint8_t> m_known;
