@@ -44,7 +44,7 @@ makeCleanPage(const FreeImageFunctionTable& functions, double angleDeg, const Cl
         std::max(2, static_cast<int>(30 * scale)), std::max(3, static_cast<int>(250 * scale)));
 
     FreeImageBitmap upright = makeFlatPage(functions, width, height, 255);
-    for (int top = height / 10; top + barPx <= height - height / 10; top += linePx) {
+    for (int top = 0; top + barPx <= height; top += linePx) {
         int x = left;
         while (x < right) {
             const int end = std::min(right, x + wordPx(random));
