@@ -15,11 +15,11 @@ struct CleanPageLayout
     int leftStripPx = 0;
 };
 
-// A 24-bit white page with text-like black bars from the top row down (25 px high every 50 px at 300
-// dpi, scaled with the width) between straight margins at 10 % and 90 % of the width, words of random length,
-// the last word of each line reaching the right margin; turned by angleDeg (counter-clockwise when positive)
-// with a white background and cut back around its centre to its size. Dots per metre of 300 dpi
-// scaled likewise. The straightening methods should answer -angleDeg.
+// A 24-bit white page with text-like black bars from the top row down (25 px high every 50 px at
+// 300 dpi, scaled with the width) between straight margins at 10 % and 90 % of the width, words of
+// random length, the last word of each line reaching the right margin; turned by angleDeg
+// (counter-clockwise when positive) with a white background and cut back around its centre to its
+// size. Dots per metre of 300 dpi scaled likewise. The straightening methods should answer -angleDeg.
 FreeImageBitmap
 makeCleanPage(const FreeImageFunctionTable& functions, double angleDeg, const CleanPageLayout& layout = {});
 
