@@ -113,10 +113,17 @@ void encodeBmpRow(const std::uint8_t* samples, int channels, int width, BmpDepth
     const std::size_t rowBytes = bmpRowBytes(width, depth);
     switch (depth) {
         case BmpDepth::Bilevel: {
+            // Eight pixels to a byte, the first in the high bit; a pixel of 128 or more is white.
             std::fill(out, out + rowBytes, std::uint8_t{0});
-            for (std::size_t x = 0; x < w; ++x) {
-                const std::uint8_t grey = channels == 3 ? luminance(samples + 3 * x) : samples[x];
-                out[x / 8] = static_cast<std::uint8_t>(out[x / 8] | ((grey >= 128 ? 0x80u : 0u) >> (x % 8)));
+            for (std::size_t first = 0; first < w; first += 8) {
+                const std::size_t count = std::min<std::size_t>(8, w - first);
+                unsigned bits = 0;
+                for (std::size_t k = 0; k < count; ++k) {
+                    const std::size_t x = first + k;
+                    const std::uint8_t grey = channels == 3 ? luminance(samples + 3 * x) : samples[x];
+                    bits |= (grey >= 128 ? 0x80u : 0u) >> k;
+                }
+                out[first / 8] = static_cast<std::uint8_t>(bits);
             }
             return;
         }

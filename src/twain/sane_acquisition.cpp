@@ -5,6 +5,7 @@
 #include "twain/sane_options.h"
 #include "twain/sane_page_writer.h"
 
+#include <new>
 #include <unistd.h>
 #include <vector>
 
@@ -139,7 +140,12 @@ Outcome Acquisition::outcome() const
 
 void Acquisition::run()
 {
-    Outcome result = scanPages();
+    Outcome result;
+    try {
+        result = scanPages();
+    } catch (const std::bad_alloc&) {
+        result = failedOutcome({ScannerErrorCode::DeviceFault, "Zu wenig Speicher zum Scannen."});
+    }
     if (!m_abandoned) {
         guarded(m_request.timeouts.callMs, [&] {
             sane_cancel(m_request.handle);
@@ -246,17 +252,12 @@ Acquisition::PageEnd Acquisition::readPage(PageWriter& writer, LastError& error)
             if (m_abandoned || (m_cancel && writer.frameBytes() > 0)) {
                 return PageEnd::Cancelled;
             }
-            if (m_request.readSeam) {
-                if (const int seamStatus = m_request.readSeam(m_page)) {
-                    status = static_cast<SANE_Status>(seamStatus);
-                    if (m_abandoned) {
-                        return PageEnd::Cancelled;
-                    }
-                    return endOfStatus(status, pageHasBytes, error);
-                }
-            }
             SANE_Int got = 0;
             status = guarded(m_request.timeouts.readMs, [&] {
+                const int seamStatus = m_request.readSeam ? m_request.readSeam(m_page) : 0;
+                if (seamStatus != SANE_STATUS_GOOD) {
+                    return static_cast<SANE_Status>(seamStatus);
+                }
                 return sane_read(m_request.handle, buffer.data(), static_cast<SANE_Int>(buffer.size()), &got);
             });
             if (m_abandoned) {

@@ -59,4 +59,36 @@ void convertLine(const FrameLayout& layout, const std::uint8_t* line, std::uint8
     }
 }
 
+bool convertLineToBmpRow(
+    const FrameLayout& layout, const std::uint8_t* line, BmpDepth depth, std::uint8_t* out)
+{
+    const std::size_t width = static_cast<std::size_t>(layout.pixelsPerLine);
+    const std::size_t rowBytes = bmpRowBytes(layout.pixelsPerLine, depth);
+    std::size_t used = 0;
+    if (layout.format == FrameFormat::Grey && layout.depth == 1 && depth == BmpDepth::Bilevel) {
+        // A set bit is black on the device and white in the file (palette entry 1).
+        used = (width + 7) / 8;
+        for (std::size_t i = 0; i < used; ++i) {
+            out[i] = static_cast<std::uint8_t>(~line[i]);
+        }
+        if (width % 8 != 0) {
+            out[used - 1] = static_cast<std::uint8_t>(out[used - 1] & (0xFF00u >> (width % 8)));
+        }
+    } else if (layout.format == FrameFormat::Grey && layout.depth == 8 && depth == BmpDepth::Grey) {
+        used = width;
+        std::memcpy(out, line, used);
+    } else if (layout.format == FrameFormat::Rgb && layout.depth == 8 && depth == BmpDepth::Colour) {
+        used = 3 * width;
+        for (std::size_t x = 0; x < width; ++x) {
+            out[3 * x] = line[3 * x + 2];
+            out[3 * x + 1] = line[3 * x + 1];
+            out[3 * x + 2] = line[3 * x];
+        }
+    } else {
+        return false;
+    }
+    std::fill(out + used, out + rowBytes, std::uint8_t{0});
+    return true;
+}
+
 } // namespace folvex

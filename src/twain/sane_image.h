@@ -4,6 +4,8 @@
 // dropped, 16-bit samples keep their high byte, a grey sample of depth 1 set to 1 is black. Any
 // thread; no state.
 
+#include "twain/bmp_page.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -39,5 +41,11 @@ bool lineLayoutUsable(const FrameLayout& layout);
 // Converts one line (layout.bytesPerLine bytes) of a usable layout into pixelsPerLine ×
 // samplesPerPixel samples at out.
 void convertLine(const FrameLayout& layout, const std::uint8_t* line, std::uint8_t* out);
+
+// Converts one line of a usable layout straight into a row of a page file (bmpRowBytes bytes at out)
+// where no samples are needed between: grey of depth 1 to bilevel, grey of depth 8 to grey, RGB of
+// depth 8 to colour. False, with out untouched, for every other pair.
+bool convertLineToBmpRow(
+    const FrameLayout& layout, const std::uint8_t* line, BmpDepth depth, std::uint8_t* out);
 
 } // namespace folvex

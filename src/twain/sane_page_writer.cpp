@@ -19,6 +19,8 @@ constexpr std::size_t ExtraBytesAllowed = 256 * 1024;
 // Refuses pages of unknown height beyond this size: a device that sends endless data must not fill
 // the disk.
 constexpr std::size_t MaxPageBytes = std::size_t{2} << 30;
+// Longer lines are refused: no scanner sends them, and the buffers of a line must stay small.
+constexpr int MaxLineBytes = 64 << 20;
 
 PageProblem badData(const std::string& what)
 {
@@ -30,39 +32,23 @@ PageProblem notWritten(int code)
     return {PageFault::NotWritten, std::strerror(code != 0 ? code : EIO)};
 }
 
-// Writes all of data at offset; 0 or the errno of the failure.
-int writeAt(int fd, const std::uint8_t* data, std::size_t size, std::size_t offset)
+// Reads or writes all size bytes at offset; 0 or the errno of the failure. A read that meets the end
+// of the file gives zeros for the rest.
+int transferAt(int fd, std::uint8_t* data, std::size_t size, std::size_t offset, bool writing)
 {
     while (size > 0) {
-        const ssize_t done = ::pwrite(fd, data, size, static_cast<off_t>(offset));
+        const ssize_t done = writing ? ::pwrite(fd, data, size, static_cast<off_t>(offset))
+                                     : ::pread(fd, data, size, static_cast<off_t>(offset));
+        if (done < 0 && errno == EINTR) {
+            continue;
+        }
         if (done < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
             return errno;
         }
         if (done == 0) {
-            return EIO;
-        }
-        data += done;
-        size -= static_cast<std::size_t>(done);
-        offset += static_cast<std::size_t>(done);
-    }
-    return 0;
-}
-
-// Reads size bytes at offset; what lies beyond the end of the file reads as zeros. 0 or the errno.
-int readAt(int fd, std::uint8_t* data, std::size_t size, std::size_t offset)
-{
-    while (size > 0) {
-        const ssize_t done = ::pread(fd, data, size, static_cast<off_t>(offset));
-        if (done < 0) {
-            if (errno == EINTR) {
-                continue;
+            if (writing) {
+                return EIO;
             }
-            return errno;
-        }
-        if (done == 0) {
             std::fill(data, data + size, std::uint8_t{0});
             return 0;
         }
@@ -71,6 +57,17 @@ int readAt(int fd, std::uint8_t* data, std::size_t size, std::size_t offset)
         offset += static_cast<std::size_t>(done);
     }
     return 0;
+}
+
+int writeAt(int fd, const std::uint8_t* data, std::size_t size, std::size_t offset)
+{
+    // pwrite only reads the buffer.
+    return transferAt(fd, const_cast<std::uint8_t*>(data), size, offset, true);
+}
+
+int readAt(int fd, std::uint8_t* data, std::size_t size, std::size_t offset)
+{
+    return transferAt(fd, data, size, offset, false);
 }
 
 int channelOf(FrameFormat format)
@@ -155,7 +152,7 @@ std::optional<PageProblem> PageWriter::open(const FrameLayout& layout)
 
 std::optional<PageProblem> PageWriter::beginFrame(const FrameLayout& layout)
 {
-    if (!lineLayoutUsable(layout) || layout.lines == 0) {
+    if (!lineLayoutUsable(layout) || layout.lines == 0 || layout.bytesPerLine > MaxLineBytes) {
         return badData("nicht unterstützte Bildparameter");
     }
     const int channel = channelOf(layout.format);
@@ -247,13 +244,11 @@ std::optional<PageProblem> PageWriter::takeLine(const std::uint8_t* line)
     if (m_spool < 0) {
         // Lines come top-down, the file holds them bottom-up: the block fills from its end.
         const std::size_t rowBytes = bmpRowBytes(m_width, m_depth);
-        convertLine(m_frame, line, m_samples.data());
-        encodeBmpRow(
-            m_samples.data(),
-            m_channels,
-            m_width,
-            m_depth,
-            m_block.data() + (m_blockCapacity - 1 - m_blockLines) * rowBytes);
+        std::uint8_t* row = m_block.data() + (m_blockCapacity - 1 - m_blockLines) * rowBytes;
+        if (!convertLineToBmpRow(m_frame, line, m_depth, row)) {
+            convertLine(m_frame, line, m_samples.data());
+            encodeBmpRow(m_samples.data(), m_channels, m_width, m_depth, row);
+        }
     } else {
         convertLine(m_frame, line, m_block.data() + m_blockLines * m_samples.size());
     }

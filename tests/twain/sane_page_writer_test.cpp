@@ -253,6 +253,7 @@ TEST(PageWriterTest, BrokenFramesAndUnwritableFoldersLeaveNoFile)
          {{{FrameFormat::Rgb, 8, 2, 4, 1}, {1, 2, 3, 4}}},
          PageFault::BadData},
         {"depth 4", {{{FrameFormat::Grey, 4, 2, 1, 1}, {0x12}}}, PageFault::BadData},
+        {"a line of 100 MB", {{{FrameFormat::Grey, 8, 100000000, 100000000, 1}, {}}}, PageFault::BadData},
         {"two reds",
          {{{FrameFormat::Red, 8, 1, 1, 1}, {1}},
           {{FrameFormat::Red, 8, 1, 1, 1}, {1}},
