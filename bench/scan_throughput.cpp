@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -258,6 +259,7 @@ int main(int argc, char** argv)
         "idle MB",
         "scan MB");
     int failures = 0;
+    std::map<std::string, std::pair<double, int>> logRatios; // per output folder: sum of logs, count
     for (const Run& run : runs) {
         if (run.label.find(only) == std::string::npos) {
             continue;
@@ -293,8 +295,17 @@ int main(int argc, char** argv)
                 median(idleRss),
                 median(theirsRss));
             std::fflush(stdout);
+            logRatios[placeName].first += std::log(median(ours) / median(theirs));
+            ++logRatios[placeName].second;
             std::filesystem::remove_all(folder);
         }
+    }
+    for (const auto& [placeName, sum] : logRatios) {
+        std::printf(
+            "geometric mean of the ratios, %s: %.2f over %d runs\n",
+            placeName.c_str(),
+            std::exp(sum.first / sum.second),
+            sum.second);
     }
     std::filesystem::remove_all(base);
     if (failures > 0) {

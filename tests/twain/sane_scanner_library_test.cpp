@@ -461,6 +461,7 @@ TEST(SaneLibraryTest, CallsWithoutASourceOrBeforeInitialisingAreHarmless)
     std::int32_t second = -1;
     EXPECT_EQ(library.acquireToFiles(0, 0, 100, 0x241, 2, -1, 1, 0, &status), 0);
     EXPECT_EQ(status, 4711);
+    EXPECT_EQ(library.lastErrorCode(), static_cast<std::int32_t>(ScannerErrorCode::BadCall));
     EXPECT_EQ(library.selectSourceWithDialog(), NoHandle);
     EXPECT_EQ(library.selectSourceByName(TestDevice0), NoHandle);
     for (SourceHandle source : {SourceHandle{0}, SourceHandle{999999}}) {
@@ -468,6 +469,7 @@ TEST(SaneLibraryTest, CallsWithoutASourceOrBeforeInitialisingAreHarmless)
         EXPECT_EQ(library.closeSource(source), 0);
         EXPECT_EQ(library.productName(source, 5000), "");
         EXPECT_EQ(library.hasFeeder(source), 0);
+        EXPECT_EQ(library.lastErrorCode(), static_cast<std::int32_t>(ScannerErrorCode::BadCall));
         EXPECT_EQ(library.canUseFeeder(source), 0);
         EXPECT_EQ(library.canScanBothSides(source), 0);
         EXPECT_EQ(library.isPaperInFeeder(source), 0);
