@@ -132,10 +132,10 @@ bool Acquisition::waitUntilStopped(std::chrono::milliseconds timeout)
 Outcome Acquisition::outcome() const
 {
     std::lock_guard lock(m_mutex);
-    if (m_abandoned) {
-        return m_givenUpByCancel ? cancelledOutcome() : failedOutcome(hungError());
+    if (m_outcomeSet) {
+        return m_outcome;
     }
-    return m_outcomeSet ? m_outcome : failedOutcome(hungError());
+    return m_givenUpByCancel ? cancelledOutcome() : failedOutcome(hungError());
 }
 
 void Acquisition::run()
@@ -146,6 +146,14 @@ void Acquisition::run()
     } catch (const std::bad_alloc&) {
         result = failedOutcome({ScannerErrorCode::DeviceFault, "Zu wenig Speicher zum Scannen."});
     }
+    {
+        // Known before the closing call: should that call hang, the pages and their outcome stand.
+        std::lock_guard lock(m_mutex);
+        if (!m_abandoned) {
+            m_outcome = std::move(result);
+            m_outcomeSet = true;
+        }
+    }
     if (!m_abandoned) {
         guarded(m_request.timeouts.callMs, [&] {
             sane_cancel(m_request.handle);
@@ -153,8 +161,6 @@ void Acquisition::run()
         });
     }
     std::lock_guard lock(m_mutex);
-    m_outcome = std::move(result);
-    m_outcomeSet = true;
     m_workerDone = true;
     m_stopped.notify_all();
     wakeLocked();
