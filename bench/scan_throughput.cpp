@@ -1,8 +1,8 @@
 // Scanning with the scanner library against SANE's own scanimage on the SANE test backend: the same
 // device, options and pages through both, each run in a child process of its own, interleaved and
 // repeated three times. Gives the median wall time of each, their ratio, and the peak resident set
-// (ru_maxrss) of each run next to that of an idle library (initialised, device opened and set up,
-// nothing scanned). Output goes to a tmpfs folder (/dev/shm), where flushing the pages to disk costs
+// (ru_maxrss) and CPU time of each run next to that of an idle library (initialised, device opened and set
+// up, nothing scanned). Output goes to a tmpfs folder (/dev/shm), where flushing the pages to disk costs
 // nothing, and to a folder on disk (the current folder, or FOLVEX_BENCH_DISK_DIR).
 //
 // Targets: the library's wall time at most 1.5 × scanimage's on tmpfs; its peak RSS at most 32 MB
@@ -78,6 +78,7 @@ struct Run
 struct Measured
 {
     double wallMs = 0.0;
+    double cpuMs = 0.0; // user and system time
     double maxRssMb = 0.0;
     bool ok = false;
 };
@@ -119,6 +120,8 @@ Measured measure(Child child)
     Measured m;
     m.wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     m.maxRssMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1000.0 + t.tv_usec / 1000.0; };
+    m.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
     m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     return m;
 }
@@ -249,12 +252,14 @@ int main(int argc, char** argv)
 
     std::printf("cores: %u\n", std::thread::hardware_concurrency());
     std::printf(
-        "%-34s %-6s %11s %11s %6s %9s %9s %9s\n",
+        "%-34s %-6s %11s %11s %6s %9s %9s %9s %9s %9s\n",
         "run",
         "output",
         "library ms",
         "scanimg ms",
         "ratio",
+        "lib cpu",
+        "scan cpu",
         "lib MB",
         "idle MB",
         "scan MB");
@@ -268,6 +273,8 @@ int main(int argc, char** argv)
         for (const auto& [placeName, folder] : places) {
             std::vector<double> ours;
             std::vector<double> theirs;
+            std::vector<double> oursCpu;
+            std::vector<double> theirsCpu;
             std::vector<double> oursRss;
             std::vector<double> idleRss;
             std::vector<double> theirsRss;
@@ -280,17 +287,21 @@ int main(int argc, char** argv)
                 failures += (idle.ok ? 0 : 1) + (lib.ok ? 0 : 1) + (scan.ok ? 0 : 1);
                 ours.push_back(lib.wallMs);
                 theirs.push_back(scan.wallMs);
+                oursCpu.push_back(lib.cpuMs);
+                theirsCpu.push_back(scan.cpuMs);
                 oursRss.push_back(lib.maxRssMb);
                 idleRss.push_back(idle.maxRssMb);
                 theirsRss.push_back(scan.maxRssMb);
             }
             std::printf(
-                "%-34s %-6s %11.1f %11.1f %6.2f %9.1f %9.1f %9.1f\n",
+                "%-34s %-6s %11.1f %11.1f %6.2f %9.1f %9.1f %9.1f %9.1f %9.1f\n",
                 run.label.c_str(),
                 placeName.c_str(),
                 median(ours),
                 median(theirs),
                 median(ours) / median(theirs),
+                median(oursCpu),
+                median(theirsCpu),
                 median(oursRss),
                 median(idleRss),
                 median(theirsRss));
