@@ -159,6 +159,9 @@ void ScriptedSaneDialogs::showProgress(AcquisitionSession& session, Handle /*par
         m_wake.notify_all();
     });
     while (!session.finished()) {
+        if (onTick) {
+            onTick(session);
+        }
         session.checkWatchdog();
         session.deliverEvents();
         if (!session.finished()) {

@@ -53,6 +53,8 @@ public:
     std::optional<std::string> choice;
     std::vector<std::string> listed; // product names the chooser was shown
     int progressShown = 0;
+    // Called on the calling thread at every turn of the progress loop, as a user who watches it.
+    std::function<void(AcquisitionSession&)> onTick;
 
     std::optional<std::size_t> chooseDevice(DeviceSearch& search, Handle parent) override;
     void showProgress(AcquisitionSession& session, Handle parent) override;
