@@ -299,12 +299,12 @@ TEST(ApplyEditsTest, MarksOrderAndSplitPoints)
          {1, 2, 4, 7},
          {0, 0, 0},
          1},
-        {"two pages of one number both stay",
-         {{"TmpReadyImg3.bmp", 3}, {"tmpimg3.bmp", 5}, {"TmpReadyImg_1_2.bmp", 2}},
+        {"pages of one number and a pass-1 name already taken",
+         {{"TmpReadyImg1.bmp", 1}, {"TmpReadyImg_1_1.bmp", 6}, {"TmpReadyImg3.bmp", 3}, {"tmpimg3.bmp", 5}},
          1,
          [](PageEditorModel&) {},
-         {2, 3, 5},
-         {0, 0},
+         {1, 6, 3, 5},
+         {0, 0, 0},
          1},
     };
     for (const Case& c : cases) {
