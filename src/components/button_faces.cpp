@@ -15,6 +15,7 @@
 #include "components/button_faces.h"
 
 #include "foundation/note.h"
+#include "runtime/text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -146,17 +147,6 @@ constexpr float ArcY2 = 0.10f;
 
 constexpr float HighlightGain = 3.0f;
 constexpr float HighlightMaximum = 70.0f;
-
-std::string lowerAscii(const std::string& text)
-{
-    std::string lower = text;
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return lower;
-}
 
 int clampChannel(int value)
 {

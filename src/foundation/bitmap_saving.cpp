@@ -3,9 +3,9 @@
 #include "foundation/note.h"
 #include "foundation/pixel_access_internal.h"
 #include "runtime/dib.h"
+#include "runtime/text.h"
 
 #include <algorithm>
-#include <cctype>
 #include <memory>
 #include <string_view>
 
@@ -18,16 +18,7 @@ constexpr int MaxSidePx = 1'000'000;
 
 bool endsWithNoCase(const std::string& text, std::string_view suffix)
 {
-    if (text.size() < suffix.size()) {
-        return false;
-    }
-    return std::equal(
-        suffix.begin(),
-        suffix.end(),
-        text.end() - static_cast<std::ptrdiff_t>(suffix.size()),
-        [](char a, char b) {
-            return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-        });
+    return lowerAscii(text).ends_with(lowerAscii(suffix));
 }
 
 bool formatOf(const std::string& file, std::uint8_t type, FREE_IMAGE_FORMAT& format)

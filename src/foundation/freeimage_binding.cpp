@@ -18,20 +18,26 @@ void reportLoadFailure(const std::string& text)
     effects().exit->endProgramAtOnce(1);
 }
 
-// Frees a library image when it goes out of scope.
-struct ImageUnloader
+} // namespace
+
+void FreeImageUnloader::operator()(FIBITMAP* image) const
 {
-    const FreeImageFunctionTable* functions;
+    if (functions != nullptr && image != nullptr) {
+        functions->Unload(image);
+    }
+}
 
-    void operator()(FIBITMAP* image) const { functions->Unload(image); }
-};
-
-using ScopedImage = std::unique_ptr<FIBITMAP, ImageUnloader>;
-
-// The image as a standard bitmap of 1, 4, 8, 24 or 32 bits: the image itself when it is one (owner
-// stays empty), else a converted copy held by owner. nullptr when it cannot be converted.
-FIBITMAP* standardBitmapOf(const FreeImageFunctionTable& functions, FIBITMAP* image, ScopedImage& owner)
+FreeImageBitmap ownFreeImage(const FreeImageFunctionTable& functions, FIBITMAP* image)
 {
+    return FreeImageBitmap(image, FreeImageUnloader{&functions});
+}
+
+FIBITMAP* standardBitmapOf(const FreeImageFunctionTable& functions, FIBITMAP* image, FreeImageBitmap& owner)
+{
+    owner = ownFreeImage(functions, nullptr);
+    if (image == nullptr) {
+        return nullptr;
+    }
     FIBITMAP* converted = nullptr;
     switch (functions.GetImageType(image)) {
         case FIT_BITMAP:
@@ -61,11 +67,9 @@ FIBITMAP* standardBitmapOf(const FreeImageFunctionTable& functions, FIBITMAP* im
         default:
             return nullptr;
     }
-    owner = ScopedImage(converted, ImageUnloader{&functions});
+    owner = ownFreeImage(functions, converted);
     return converted;
 }
-
-} // namespace
 
 FIBITMAP* FreeImageFunctionTable::LoadU(FREE_IMAGE_FORMAT fif, const std::string& path, int flags) const
 {
@@ -140,7 +144,7 @@ Handle FreeImageToHBitmap(const FreeImageFunctionTable& functions, FIBITMAP* ima
     if (image == nullptr) {
         return NoHandle;
     }
-    ScopedImage converted(nullptr, ImageUnloader{&functions});
+    FreeImageBitmap converted;
     FIBITMAP* source = standardBitmapOf(functions, image, converted);
     if (source == nullptr) {
         return NoHandle;

@@ -52,6 +52,27 @@ struct FreeImageLibrary
 // library initialises itself; nothing else is called.
 bool loadFreeImageBinding(FreeImageLibrary& library, const std::string& libraryName = FreeImageLibraryName);
 
+// Frees a library image through the table's Unload; an empty deleter (no table) frees nothing.
+struct FreeImageUnloader
+{
+    const FreeImageFunctionTable* functions = nullptr;
+
+    void operator()(FIBITMAP* image) const;
+};
+
+// The one owner of a library image: move-only, frees the image through the table when it goes out of
+// scope. The table must outlive it.
+using FreeImageBitmap = std::unique_ptr<FIBITMAP, FreeImageUnloader>;
+
+// Takes ownership of image (nullptr gives an empty owner that still knows the table).
+FreeImageBitmap ownFreeImage(const FreeImageFunctionTable& functions, FIBITMAP* image);
+
+// The image as a standard bitmap of 1, 4, 8, 24 or 32 bits: the image itself when it is one (owner is
+// left empty), else a converted copy that owner then holds. 16-bit grey becomes 8-bit grey, 48-bit RGB
+// and 16-bit 555/565 become 24-bit, 64-bit RGBA becomes 32-bit. nullptr for NULL and for other image
+// types, or when the conversion fails. Whatever owner held before is freed first.
+FIBITMAP* standardBitmapOf(const FreeImageFunctionTable& functions, FIBITMAP* image, FreeImageBitmap& owner);
+
 // Compares the library's version with 3.18.0; on a mismatch asks the user (Yes/No/Cancel): No goes
 // on, Yes and Cancel end the program at once with code 1. Returns 0.
 int FreeImageVersionCheck(const FreeImageLibrary& library);

@@ -51,4 +51,9 @@
     X(GetImageType)                                                                                          \
     X(ConvertTo32Bits)                                                                                       \
     X(SetDotsPerMeterX)                                                                                      \
-    X(SetDotsPerMeterY)
+    X(SetDotsPerMeterY)                                                                                      \
+    X(GetScanLine)                                                                                           \
+    X(GetPalette)                                                                                            \
+    X(GetColorType)                                                                                          \
+    X(Clone)                                                                                                 \
+    X(ConvertToStandardType)

@@ -91,19 +91,11 @@ LicenceTexts licenceTexts(const std::string& language)
         "Font may not be embedded as subsetting."};
 }
 
-std::string trimBlanks(std::string_view text)
-{
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
-}
-
 // Upper case, trimmed, "U" removed, "IB" made "BI"; underline tells whether a "U" was there.
 std::string normalizedStyle(const std::string& style, bool& underline)
 {
-    std::string upper = trimBlanks(upperCase(style));
+    const std::string upperStyle = upperCase(style);
+    std::string upper(trimBlanks(upperStyle));
     underline = upper.find('U') != std::string::npos;
     std::erase(upper, 'U');
     if (upper == "IB") {
@@ -262,7 +254,7 @@ std::int32_t PdfSetFontCore(const std::string& family, const std::string& style,
         return 0;
     }
     PdfDocument& d = *document;
-    std::string name = trimBlanks(family);
+    std::string name(trimBlanks(family));
     if (name.empty()) {
         name = d.fontFamily;
     }
@@ -440,7 +432,8 @@ std::string PdfEmbedTrueType(
         return {};
     }
     const std::string name = info.name;
-    const std::string key = fontKey(normal, trimBlanks(family).empty() ? name : trimBlanks(family));
+    const std::string_view trimmedFamily = trimBlanks(family);
+    const std::string key = fontKey(normal, trimmedFamily.empty() ? name : std::string(trimmedFamily));
     if (d.fonts.contains(key)) {
         return {};
     }

@@ -6,6 +6,7 @@
 #include "pdf/pdf_images_internal.h"
 #include "pdf/pdf_writer_internal.h"
 #include "runtime/safe_file.h"
+#include "runtime/text.h"
 
 #include <cstdlib>
 
@@ -26,24 +27,11 @@ std::int32_t fail(PdfDocument& document, PdfError error)
     return code(error);
 }
 
-// The name after the last "/".
-std::string baseName(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string lowerExtension(const std::string& path)
 {
-    const std::string name = baseName(path);
+    const std::string_view name = fileNamePart(path);
     const std::size_t dot = name.rfind('.');
-    std::string extension = dot == std::string::npos ? std::string{} : name.substr(dot + 1);
-    for (char& c : extension) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return extension;
+    return dot == std::string_view::npos ? std::string{} : lowerAscii(name.substr(dot + 1));
 }
 
 std::string spoolFolder()
@@ -285,7 +273,7 @@ std::int32_t placeImageFile(
                 return fail(d, extension == "png" ? PdfError::IncorrectPng : PdfError::FileNotRead);
         }
     }
-    return PdfPutImage(baseName(fileName), data, type, x, y, w, h, link);
+    return PdfPutImage(std::string(fileNamePart(fileName)), data, type, x, y, w, h, link);
 }
 
 std::int32_t

@@ -40,12 +40,6 @@ std::int32_t addLink(PdfDocument& d, PdfLinkEntry entry)
     return static_cast<std::int32_t>(d.links.size() - 1);
 }
 
-std::string fileNamePart(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // A file time as a PDF date in UTC.
 std::string pdfDate(std::int64_t seconds)
 {
@@ -647,7 +641,7 @@ std::int32_t PdfPutEmbeddedFile(std::int32_t doc, const std::string& fileName, c
     PdfPutEntry(pdfDate(times.created), "/CreationDate (", ") ", PdfEntryTextString);
     PdfPutEntry(pdfDate(times.modified), "/ModDate (", ")>>\n", PdfEntryTextString);
     PdfPutStream(std::move(block.data), PdfCompressedStreamMarker);
-    const std::string name = fileNamePart(fileName);
+    const std::string name(fileNamePart(fileName));
     const std::int32_t index = PdfNewObject(PdfObjectKind::EmbeddedFile, name);
     PdfPutEntry("/Type /Filespec\n/EF <</F " + streamRef + ">>\n", "\n", "", PdfEntryPlain);
     if (!description.empty()) {

@@ -28,16 +28,6 @@ constexpr std::array<const char*, 11> ErrorTexts = {
     "Font may not be embedded as subsetting.",
 };
 
-// What follows the last "\" or "/" of a text that may stand in double quotes.
-std::string fileNamePart(std::string text)
-{
-    if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
-        text = text.substr(1, text.size() - 2);
-    }
-    const std::size_t slash = text.find_last_of("\\/");
-    return slash == std::string::npos ? text : text.substr(slash + 1);
-}
-
 PdfObject* targetObject(PdfDocument& document, const std::string& objref)
 {
     return document.object(objref.empty() ? PdfObjRef(document.lastObjectNumber) : objref);
@@ -85,9 +75,9 @@ std::int32_t PdfNewObject(PdfObjectKind kind, const std::string& text)
         case PdfObjectKind::EmbeddedFile:
             d.embeddedFiles.push_back({reference, text});
             if (d.firstEmbeddedFileName.empty()) {
-                d.firstEmbeddedFileName = fileNamePart(text);
+                d.firstEmbeddedFileName = std::string(fileNamePart(text));
             }
-            d.lastEmbeddedFileName = fileNamePart(text);
+            d.lastEmbeddedFileName = std::string(fileNamePart(text));
             return static_cast<std::int32_t>(d.embeddedFiles.size() - 1);
         case PdfObjectKind::Font:
             d.fontObjects.push_back({reference, text});

@@ -25,15 +25,6 @@ struct PageSize
     float heightPt;
 };
 
-std::string_view trimBlanks(std::string_view text)
-{
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 // The leading decimal number of a text ("." as decimal point), 0 when there is none.
 float readDecimal(std::string_view text)
 {

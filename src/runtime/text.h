@@ -1,6 +1,7 @@
 #pragma once
 // UTF-8 text helpers shared by computing code: decoding and encoding code points, the Windows-1252
-// table and per-character upper-casing. Any thread; no state.
+// table, per-character upper-casing, ASCII lower-casing, trimming blanks and a path's file name part.
+// Any thread; no state.
 
 #include <cstdint>
 #include <optional>
@@ -41,5 +42,30 @@ std::string upperCase(std::string_view utf8);
 char32_t lowerCaseChar(char32_t codePoint);
 
 std::string lowerCase(std::string_view utf8);
+
+// Lower-cases the letters A-Z only, whatever the locale; every other byte (UTF-8 included) stays.
+// For names compared without case: file extensions, colour names.
+std::string lowerAscii(std::string_view text);
+
+// The text without the spaces at its start and end (other white space stays). The result views the
+// argument, so a temporary string cannot be passed.
+std::string_view trimBlanks(std::string_view text);
+
+inline std::string_view trimBlanks(const char* text)
+{
+    return trimBlanks(std::string_view(text));
+}
+
+std::string_view trimBlanks(std::string&& text) = delete;
+
+// The text after the last "/" (the whole text when it has none). Views the argument, as trimBlanks.
+std::string_view fileNamePart(std::string_view path);
+
+inline std::string_view fileNamePart(const char* path)
+{
+    return fileNamePart(std::string_view(path));
+}
+
+std::string_view fileNamePart(std::string&& path) = delete;
 
 } // namespace folvex

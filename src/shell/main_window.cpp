@@ -6,6 +6,7 @@
 #include "components/size_change_system.h"
 #include "components/size_change_widgets.h"
 #include "foundation/control_creation.h"
+#include "foundation/freeimage_messages.h"
 #include "foundation/paths.h"
 #include "foundation/twain_binding.h"
 #include "foundation/window_routines.h"
@@ -13,6 +14,7 @@
 #include "runtime/draw_objects.h"
 #include "runtime/input_state.h"
 #include "runtime/object_registry.h"
+#include "runtime/qt_gui_thread.h"
 #include "runtime/subclass.h"
 #include "runtime/window_events.h"
 #include "runtime/window_geometry.h"
@@ -449,6 +451,7 @@ void startLibraries(Handle window)
     FreeImageLibrary& freeImage = shellProgram().freeImage;
     FreeImageVersionCheck(freeImage);
     if (freeImage.FreeImageFunctions.SetOutputMessage != nullptr) {
+        setFreeImageMessageGuiThread(&qtGuiThread());
         freeImage.FreeImageFunctions.SetOutputMessage(FreeImageErrorHandler);
     }
 }

@@ -1,7 +1,6 @@
 #include "shell/shell_state.h"
 
-#include "foundation/note.h"
-#include "runtime/text.h"
+#include "foundation/freeimage_messages.h"
 
 #include <algorithm>
 
@@ -43,14 +42,9 @@ ScreenRect chooseRestoredRect(
     return visible ? saved : startRect;
 }
 
-std::string freeImageErrorText(const char* message)
-{
-    return "FreeImage-Fehler:\\n\\n" + utf8OrCp1252ToUtf8(message == nullptr ? "" : message);
-}
-
 void DLL_CALLCONV FreeImageErrorHandler(FREE_IMAGE_FORMAT /*format*/, const char* message)
 {
-    ShowNote(freeImageErrorText(message), 1, NoHandle);
+    deliverFreeImageMessage(message);
 }
 
 } // namespace folvex

@@ -117,11 +117,9 @@ void fillDestinationTypes(ShellState& state);
 ScreenRect chooseRestoredRect(
     const ScreenRect& saved, const ScreenRect& startRect, const std::vector<ScreenRect>& screens);
 
-// The image library's error text as the note shows it; message may be in the system code page.
-std::string freeImageErrorText(const char* message);
-
-// Shows the image library's error note (OK and Cancel; Cancel ends the program at once). Installed as
-// the library's output-message callback; the format is not used.
+// Shows the image library's error note (OK and Cancel; Cancel ends the program at once), on the GUI
+// thread, or gathers it in the calling thread's FreeImageMessageScope. Installed as the library's
+// output-message callback; the format is not used.
 void DLL_CALLCONV FreeImageErrorHandler(FREE_IMAGE_FORMAT format, const char* message);
 
 } // namespace folvex

@@ -1,8 +1,8 @@
 #include "foundation/blank_page.h"
 
 #include "foundation/pixel_access.h"
-#include "image_fixtures.h"
 #include "support/fakes.h"
+#include "support/image_fixtures.h"
 
 #include <gtest/gtest.h>
 

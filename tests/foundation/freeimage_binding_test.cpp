@@ -1,7 +1,7 @@
 #include "foundation/freeimage_binding.h"
 
-#include "image_fixtures.h"
 #include "support/fakes.h"
+#include "support/image_fixtures.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -88,6 +88,10 @@ TEST(FreeImageLoaderTest, MissingLibraryOrFunctionShowsOneMessageAndEndsWithOne)
          FAKE_FREEIMAGE_NO_RESCALE,
          std::string("In der Bildbibliothek ") + FAKE_FREEIMAGE_NO_RESCALE +
              " fehlt die Funktion FreeImage_Rescale."},
+        {"function taken last",
+         FAKE_FREEIMAGE_NO_STANDARD_TYPE,
+         std::string("In der Bildbibliothek ") + FAKE_FREEIMAGE_NO_STANDARD_TYPE +
+             " fehlt die Funktion FreeImage_ConvertToStandardType."},
         {"file", missing, "Die Bildbibliothek " + missing + " konnte nicht geladen werden: "},
     };
     for (const Case& c : cases) {
@@ -352,6 +356,73 @@ TEST(FreeImageToHBitmapTest, FreeHBitmapReleasesTheBitmap)
     ASSERT_NE(findImage(handle), nullptr);
     EXPECT_EQ(FreeHBitmap(handle), 0);
     EXPECT_EQ(findImage(handle), nullptr);
+}
+
+// Counts the images a table's Unload is given.
+int unloadedImages = 0;
+
+TEST(FreeImageBitmapTest, TheOwnerFreesOnceThroughTheTableAndMovesWithoutFreeing)
+{
+    FreeImageFunctionTable counting;
+    counting.Unload = [](FIBITMAP*) { ++unloadedImages; };
+    auto* fakeImage = reinterpret_cast<FIBITMAP*>(&counting);
+    unloadedImages = 0;
+    {
+        FreeImageBitmap first = ownFreeImage(counting, fakeImage);
+        FreeImageBitmap second = std::move(first);
+        EXPECT_EQ(first, nullptr);
+        EXPECT_EQ(second.get(), fakeImage);
+        EXPECT_EQ(unloadedImages, 0);
+        FreeImageBitmap empty = ownFreeImage(counting, nullptr);
+        FreeImageBitmap defaulted;
+        static_assert(!std::is_copy_constructible_v<FreeImageBitmap>);
+    }
+    EXPECT_EQ(unloadedImages, 1);
+}
+
+TEST(FreeImageBitmapTest, StandardBitmapOfKeepsStandardDepthsAndConvertsTheOthers)
+{
+    const FreeImageFunctionTable& fi = realFunctions();
+
+    struct Case
+    {
+        const char* label;
+        FREE_IMAGE_TYPE type;
+        int bpp;
+        bool converted;
+        unsigned expectedBpp; // 0: refused
+    };
+
+    const Case cases[] = {
+        {"1-bit", FIT_BITMAP, 1, false, 1},
+        {"24-bit", FIT_BITMAP, 24, false, 24},
+        {"32-bit", FIT_BITMAP, 32, false, 32},
+        {"16-bit 555", FIT_BITMAP, 16, true, 24},
+        {"16-bit grey", FIT_UINT16, 16, true, 8},
+        {"48-bit RGB", FIT_RGB16, 48, true, 24},
+        {"64-bit RGBA", FIT_RGBA16, 64, true, 32},
+        {"float", FIT_FLOAT, 32, false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const ImagePtr image(testing::testFunctions().AllocateT(c.type, 5, 4, c.bpp, 0, 0, 0));
+        ASSERT_NE(image, nullptr);
+        FreeImageBitmap owner;
+        FIBITMAP* standard = standardBitmapOf(fi, image.get(), owner);
+        if (c.expectedBpp == 0) {
+            EXPECT_EQ(standard, nullptr);
+            EXPECT_EQ(owner, nullptr);
+            continue;
+        }
+        ASSERT_NE(standard, nullptr);
+        EXPECT_EQ(fi.GetImageType(standard), FIT_BITMAP);
+        EXPECT_EQ(fi.GetBPP(standard), c.expectedBpp);
+        EXPECT_EQ(fi.GetWidth(standard), 5u);
+        EXPECT_EQ(standard == image.get(), !c.converted);
+        EXPECT_EQ(owner.get(), c.converted ? standard : nullptr);
+    }
+    FreeImageBitmap owner;
+    EXPECT_EQ(standardBitmapOf(fi, nullptr, owner), nullptr);
 }
 
 } // namespace

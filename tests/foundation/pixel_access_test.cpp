@@ -1,7 +1,7 @@
 #include "foundation/pixel_access.h"
 
-#include "image_fixtures.h"
 #include "support/fakes.h"
+#include "support/image_fixtures.h"
 
 #include <gtest/gtest.h>
 

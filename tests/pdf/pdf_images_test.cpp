@@ -1,11 +1,11 @@
 #include "pdf/pdf_images.h"
 
-#include "image_fixtures.h"
 #include "pdf/pdf_image_parsers.h"
 #include "pdf/pdf_images_internal.h"
 #include "pdf/pdf_writer.h"
 #include "pdf/pdf_writer_internal.h"
 #include "pdf_test_fixture.h"
+#include "support/image_fixtures.h"
 #include "support/pdf_check.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
-#include "image_fixtures.h"
 #include "pdf/pdf_images.h"
 #include "pdf/pdf_writer.h"
 #include "pdf/pdf_writer_internal.h"
 #include "pdf_test_fixture.h"
+#include "support/image_fixtures.h"
 #include "support/pdf_check.h"
 
 #include <gtest/gtest.h>

@@ -210,21 +210,21 @@ TEST_F(PdfObjectsTest, NewObjectRecordsEachKindAndReturnsItsIndex)
         const char* text;
         std::int32_t expected;
     } steps[] = {
-        {PdfObjectKind::Plain, "", 0},                           // 5
-        {PdfObjectKind::FormField, "", 0},                       // 6
-        {PdfObjectKind::OutlineItem, "", 0},                     // 7
-        {PdfObjectKind::OutlineItem, "", 0},                     // 8
-        {PdfObjectKind::EmbeddedFile, "\"C:\\docs\\a.pdf\"", 0}, // 9
-        {PdfObjectKind::EmbeddedFile, "/tmp/b.txt", 1},          // 10
-        {PdfObjectKind::Font, "Helvetica", 0},                   // 11
-        {PdfObjectKind::Image, "scan.png", 0},                   // 12
-        {PdfObjectKind::Image, "scan.png", 0},                   // 13
-        {PdfObjectKind::JavaScript, "first", 0},                 // 14
-        {PdfObjectKind::JavaScript, "second", 1},                // 15
-        {PdfObjectKind::Page, "", 1},                            // 16
-        {PdfObjectKind::Contents, "", 0},                        // 17
-        {PdfObjectKind::Names, "", 0},                           // 18
-        {PdfObjectKind::OutlineRoot, "", 0},                     // 19
+        {PdfObjectKind::Plain, "", 0},                   // 5
+        {PdfObjectKind::FormField, "", 0},               // 6
+        {PdfObjectKind::OutlineItem, "", 0},             // 7
+        {PdfObjectKind::OutlineItem, "", 0},             // 8
+        {PdfObjectKind::EmbeddedFile, "/docs/a.pdf", 0}, // 9
+        {PdfObjectKind::EmbeddedFile, "/tmp/b.txt", 1},  // 10
+        {PdfObjectKind::Font, "Helvetica", 0},           // 11
+        {PdfObjectKind::Image, "scan.png", 0},           // 12
+        {PdfObjectKind::Image, "scan.png", 0},           // 13
+        {PdfObjectKind::JavaScript, "first", 0},         // 14
+        {PdfObjectKind::JavaScript, "second", 1},        // 15
+        {PdfObjectKind::Page, "", 1},                    // 16
+        {PdfObjectKind::Contents, "", 0},                // 17
+        {PdfObjectKind::Names, "", 0},                   // 18
+        {PdfObjectKind::OutlineRoot, "", 0},             // 19
     };
 
     for (const auto& step : steps) {

@@ -69,5 +69,36 @@ TEST(TextTest, DecodingRejectsOverlongAndSurrogates)
     EXPECT_TRUE(isValidUtf8("\xF0\x9F\x98\x80"));
 }
 
+TEST(TextTest, LowerAsciiLeavesEveryOtherByte)
+{
+    // A locale-dependent tolower on single bytes could break the UTF-8 of "Ä" apart.
+    EXPECT_EQ(lowerAscii("PNG Weiß ÄÖÜ [Z] @"), "png weiß ÄÖÜ [z] @");
+}
+
+TEST(TextTest, TrimBlanksAndFileNamePart)
+{
+    struct Row
+    {
+        const char* input;
+        const char* trimmed;
+        const char* fileName;
+    };
+
+    const Row rows[] = {
+        {"  a b  ", "a b", "  a b  "},
+        {"   ", "", "   "},
+        {"", "", ""},
+        {"\ta\t", "\ta\t", "\ta\t"},
+        {"/tmp/scan 1.pdf", "/tmp/scan 1.pdf", "scan 1.pdf"},
+        {"/tmp/", "/tmp/", ""},
+        {"C:\\docs\\a.pdf", "C:\\docs\\a.pdf", "C:\\docs\\a.pdf"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.input);
+        EXPECT_EQ(trimBlanks(row.input), row.trimmed);
+        EXPECT_EQ(fileNamePart(row.input), row.fileName);
+    }
+}
+
 } // namespace
 } // namespace folvex

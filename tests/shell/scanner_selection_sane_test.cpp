@@ -7,6 +7,7 @@
 #include "shell/scanner_selection_view_qt.h"
 #include "support/action_box_fakes.h"
 #include "support/fakes.h"
+#include "support/scanner_selection_parts.h"
 
 #include <gtest/gtest.h>
 
@@ -30,25 +31,12 @@ const std::string TestDevice1 = "Noname frontend-tester (test:1)";
 
 // The program's start-up as far as the scanner is concerned: the settings read from the program
 // folder, the main window's parts as they are made, the library on the test backend.
-struct SaneStartUp
+struct SaneStartUp : testing::ScannerSelectionParts
 {
     testing::ScopedFakeEffects effects;
     testing::ScriptedActionBoxAnswerer boxes;
     testing::ScriptedSaneDialogs dialogs;
     SaneScannerLibrary library{dialogs, testing::testTimeouts()};
-    QWidget window;
-    QLabel* scannerLine = new QLabel(QStringLiteral("Scanner: keiner gewählt"), &window);
-    QLabel* statusLine = new QLabel(QStringLiteral("Status: unbeschäftigt"), &window);
-    QComboBox* paperSource = new QComboBox(&window);
-    QCheckBox* duplexBox = new QCheckBox(QStringLiteral("automatisch doppelseitig scannen"), &window);
-    QPushButton* scanButton = new QPushButton(QStringLiteral("Scannen"), &window);
-    QtScannerSelectionView view{scannerLine, statusLine, paperSource, duplexBox, scanButton};
-    SourceHandle currentSource = NoHandle;
-    std::int32_t passPages = 0;
-    std::int32_t jobPages = 0;
-    std::uint8_t acquisitionRunning = 0;
-    SettingsState state;
-    ScannerSelectionContext context{currentSource, passPages, jobPages, acquisitionRunning, state, view};
 
     explicit SaneStartUp(const std::string& programDir)
     {
@@ -68,15 +56,6 @@ struct SaneStartUp
 
     SaneStartUp(const SaneStartUp&) = delete;
     SaneStartUp& operator=(const SaneStartUp&) = delete;
-
-    std::vector<std::string> paperItems() const
-    {
-        std::vector<std::string> items;
-        for (int i = 0; i < paperSource->count(); ++i) {
-            items.push_back(paperSource->itemText(i).toStdString());
-        }
-        return items;
-    }
 };
 
 void inApplication(const SaneTestConfig& config, const std::function<void()>& body)

@@ -4,6 +4,7 @@
 #include "shell/scanner_selection_view_qt.h"
 #include "support/action_box_fakes.h"
 #include "support/fakes.h"
+#include "support/scanner_selection_parts.h"
 #include "support/temp_dir.h"
 #include "twain/fake_scanner_library.h"
 
@@ -93,24 +94,11 @@ private:
 
 // The main window's parts on a shown window, the shell's data, the fake library as the binding and
 // a scripted message box.
-struct SelectionFixture
+struct SelectionFixture : testing::ScannerSelectionParts
 {
     testing::TempDir dir;
     testing::ScopedFakeEffects effects;
     FakeScannerLibrary fake;
-    QWidget window;
-    QLabel* scannerLine = new QLabel(QString::fromStdString(NoScanner), &window);
-    QLabel* statusLine = new QLabel(QString::fromStdString(Idle), &window);
-    QComboBox* paperSource = new QComboBox(&window);
-    QCheckBox* duplexBox = new QCheckBox(QStringLiteral("automatisch doppelseitig scannen"), &window);
-    QPushButton* scanButton = new QPushButton(QStringLiteral("Scannen"), &window);
-    QtScannerSelectionView view{scannerLine, statusLine, paperSource, duplexBox, scanButton};
-    SourceHandle currentSource = NoHandle;
-    std::int32_t passPages = 0;
-    std::int32_t jobPages = 0;
-    std::uint8_t acquisitionRunning = 0;
-    SettingsState state;
-    ScannerSelectionContext context{currentSource, passPages, jobPages, acquisitionRunning, state, view};
     testing::ScriptedActionBoxAnswerer boxes;
 
     SelectionFixture()
@@ -132,15 +120,6 @@ struct SelectionFixture
 
     SelectionFixture(const SelectionFixture&) = delete;
     SelectionFixture& operator=(const SelectionFixture&) = delete;
-
-    std::vector<std::string> paperItems() const
-    {
-        std::vector<std::string> items;
-        for (int i = 0; i < paperSource->count(); ++i) {
-            items.push_back(paperSource->itemText(i).toStdString());
-        }
-        return items;
-    }
 
     std::string storedSourceName() { return readSetting(state, "LAST_VALUES", "LastSourceName"); }
 };
