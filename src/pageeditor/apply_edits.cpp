@@ -280,7 +280,7 @@ void storeSplitFlags(
     }
 }
 
-void ApplyEdits(PageEditorModel& model, PageRotation& rotation, std::uint8_t& emptyRemoved)
+void ApplyEdits(PageEditorModel& model, PageRotation& rotation, WorkerPool& pool, std::uint8_t& emptyRemoved)
 {
     FileOps& files = model.files();
     EditorUi& ui = model.ui();
@@ -303,15 +303,36 @@ void ApplyEdits(PageEditorModel& model, PageRotation& rotation, std::uint8_t& em
         }
     }
 
-    ui.openWait(ApplyWaitStartText);
+    // Pages are independent: each is loaded, turned, straightened and saved on a worker, and the
+    // results are taken here in page order, so texts and notes come as from one thread.
+    std::vector<PageWork> works(static_cast<std::size_t>(count));
     for (std::int32_t p = 1; p <= count; ++p) {
-        ui.setWaitText(turnWaitText(p, count));
-        if (untouched[static_cast<std::size_t>(p)]) {
-            continue;
+        PageWork& work = works[static_cast<std::size_t>(p - 1)];
+        work.page = p;
+        work.path = model.pagePath(p);
+        if (!untouched[static_cast<std::size_t>(p)]) {
+            work.turns = model.turns(p) % 4;
+            work.angleDeg = model.angle(p);
         }
-        const PageWork work{p, model.pagePath(p), model.turns(p) % 4, model.angle(p)};
-        showPageWorkNotes(ui, work, turnAndStraighten(files, rotation, work));
     }
+    ui.openWait(ApplyWaitStartText);
+    runInOrder<PageWorkOutcome>(
+        pool,
+        works.size(),
+        std::size_t{2} * pool.workerCount(),
+        [&](std::size_t index) -> Expected<PageWorkOutcome> {
+            return turnAndStraighten(files, rotation, works[index]);
+        },
+        [&](JobOutcome<PageWorkOutcome>&& outcome) {
+            const PageWork& work = works[outcome.index];
+            ui.setWaitText(turnWaitText(work.page, count));
+            if (outcome.result) {
+                showPageWorkNotes(ui, work, outcome.result.value());
+            } else {
+                ui.showNote(work.turns != 0 ? turnFailedNote(work.page, 2) : straightenFailedNote(work.page));
+            }
+            return true;
+        });
     ui.closeWait();
 
     const bool dropBlank = model.DelEmptyOnEdit() != 0;

@@ -5,6 +5,7 @@
 // "Abbruch" drops every working copy and angle. GUI thread; the page work may run on workers.
 
 #include "pageeditor/page_editor_model.h"
+#include "runtime/worker_pool.h"
 
 #include <cstdint>
 #include <string>
@@ -67,8 +68,9 @@ void storeSplitFlags(
 // Applies the edits of the model. Nothing is lost on a failure: a page whose working copy, turn or
 // angle cannot be written stays as it was, a failed renumbering is undone, and each failure is shown
 // as a note (OK only). emptyRemoved becomes 1 when DelEmptyOnEdit is on, else 0, unless the
-// renumbering failed; PageSplitFlags likewise keep their values then.
-void ApplyEdits(PageEditorModel& model, PageRotation& rotation, std::uint8_t& emptyRemoved);
+// renumbering failed; PageSplitFlags likewise keep their values then. The pages are turned and
+// straightened on pool's workers; the notes and wait texts come in page order on the calling thread.
+void ApplyEdits(PageEditorModel& model, PageRotation& rotation, WorkerPool& pool, std::uint8_t& emptyRemoved);
 
 // Removes every working copy of the model's pages, sets every angle to 0.0 and returns once Esc is
 // released. The page files stay as they are.

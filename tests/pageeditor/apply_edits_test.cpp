@@ -2,6 +2,7 @@
 
 #include "foundation/image_file_ops.h"
 #include "pageeditor/editor_fakes.h"
+#include "support/image_fixtures.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -17,20 +18,12 @@ namespace {
 using testing::FileCall;
 using testing::TempDir;
 
+using testing::ImagePtr;
+
 const FreeImageFunctionTable& freeImage()
 {
-    static FreeImageLibrary library;
-    static const bool loaded = loadFreeImageBinding(library);
-    EXPECT_TRUE(loaded);
-    return library.FreeImageFunctions;
+    return testing::realFunctions();
 }
-
-struct ImageUnloader
-{
-    void operator()(FIBITMAP* image) const { freeImage().Unload(image); }
-};
-
-using ImagePtr = std::unique_ptr<FIBITMAP, ImageUnloader>;
 
 constexpr unsigned PageWidth = 200;
 constexpr unsigned PageHeight = 150;
@@ -137,7 +130,9 @@ public:
 struct ApplyFixture
 {
     // pages: file name and the number it is stamped with.
-    explicit ApplyFixture(const std::vector<std::pair<std::string, int>>& pages, int delEmptyOnEdit = 1)
+    explicit ApplyFixture(
+        const std::vector<std::pair<std::string, int>>& pages, int delEmptyOnEdit = 1, unsigned workers = 4)
+        : pool(workers)
     {
         allocateMainProgramTables(shell);
         shell.settingsState.settings.TmpPath = dir.path().string();
@@ -202,7 +197,7 @@ struct ApplyFixture
         }
     }
 
-    void apply() { ApplyEdits(model, rotation, emptyRemoved); }
+    void apply() { ApplyEdits(model, rotation, pool, emptyRemoved); }
 
     std::vector<std::uint8_t> splitFlags(std::int32_t last) const
     {
@@ -216,6 +211,7 @@ struct ApplyFixture
     testing::RecordingEditorUi ui;
     PageEditorModel model{shell, files, ui, 0, "PDF"};
     LibraryRotation rotation;
+    WorkerPool pool;
     std::uint8_t emptyRemoved = 7;
 };
 
@@ -498,6 +494,51 @@ TEST(ApplyEditsTest, FailedRenumberingKeepsFlagsAndEmptyRemoved)
     EXPECT_EQ(fixture.splitFlags(2), (std::vector<std::uint8_t>{1, 0}));
     EXPECT_EQ(fixture.emptyRemoved, 7);
     fixture.expectCleanFolder();
+}
+
+// The pages turned on many workers come out as on one, with the same texts and notes in page order.
+TEST(ApplyEditsTest, WorkersGiveTheSameResultAsOne)
+{
+    struct Run
+    {
+        std::vector<std::string> files;
+        std::vector<std::string> waitEvents;
+        std::vector<std::string> notes;
+    };
+
+    const auto run = [](unsigned workers) {
+        ApplyFixture fixture(readyPages(12), 1, workers);
+        PageEditorModel& model = fixture.model;
+        for (std::int32_t p = 1; p <= 12; ++p) {
+            for (std::int32_t t = 0; t < p % 4; ++t) {
+                model.turnRight(p);
+            }
+            model.setAngle(p, p % 3 == 0 ? 0.0 : -2.5 + 0.4 * p);
+        }
+        model.markForDeletion(5);
+        fixture.files.failFor(FileCall::Save, "TmpReadyImg7.");
+        fixture.files.failFor(FileCall::Load, "TmpReadyImg10.");
+        fixture.apply();
+        Run result{{}, fixture.ui.waitEvents, fixture.ui.notes};
+        for (std::int32_t k = 1; k <= 12; ++k) {
+            result.files.push_back(testing::readFile(fixture.page(k)));
+        }
+        fixture.expectCleanFolder();
+        return result;
+    };
+    const Run one = run(1);
+    const Run many = run(4);
+    ASSERT_EQ(one.files.size(), many.files.size());
+    for (std::size_t k = 0; k < one.files.size(); ++k) {
+        EXPECT_TRUE(one.files[k] == many.files[k]) << "page file " << k + 1;
+    }
+    EXPECT_TRUE(one.files[11].empty()); // page 5 dropped
+    EXPECT_EQ(one.waitEvents, many.waitEvents);
+    EXPECT_EQ(
+        one.notes,
+        (std::vector<std::string>{
+            "Seite 7 konnte nicht gedreht werden (2).", "Seite 10 konnte nicht gedreht werden (1)."}));
+    EXPECT_EQ(one.notes, many.notes);
 }
 
 TEST(ApplyEditsTest, SplitFlagCarry)
