@@ -2,9 +2,23 @@
 
 #include <cstdlib>
 #include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace folvex {
+
+namespace {
+
+// A folder with the execute (search) bit passes access(X_OK), so the kind of file is checked too.
+bool isExecutableFile(const std::string& path)
+{
+    struct stat info
+    {};
+
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
+} // namespace
 
 Effects& effects()
 {
@@ -18,7 +32,7 @@ std::string findInPath(const std::string& program)
         return {};
     }
     if (program.find('/') != std::string::npos) {
-        return ::access(program.c_str(), X_OK) == 0 ? program : std::string();
+        return isExecutableFile(program) ? program : std::string();
     }
     const char* path = std::getenv("PATH");
     std::string_view rest = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
@@ -29,7 +43,7 @@ std::string findInPath(const std::string& program)
             candidate = ".";
         }
         candidate.append("/").append(program);
-        if (::access(candidate.c_str(), X_OK) == 0) {
+        if (isExecutableFile(candidate)) {
             return candidate;
         }
         if (colon == std::string_view::npos) {

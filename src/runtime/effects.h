@@ -80,8 +80,28 @@ public:
 struct ProcessResult
 {
     bool started = false; // false: the program could not be started at all
-    int exitCode = -1;
-    std::string error; // why it could not be started
+    int exitCode = -1;    // the exit status; 128 + n when signal n ended the program
+    std::string error;    // why it could not be started
+};
+
+// The stream a line of a program's output came on.
+enum class OutputStream
+{
+    StandardOutput = 1,
+    StandardError = 2,
+};
+
+// One line of output without its line end (LF or CR LF); a last line without one is given too.
+using OutputLineHandler = std::function<void(OutputStream stream, const std::string& line)>;
+
+struct ProcessRequest
+{
+    std::vector<std::string> argv; // argv[0] is looked up in PATH unless it holds a "/"
+    std::string workingDir;        // empty: the current one
+    // "NAME=value" entries added to the program's environment or replacing the same name there. The
+    // program itself is looked up in the caller's PATH.
+    std::vector<std::string> environment;
+    OutputLineHandler onLine; // may be empty
 };
 
 class ProcessRunner
@@ -89,12 +109,11 @@ class ProcessRunner
 public:
     virtual ~ProcessRunner() = default;
 
-    // Runs a program (no shell) and waits for it; each line of its standard output goes to onLine as
-    // it arrives (on the calling thread). An empty workingDir keeps the current one.
-    virtual ProcessResult
-    run(const std::vector<std::string>& argv,
-        const std::string& workingDir,
-        const std::function<void(const std::string&)>& onLine) = 0;
+    // Runs a program (no shell) and waits for it; standard input is empty, each line of standard output
+    // and standard error goes to onLine on the calling thread. May be called from any thread. On the
+    // GUI thread the real runner keeps processing window events while it waits (the windows repaint,
+    // timers run, input lands in the event queue for the caller); elsewhere it just blocks.
+    virtual ProcessResult run(const ProcessRequest& request) = 0;
 
     // Starts a program and does not wait; true when it started.
     virtual bool startDetached(const std::vector<std::string>& argv, const std::string& workingDir) = 0;
@@ -117,7 +136,9 @@ struct Effects
 // The program's effects; process-wide like the platform they stand for.
 Effects& effects();
 
-// Looks a program up in PATH; the empty text when it is not there.
+// Looks a program up in PATH: the first regular file of that name that may be executed (folders and
+// other files of that name are passed over); the empty text when there is none. A name holding a "/"
+// is taken as it is when it names such a file.
 std::string findInPath(const std::string& program);
 
 } // namespace folvex

@@ -1,6 +1,6 @@
 #pragma once
 // The real process runner (fork and exec, no shell) and the real immediate exit. Qt-free; any
-// thread may run a program, but onLine is called on the thread that waits.
+// thread may run a program, and onLine is called on the thread that waits.
 
 #include "runtime/effects.h"
 
@@ -9,12 +9,11 @@ namespace folvex {
 class PosixProcessRunner final : public ProcessRunner
 {
 public:
-    // argv[0] is looked up in PATH unless it holds a "/". Standard input is /dev/null; standard error
-    // stays the program's. A program that cannot be started gives started = false and the reason.
-    ProcessResult
-    run(const std::vector<std::string>& argv,
-        const std::string& workingDir,
-        const std::function<void(const std::string&)>& onLine) override;
+    // Blocks the calling thread (the window layer's runner keeps the GUI thread going). Standard input
+    // is /dev/null. The child is killed when the thread that runs it ends (so at the latest when the
+    // program ends, also at once or by a crash). A program that cannot be started gives started =
+    // false and the reason.
+    ProcessResult run(const ProcessRequest& request) override;
 
     // The child is not waited for (a double fork, so it leaves no zombie).
     bool startDetached(const std::vector<std::string>& argv, const std::string& workingDir) override;

@@ -1,6 +1,7 @@
 #include "runtime/qt_effects.h"
 
 #include "runtime/process_runner.h"
+#include "runtime/waiting_process_runner.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -210,7 +211,7 @@ void installRealEffects()
     static QtTextInputRequester textInput;
     static QtFileRequester files;
     static QtSoundSink sound;
-    static PosixProcessRunner processes;
+    static WaitingProcessRunner processes;
     static ImmediateProgramExit exit;
     Effects& installed = effects();
     installed.messages = &messages;

@@ -1,7 +1,7 @@
 #include "foundation/freeimage_messages.h"
 
-#include "image_fixtures.h"
 #include "support/fakes.h"
+#include "support/image_fixtures.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace folvex::testing {
 
 MessageAnswer FakeMessageRequester::showMessage(
@@ -62,29 +64,35 @@ std::string FakeFileRequester::chooseFolder(const std::string& title, const std:
     return answer.empty() ? std::string() : answer.front();
 }
 
-ProcessResult FakeProcessRunner::run(
-    const std::vector<std::string>& argv,
-    const std::string& workingDir,
-    const std::function<void(const std::string&)>& onLine)
+ProcessResult FakeProcessRunner::run(const ProcessRequest& request)
 {
-    started.push_back({argv, workingDir, false});
     ProcessResult result;
-    if (runs.empty()) {
-        ADD_FAILURE() << "unexpected program start: " << (argv.empty() ? std::string() : argv.front());
-        result.error = "no scripted run";
-        return result;
+    ScriptedRun scripted;
+    {
+        std::lock_guard lock(m_mutex);
+        started.push_back({request.argv, request.workingDir, false, request.environment});
+        if (runs.empty()) {
+            ADD_FAILURE() << "unexpected program start: "
+                          << (request.argv.empty() ? std::string() : request.argv.front());
+            result.error = "no scripted run";
+            return result;
+        }
+        scripted = std::move(runs.front());
+        runs.pop_front();
     }
-    const ScriptedRun scripted = std::move(runs.front());
-    runs.pop_front();
     if (!scripted.started) {
         result.error = "scripted start failure";
         return result;
     }
-    for (const std::string& line : scripted.lines) {
-        if (onLine) {
-            onLine(line);
+    if (request.onLine) {
+        for (const std::string& line : scripted.lines) {
+            request.onLine(OutputStream::StandardOutput, line);
+        }
+        for (const std::string& line : scripted.errorLines) {
+            request.onLine(OutputStream::StandardError, line);
         }
     }
+    std::this_thread::sleep_for(scripted.duration);
     result.started = true;
     result.exitCode = scripted.exitCode;
     return result;
@@ -92,7 +100,8 @@ ProcessResult FakeProcessRunner::run(
 
 bool FakeProcessRunner::startDetached(const std::vector<std::string>& argv, const std::string& workingDir)
 {
-    started.push_back({argv, workingDir, true});
+    std::lock_guard lock(m_mutex);
+    started.push_back({argv, workingDir, true, {}});
     return startsDetached;
 }
 

@@ -6,7 +6,9 @@
 #include "runtime/effects.h"
 #include "runtime/requesters.h"
 
+#include <chrono>
 #include <deque>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -146,12 +148,15 @@ private:
     std::vector<std::string> nextAnswer(FileDialogKind kind, const FileRequest& request);
 };
 
-// A scripted run of a program: the lines it prints and how it ends.
+// A scripted run of a program: the lines it prints on standard output, then those on standard error,
+// how long it takes and how it ends.
 struct ScriptedRun
 {
     std::vector<std::string> lines;
+    std::vector<std::string> errorLines;
     int exitCode = 0;
     bool started = true;
+    std::chrono::milliseconds duration{0}; // spent (blocking) before the run ends
 };
 
 struct RecordedProcess
@@ -159,18 +164,17 @@ struct RecordedProcess
     std::vector<std::string> argv;
     std::string workingDir;
     bool detached = false;
+    std::vector<std::string> environment; // the extra "NAME=value" entries of a waited run
 };
 
 // Records every start; waited runs are answered from a queue (an empty queue fails the test and the
 // program does not start); detached starts and the default viewer succeed unless startsDetached is
-// false. Opened files are recorded with argv {"xdg-open", path}.
+// false. Opened files are recorded with argv {"xdg-open", path}. Waited runs may come from any
+// thread; script and read the members while no run is going.
 class FakeProcessRunner final : public ProcessRunner
 {
 public:
-    ProcessResult
-    run(const std::vector<std::string>& argv,
-        const std::string& workingDir,
-        const std::function<void(const std::string&)>& onLine) override;
+    ProcessResult run(const ProcessRequest& request) override;
     bool startDetached(const std::vector<std::string>& argv, const std::string& workingDir) override;
     bool openWithDefaultViewer(const std::string& path) override;
 
@@ -179,6 +183,9 @@ public:
     std::deque<ScriptedRun> runs;
     std::vector<RecordedProcess> started;
     bool startsDetached = true;
+
+private:
+    std::mutex m_mutex;
 };
 
 // Installs the fakes as the program's effects for the lifetime of the object and restores the
