@@ -18,6 +18,7 @@
 #include "runtime/subclass.h"
 #include "runtime/window_events.h"
 #include "runtime/window_geometry.h"
+#include "shell/help_texts.h"
 #include "shell/scanner_selection.h"
 #include "shell/scanner_selection_view_qt.h"
 
@@ -556,8 +557,7 @@ ScreenRect savedOuterRect(Handle window)
 
 std::string mainWindowTitle(std::size_t pointerBytes)
 {
-    const char* const bits = pointerBytes == 8 ? "64bit" : "32bit";
-    return std::string("Folvex V4.23a ") + bits + " (build 176) - Scannen, Bearbeiten, Speichern";
+    return programVersionLine(pointerBytes) + " - Scannen, Bearbeiten, Speichern";
 }
 
 std::vector<MenuSpec> mainMenuSpecs(std::size_t pointerBytes)
@@ -616,6 +616,20 @@ void installShellEntryPoints(ShellProgram& program)
     };
     s.entryPoints.registerScannerCallback = [context] {
         DTwainBinding().setNotificationCallback(twainNotificationCallbackFor(*context), 0, 0);
+    };
+
+    s.entryPoints.AboutBox = [] { AboutBox(); };
+    s.entryPoints.ShowLicence = [&s](int which) { ShowLicence(which, s.settingsState.ProgramDir); };
+    const auto updateContext = [&program] {
+        return UpdateCheckContext{
+            program.state.settingsState,
+            program.windows.MainWindow,
+            foundationLibrary().ProcessId,
+            setSplashStatus};
+    };
+    s.entryPoints.StartUpdateChecker = [updateContext] { StartUpdateChecker(updateContext()); };
+    s.entryPoints.prepareUpdateCheck = [&program, updateContext] {
+        prepareUpdateCheck(program.updateCheck, updateContext());
     };
 }
 
@@ -807,7 +821,11 @@ void CleanUpOnExit()
         *font = NoHandle;
     }
 
+    // A checker started from the run copy keeps running; the update thread keeps its own share of
+    // what it uses.
     removeFile(programDir + UpdateCheckerRunCopy);
+    program.updateCheck.UpdateParamBlock.reset();
+    program.updateCheck.UpdateMutex.reset();
 
     if (findWidget(w.MainWindow) != nullptr) {
         const ScreenRect rect = savedOuterRect(w.MainWindow);

@@ -10,6 +10,7 @@
 #include "shell/arc_face_sets.h"
 #include "shell/main_loop.h"
 #include "shell/shell_state.h"
+#include "shell/update_checker.h"
 
 #include <array>
 #include <cstddef>
@@ -51,7 +52,6 @@ inline constexpr int SplashHeightPx = 70;
 inline constexpr const char* NoScannerText = "Scanner: keiner gewählt";
 inline constexpr const char* IdleStatusText = "Status: unbeschäftigt";
 inline constexpr const char* RotationScratchFile = "rotatetmpimage.bmp";
-inline constexpr const char* UpdateCheckerRunCopy = "Updora1";
 inline constexpr int ShellArcSetCount = static_cast<int>(ShellArcFaceSets.size());
 inline constexpr int SplitToggleWidthPx = 12;
 // The menu items of the page editor's popup.
@@ -114,18 +114,20 @@ struct ShellWindows
     ShellWindows& operator=(ShellWindows&&) noexcept;
 };
 
-// The whole shell: its state, its windows and the image library it loaded.
+// The whole shell: its state, its windows, the image library it loaded and the daily update check.
 struct ShellProgram
 {
     ShellState state;
     ShellWindows windows;
     FreeImageLibrary freeImage;
+    UpdateCheckState updateCheck;
 };
 
 // The program's instance. A test assigns a fresh record.
 ShellProgram& shellProgram();
 
-// Fills the entry points of the parts built on the shell: the scanner selection and its callback.
+// Fills the entry points of the parts built on the shell: the scanner selection and its callback, the
+// about box, the licence texts and the update checker.
 void installShellEntryPoints(ShellProgram& program);
 
 // Builds the main window (hidden until the end), the splash, the menus and the controls, sets and

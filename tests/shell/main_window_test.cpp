@@ -15,6 +15,7 @@
 #include "runtime/window_geometry.h"
 #include "runtime/window_messages.h"
 #include "shell/program.h"
+#include "shell_parts.h"
 #include "support/action_box_fakes.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
@@ -31,6 +32,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <filesystem>
 #include <set>
 #include <string>
 #include <sys/stat.h>
@@ -107,14 +109,7 @@ protected:
 
     void startShell()
     {
-        DrainWindowEvents();
-        startFoundationLibrary(programDir.file("Folvex"));
-        shellProgram() = ShellProgram{};
-        ASSERT_TRUE(loadFreeImageBinding(shellProgram().freeImage));
-        installDTwainBinding(&scanner);
-        allocateMainProgramTables(state());
-        installShellEntryPoints(shellProgram());
-        OpenMainWindow();
+        testing::startShellParts(programDir.folder(), scanner);
         m_running = true;
     }
 
@@ -124,10 +119,7 @@ protected:
             return;
         }
         m_running = false;
-        CleanUpOnExit();
-        LibraryShutdown();
-        destroyMainWindow();
-        installDTwainBinding(nullptr);
+        testing::stopShellParts();
         DrainWindowEvents();
     }
 
@@ -215,7 +207,8 @@ TEST_F(MainWindowTest, FirstStartBuildsTheWindowAtTheStartRectangle)
             "Variablen initialisieren...",
             "DLLs & Module initialisieren...",
             "ini-Datei auswerten...",
-            "GUI aufbauen..."}));
+            "GUI aufbauen...",
+            "Update-Checker starten..."}));
     EXPECT_EQ(shellProgram().windows.SplashWindow, NoHandle);
 
     // The scanner library is started on the main window.
@@ -783,6 +776,38 @@ TEST_F(MainWindowTest, CleanUpDeletesTheProgramsScratchFiles)
     EXPECT_EQ(scanner.callsOf(4).size(), 1U);
     EXPECT_EQ(scanner.callsOf(6).size(), 1U);
     EXPECT_FALSE(scanner.initialized());
+}
+
+TEST_F(MainWindowTest, HelpMenuItemsShowTheirBoxes)
+{
+    std::filesystem::copy(
+        FOLVEX_LICENCE_DIR, programDir.path() / "Licenses", std::filesystem::copy_options::recursive);
+    startShell();
+
+    const struct
+    {
+        int item;
+        const char* title;
+    } cases[] = {
+        {900, "Über Folvex"},
+        {940, "Folvex-Lizenz"},
+        {950, "DTwain-Lizenz"},
+        {960, "FreeImage-Lizenz"},
+    };
+
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.item);
+        answerer.shown.clear();
+        answerer.queueAnswer(1);
+        DrainWindowEvents();
+        postMenuEvent(mainWindow(), c.item);
+        MainWindowPort port;
+        runMainLoopTurn(state(), port);
+        ASSERT_EQ(answerer.shown.size(), 1U);
+        EXPECT_EQ(answerer.shown[0].Title, c.title);
+        EXPECT_FALSE(answerer.shown[0].Text.empty());
+    }
+    EXPECT_EQ(state().EndProgram, 0);
 }
 
 // The whole run in-process: the program ends through the hint's second button and starts Folvex32.
