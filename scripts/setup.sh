@@ -9,6 +9,7 @@ packages=(
     libsane-dev sane-utils
     tesseract-ocr tesseract-ocr-deu tesseract-ocr-eng tesseract-ocr-osd ghostscript
     libgtest-dev libgmock-dev libbenchmark-dev qpdf poppler-utils mupdf-tools libopenjp2-tools
+    libleptonica-dev
     fonts-dejavu-core fonts-liberation2 fonts-urw-base35 fonts-droid-fallback fonts-noto-mono
     xvfb xauth locales
 )
