@@ -3,7 +3,9 @@
 #include "imageops/raster.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <utility>
 
 namespace folvex {
@@ -12,12 +14,6 @@ namespace {
 
 // The progress text changes every this many rows.
 constexpr unsigned RowsPerProgressText = 25;
-
-bool isGreyPalette(const FreeImageFunctionTable& functions, FIBITMAP* image)
-{
-    const FREE_IMAGE_COLOR_TYPE type = functions.GetColorType(image);
-    return type == FIC_MINISBLACK || type == FIC_MINISWHITE;
-}
 
 // The working image as the frame hands it to the pass: the page at 24 bits, turned and rotated as
 // shown when the pass asks for it. Empty when the library refuses.
@@ -173,11 +169,23 @@ bool PageGeometry::storedPixelOfShown(int x, int y, unsigned& storedX, unsigned&
     return true;
 }
 
+bool hasGreyPalette(const FreeImageFunctionTable& functions, FIBITMAP* image)
+{
+    const unsigned depth = functions.GetBPP(image);
+    const RGBQUAD* palette = functions.GetPalette(image);
+    if (depth > 8 || palette == nullptr) {
+        return false;
+    }
+    return std::all_of(palette, palette + (1U << depth), [](const RGBQUAD& colour) {
+        return colour.rgbRed == colour.rgbGreen && colour.rgbRed == colour.rgbBlue;
+    });
+}
+
 FreeImageBitmap
 restoreStoredDepth(const FreeImageFunctionTable& functions, FreeImageBitmap working, FIBITMAP* stored)
 {
     const unsigned depth = functions.GetBPP(stored);
-    const bool grey = isGreyPalette(functions, stored);
+    const bool grey = hasGreyPalette(functions, stored);
     if (depth == 32) {
         return ownFreeImage(functions, functions.ConvertTo32Bits(working.get()));
     }
@@ -202,6 +210,25 @@ std::string pageFailedNote(std::int32_t page, const std::string& file)
 std::string saveFailedNote(const std::string& file)
 {
     return "Die Arbeitskopie " + file + " konnte nicht gespeichert werden.";
+}
+
+std::int32_t fieldNumber(const std::string& text)
+{
+    std::size_t at = 0;
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) {
+        ++at;
+    }
+    bool negative = false;
+    if (at < text.size() && (text[at] == '-' || text[at] == '+')) {
+        negative = text[at] == '-';
+        ++at;
+    }
+    long long value = 0;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+        value = std::min(value * 10 + (text[at] - '0'), 1LL << 31);
+    }
+    value = negative ? -value : value;
+    return static_cast<std::int32_t>(std::clamp<long long>(value, INT32_MIN, INT32_MAX));
 }
 
 bool saveWorkingCopy(
