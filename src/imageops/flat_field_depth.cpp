@@ -135,7 +135,8 @@ void FlatFieldCorrect(
     const bool white = whiteReference(functions, reference.get(), ctx);
     correctRows(functions, image.get(), reference.get(), white, ctx.RefPicCutoff(), page, ctx);
 
-    FreeImageBitmap result = restoreStoredDepth(functions, std::move(image), loaded.get());
+    FreeImageBitmap result =
+        restoreStoredDepth(functions, std::move(image), storedDepthOf(functions, loaded.get()));
     if (!result) {
         ui.showNote(pageFailedNote(page, source));
         return;

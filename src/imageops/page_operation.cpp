@@ -57,7 +57,7 @@ void runOnPage(
 
     const std::string pagePath = ctx.pagePath(page);
     const std::string source = pageAsEditedPath(pagePath);
-    const FreeImageBitmap loaded = ownFreeImage(functions, functions.LoadU(FIF_BMP, source));
+    FreeImageBitmap loaded = ownFreeImage(functions, functions.LoadU(FIF_BMP, source));
     FreeImageBitmap converted = ownFreeImage(functions, nullptr);
     FIBITMAP* stored = loaded ? standardBitmapOf(functions, loaded.get(), converted) : nullptr;
     if (stored == nullptr) {
@@ -73,10 +73,19 @@ void runOnPage(
     geometry.storedHeight = functions.GetHeight(stored);
     geometry.turns = static_cast<std::uint8_t>(ctx.turns(page) % 4);
     geometry.angle = ctx.angle(page);
+    const StoredDepth depth = storedDepthOf(functions, stored);
+    const unsigned dotsPerMetreX = functions.GetDotsPerMeterX(loaded.get());
+    const unsigned dotsPerMetreY = functions.GetDotsPerMeterY(loaded.get());
 
-    FreeImageBitmap working = ownFreeImage(functions, functions.ConvertTo24Bits(stored));
-    if (working) {
-        CopyResolution(functions, loaded.get(), working.get());
+    // A 24-bit page as loaded is the working image itself: a copy of an A4 page costs about as much as
+    // the pass.
+    FreeImageBitmap working = ownFreeImage(functions, nullptr);
+    if (!converted && depth.bitsPerPixel == 24) {
+        working = std::move(loaded);
+    } else {
+        working = ownFreeImage(functions, functions.ConvertTo24Bits(stored));
+        loaded.reset();
+        converted.reset();
     }
     if (operation.orientation == PassOrientation::AsShown) {
         working = toShown(functions, std::move(working), geometry);
@@ -85,6 +94,8 @@ void runOnPage(
         ui.showNote(pageFailedNote(page, source));
         return;
     }
+    functions.SetDotsPerMeterX(working.get(), dotsPerMetreX);
+    functions.SetDotsPerMeterY(working.get(), dotsPerMetreY);
 
     RowProgress progress(
         ui,
@@ -96,13 +107,14 @@ void runOnPage(
     if (operation.orientation == PassOrientation::AsShown) {
         working = fromShown(functions, std::move(working), geometry);
     }
-    FreeImageBitmap result = working ? restoreStoredDepth(functions, std::move(working), stored)
-                                     : ownFreeImage(functions, nullptr);
+    FreeImageBitmap result =
+        working ? restoreStoredDepth(functions, std::move(working), depth) : ownFreeImage(functions, nullptr);
     if (!result) {
         ui.showNote(pageFailedNote(page, source));
         return;
     }
-    CopyResolution(functions, loaded.get(), result.get());
+    functions.SetDotsPerMeterX(result.get(), dotsPerMetreX);
+    functions.SetDotsPerMeterY(result.get(), dotsPerMetreY);
     saveWorkingCopy(functions, result.get(), pagePath, ui);
 }
 
@@ -181,25 +193,31 @@ bool hasGreyPalette(const FreeImageFunctionTable& functions, FIBITMAP* image)
     });
 }
 
-FreeImageBitmap
-restoreStoredDepth(const FreeImageFunctionTable& functions, FreeImageBitmap working, FIBITMAP* stored)
+StoredDepth storedDepthOf(const FreeImageFunctionTable& functions, FIBITMAP* image)
 {
-    const unsigned depth = functions.GetBPP(stored);
-    const bool grey = hasGreyPalette(functions, stored);
-    if (depth == 32) {
-        return ownFreeImage(functions, functions.ConvertTo32Bits(working.get()));
+    return StoredDepth{functions.GetBPP(image), hasGreyPalette(functions, image)};
+}
+
+FreeImageBitmap
+restoreStoredDepth(const FreeImageFunctionTable& functions, FreeImageBitmap working, const StoredDepth& depth)
+{
+    const bool grey = depth.greyPalette;
+    switch (depth.bitsPerPixel) {
+        case 32:
+            return ownFreeImage(functions, functions.ConvertTo32Bits(working.get()));
+        case 8:
+            return grey ? ownFreeImage(functions, functions.ConvertTo8Bits(working.get()))
+                        : std::move(working);
+        case 4:
+            return grey ? ownFreeImage(functions, functions.ConvertTo4Bits(working.get()))
+                        : std::move(working);
+        case 1:
+            return grey ? ownFreeImage(functions, functions.Threshold(working.get(), 128))
+                        : std::move(working);
+        default:
+            // 24 bits and any other depth stay at 24 bits.
+            return working;
     }
-    if (depth == 8 && grey) {
-        return ownFreeImage(functions, functions.ConvertTo8Bits(working.get()));
-    }
-    if (depth == 4 && grey) {
-        return ownFreeImage(functions, functions.ConvertTo4Bits(working.get()));
-    }
-    if (depth == 1 && grey) {
-        return ownFreeImage(functions, functions.Threshold(working.get(), 128));
-    }
-    // 24 bits, colour palettes and any other depth stay at 24 bits.
-    return working;
 }
 
 std::string pageFailedNote(std::int32_t page, const std::string& file)

@@ -100,10 +100,21 @@ void PageOperationFrame(
 // True for an image of 8 bits or fewer whose palette holds only shades of grey (in any order).
 bool hasGreyPalette(const FreeImageFunctionTable& functions, FIBITMAP* image);
 
-// The working image of depth 24 brought back to the depth of stored (the page as loaded), as described
-// above. Empty when the library refuses the conversion.
-FreeImageBitmap
-restoreStoredDepth(const FreeImageFunctionTable& functions, FreeImageBitmap working, FIBITMAP* stored);
+// What the working copy's depth is restored from: the stored page's bits per pixel and whether its
+// palette is grey.
+struct StoredDepth
+{
+    unsigned bitsPerPixel = 24;
+    bool greyPalette = false;
+};
+
+StoredDepth storedDepthOf(const FreeImageFunctionTable& functions, FIBITMAP* image);
+
+// The 24-bit working image brought back to the stored depth: 24 and 32 bits and grey pages of 1, 4 and 8
+// bits as they were, colour-palette and other pages as 24 bits. Empty when the library refuses the
+// conversion.
+FreeImageBitmap restoreStoredDepth(
+    const FreeImageFunctionTable& functions, FreeImageBitmap working, const StoredDepth& depth);
 
 // The notes for a page that could not be worked on and for a working copy that could not be saved.
 std::string pageFailedNote(std::int32_t page, const std::string& file);

@@ -105,43 +105,56 @@ void withOwnWaitWindow(PageOpContext& ctx, const char* waitTemplate, Operation&&
 
 } // namespace
 
+DeGrayPoints readDeGrayPoints(const PageOpContext& ctx)
+{
+    return DeGrayPoints{
+        pointByte(ctx.whitePointText(PointChannel::Red)),
+        pointByte(ctx.whitePointText(PointChannel::Green)),
+        pointByte(ctx.whitePointText(PointChannel::Blue)),
+        pointByte(ctx.blackPointText(PointChannel::Red)),
+        pointByte(ctx.blackPointText(PointChannel::Green)),
+        pointByte(ctx.blackPointText(PointChannel::Blue))};
+}
+
+void DeGrayPixels(PagePassInput& input, const DeGrayPoints& points)
+{
+    forEachRow(input, [&points](BYTE* row, unsigned width) {
+        for (BYTE* pixel = row; pixel < row + 3 * width; pixel += 3) {
+            const BYTE red = pixel[FI_RGBA_RED];
+            const BYTE green = pixel[FI_RGBA_GREEN];
+            const BYTE blue = pixel[FI_RGBA_BLUE];
+            // The white test comes first: a pixel that meets both becomes white.
+            if (red >= points.whiteRed && green >= points.whiteGreen && blue >= points.whiteBlue) {
+                pixel[0] = pixel[1] = pixel[2] = 255;
+            } else if (red <= points.blackRed && green <= points.blackGreen && blue <= points.blackBlue) {
+                pixel[0] = pixel[1] = pixel[2] = 0;
+            }
+        }
+    });
+}
+
+void InvertPixels(PagePassInput& input)
+{
+    forEachRow(input, [](BYTE* row, unsigned width) {
+        for (BYTE* byte = row; byte < row + 3 * width; ++byte) {
+            *byte = static_cast<BYTE>(255 - *byte);
+        }
+    });
+}
+
 void DeGray(const FreeImageFunctionTable& functions, std::int32_t page, PageOpContext& ctx)
 {
-    const std::uint8_t whiteRed = pointByte(ctx.whitePointText(PointChannel::Red));
-    const std::uint8_t whiteGreen = pointByte(ctx.whitePointText(PointChannel::Green));
-    const std::uint8_t whiteBlue = pointByte(ctx.whitePointText(PointChannel::Blue));
-    const std::uint8_t blackRed = pointByte(ctx.blackPointText(PointChannel::Red));
-    const std::uint8_t blackGreen = pointByte(ctx.blackPointText(PointChannel::Green));
-    const std::uint8_t blackBlue = pointByte(ctx.blackPointText(PointChannel::Blue));
+    const DeGrayPoints points = readDeGrayPoints(ctx);
     const PageOperation operation{DeGrayPrefix, true, PassOrientation::Stored};
-    PageOperationFrame(functions, page, ctx, operation, [&](PagePassInput& input) {
-        forEachRow(input, [&](BYTE* row, unsigned width) {
-            for (BYTE* pixel = row; pixel < row + 3 * width; pixel += 3) {
-                const BYTE red = pixel[FI_RGBA_RED];
-                const BYTE green = pixel[FI_RGBA_GREEN];
-                const BYTE blue = pixel[FI_RGBA_BLUE];
-                // The white test comes first: a pixel that meets both becomes white.
-                if (red >= whiteRed && green >= whiteGreen && blue >= whiteBlue) {
-                    pixel[0] = pixel[1] = pixel[2] = 255;
-                } else if (red <= blackRed && green <= blackGreen && blue <= blackBlue) {
-                    pixel[0] = pixel[1] = pixel[2] = 0;
-                }
-            }
-        });
-    });
+    PageOperationFrame(
+        functions, page, ctx, operation, [&points](PagePassInput& input) { DeGrayPixels(input, points); });
 }
 
 void InvertPages(const FreeImageFunctionTable& functions, std::int32_t page, PageOpContext& ctx)
 {
     withOwnWaitWindow(ctx, InvertWaitTemplate, [&] {
         const PageOperation operation{InvertPrefix, true, PassOrientation::Stored};
-        PageOperationFrame(functions, page, ctx, operation, [](PagePassInput& input) {
-            forEachRow(input, [](BYTE* row, unsigned width) {
-                for (BYTE* byte = row; byte < row + 3 * width; ++byte) {
-                    *byte = static_cast<BYTE>(255 - *byte);
-                }
-            });
-        });
+        PageOperationFrame(functions, page, ctx, operation, InvertPixels);
     });
 }
 

@@ -26,6 +26,23 @@ void InvertPages(const FreeImageFunctionTable& functions, std::int32_t page, Pag
 void AutoWhiteBalance(
     const FreeImageFunctionTable& functions, std::int32_t page, PageOpContext& ctx, std::int8_t mode);
 
+// The thresholds of DeGray as read from the point fields, each limited to 0..255.
+struct DeGrayPoints
+{
+    std::uint8_t whiteRed = 0;
+    std::uint8_t whiteGreen = 0;
+    std::uint8_t whiteBlue = 0;
+    std::uint8_t blackRed = 0;
+    std::uint8_t blackGreen = 0;
+    std::uint8_t blackBlue = 0;
+};
+
+DeGrayPoints readDeGrayPoints(const PageOpContext& ctx);
+
+// The passes of DeGray and InvertPages on one page.
+void DeGrayPixels(PagePassInput& input, const DeGrayPoints& points);
+void InvertPixels(PagePassInput& input);
+
 // The white-balance pass of one page: reference, tables, pixels.
 void WhiteBalancePixels(PagePassInput& input, std::int8_t mode, const PageOpContext& ctx);
 
