@@ -344,6 +344,80 @@ TEST_F(PageOperationsTest, RowProgressEveryTwentyFifthRow)
     }
 }
 
+TEST_F(PageOperationsTest, EachOperationShowsItsOwnStartText)
+{
+    const FreeImageBitmap image = makeImage(3, 2, 24, {90, 90, 90});
+    addPage(image.get());
+    addPage(image.get());
+    DeGray(fi, 2, ctx);
+    AutoWhiteBalance(fi, 0, ctx, 2);
+    EXPECT_EQ(
+        waitEvents(),
+        (std::vector<std::string>{
+            "text: entgraue Bild 2/2 (0%)...",
+            "open: automatischer Weißabgleich Bild 000/000 (000%)...",
+            "text: automatischer Weißabgleich Bild 1/2 (0%)...",
+            "text: automatischer Weißabgleich Bild 2/2 (0%)...",
+            "close"}));
+}
+
+TEST_F(PageOperationsTest, APassOnThePageAsShownSeesTheTurnsAndItsDrawingLandsInTheStoredPage)
+{
+    // The pass marks the shown top left pixel; one clockwise turn shows the stored bottom left there.
+    for (std::uint8_t turns = 0; turns < 4; ++turns) {
+        SCOPED_TRACE(int{turns});
+        ctx.pages.clear();
+        const FreeImageBitmap image = makeImage(6, 4, 8);
+        addPage(image.get()).turns = turns;
+        unsigned shownWidth = 0;
+        const PageOperation operation{"", false, PassOrientation::AsShown};
+        PageOperationFrame(fi, 1, ctx, operation, [&](PagePassInput& input) {
+            shownWidth = fi.GetWidth(input.image);
+            setPixel(input.image, 0, 0, {255, 255, 255});
+        });
+        EXPECT_EQ(shownWidth, turns % 2 == 0 ? 6u : 4u);
+        const FreeImageBitmap result = loadWorkingCopy(1);
+        ASSERT_NE(result, nullptr);
+        EXPECT_EQ(fi.GetBPP(result.get()), 8u);
+        const unsigned x = turns >= 2 ? 5 : 0;
+        const unsigned y = turns == 1 || turns == 2 ? 3 : 0;
+        EXPECT_EQ(pixelAt(result.get(), x, y), (Rgb{255, 255, 255}));
+    }
+    EXPECT_TRUE(waitEvents().empty());
+}
+
+TEST(PageGeometryTest, ShownPixelsMapToTheStoredPixelsTheQuarterTurnsShow)
+{
+    const FreeImageFunctionTable& fi = imageLibrary();
+    std::mt19937 random(4);
+    const FreeImageBitmap stored = testing::makeRandomImage(7, 5, 24, random);
+    for (std::uint8_t turns = 0; turns < 4; ++turns) {
+        const FreeImageBitmap shown = QuarterTurn(fi, stored.get(), turns);
+        const PageGeometry geometry{7, 5, turns, 0.0};
+        ASSERT_EQ(geometry.shownWidth(), fi.GetWidth(shown.get()));
+        ASSERT_EQ(geometry.shownHeight(), fi.GetHeight(shown.get()));
+        for (unsigned y = 0; y < geometry.shownHeight(); ++y) {
+            for (unsigned x = 0; x < geometry.shownWidth(); ++x) {
+                unsigned storedX = 0;
+                unsigned storedY = 0;
+                ASSERT_TRUE(
+                    geometry.storedPixelOfShown(static_cast<int>(x), static_cast<int>(y), storedX, storedY));
+                ASSERT_EQ(pixelAt(shown.get(), x, y), pixelAt(stored.get(), storedX, storedY))
+                    << int{turns} << ": " << x << "," << y;
+            }
+        }
+    }
+    // With a free angle the centre stays and the far corners fall off the page.
+    const PageGeometry turned{101, 51, 0, 20.0};
+    unsigned storedX = 0;
+    unsigned storedY = 0;
+    EXPECT_TRUE(turned.storedPixelOfShown(50, 25, storedX, storedY));
+    EXPECT_EQ(storedX, 50u);
+    EXPECT_EQ(storedY, 25u);
+    EXPECT_FALSE(turned.storedPixelOfShown(100, 50, storedX, storedY));
+    EXPECT_FALSE(turned.storedPixelOfShown(0, 0, storedX, storedY));
+}
+
 TEST_F(PageOperationsTest, AnUnreadablePageOrAFailedSaveKeepsTheEarlierWorkingCopy)
 {
     testing::writeFile(dir.file("TmpReadyImg1.bmp"), "kein Bild");
