@@ -1,5 +1,13 @@
 #include "imageops/flat_field_depth.h"
 
+// Flat-field correction works on pages of 8 bits or more of the same size and depth as the reference
+// (the job's last page). Both are taken as 24 bits; the reference pixel (RefPicX, RefPicY), rows counted
+// from the bottom, decides: all three channels at least 128 make a white reference, else black. Every
+// byte of the page's rows, fill bytes included, is then corrected against the byte at the same offset of
+// the reference: v + 255 - r (at most 255) against white, v - r (at least 0) against black, but only
+// where |v - r| < RefPicCutoff, -1 meaning no limit, so real content far from the reference stays.
+// The result goes back to the page's depth: grey pages grey, 32 bits as 32, others as 24.
+
 #include "imageops/page_operation.h"
 #include "imageops/raster.h"
 

@@ -1,5 +1,19 @@
 #include "imageops/pixel_operations.h"
 
+// All three passes work on the 24-bit working image in its stored orientation, row by row from the top
+// through the row access, blue, green and red bytes per pixel; the page's pending turns and angle are
+// not applied, so no pass cuts corners or resamples. Where a pass needs a point of the page as the user
+// sees it (the white-balance reference), the point is mapped back through the turns and the angle.
+//
+// De-graying compares each channel with the white point first and the black point second (unsigned,
+// fields limited to 0..255). Inversion replaces each byte by 255 minus it.
+//
+// White balance scales each channel by 255.0 / reference (reference below 1 counted as 1). The product
+// is taken exactly and rounded half to even, limited at 255: the factor is a double m * 2^-k with a
+// 53-bit m, so m * v (v < 256) fits 61 bits and its rounding is exact in integers. A double multiply
+// rounds first and is wrong for about a hundred (reference, v) pairs, e.g. 18 and 9 (127, not 128).
+// Each channel gets a 256-entry table per page, so a pixel costs three look-ups.
+
 #include "imageops/raster.h"
 
 #include <algorithm>
