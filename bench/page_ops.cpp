@@ -3,7 +3,7 @@
 // turn and with a free angle of 1.5 degrees, against load + save of the same page; and each pass
 // alone. Target: every operation at most 1.25 x load + save, every pass at most 15 ms. Prints the
 // median of the runs and the core count. Usage: bench_page_ops [runs] [folder] (default 7 runs in
-// $TMPDIR or /tmp).
+// $TMPDIR or /tmp). Both sides write a file that does not exist yet.
 
 #include "foundation/freeimage_binding.h"
 #include "imageops/page_operation.h"
@@ -99,7 +99,7 @@ int main(int argc, char** argv)
 
     const double loadSave = medianMs(
         runs,
-        [] {},
+        [&] { std::filesystem::remove(copyPath); },
         [&] {
             const folvex::FreeImageBitmap page = folvex::ownFreeImage(fi, fi.LoadU(FIF_BMP, pagePath));
             folvex::SavePageBmp(fi, page.get(), copyPath);
@@ -112,6 +112,10 @@ int main(int argc, char** argv)
         const char* name;
         std::function<void()> run;
     } operations[] = {
+        {"frame, empty pass",
+         [&] {
+             folvex::PageOperationFrame(fi, 1, ctx, folvex::PageOperation{}, [](folvex::PagePassInput&) {});
+         }},
         {"DeGray", [&] { folvex::DeGray(fi, 1, ctx); }},
         {"InvertPages", [&] { folvex::InvertPages(fi, 1, ctx); }},
         {"AutoWhiteBalance (mode 1)", [&] { folvex::AutoWhiteBalance(fi, 1, ctx, 1); }},

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace folvex {
 
@@ -150,8 +151,17 @@ void DeGrayPixels(PagePassInput& input, const DeGrayPoints& points)
 void InvertPixels(PagePassInput& input)
 {
     forEachRow(input, [](BYTE* row, unsigned width) {
-        for (BYTE* byte = row; byte < row + 3 * width; ++byte) {
-            *byte = static_cast<BYTE>(255 - *byte);
+        const std::size_t bytes = 3 * std::size_t{width};
+        std::size_t at = 0;
+        // 255 - b is b with every bit flipped: eight bytes at a time.
+        for (; at + sizeof(std::uint64_t) <= bytes; at += sizeof(std::uint64_t)) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, row + at, sizeof word);
+            word = ~word;
+            std::memcpy(row + at, &word, sizeof word);
+        }
+        for (; at < bytes; ++at) {
+            row[at] = static_cast<BYTE>(255 - row[at]);
         }
     });
 }
