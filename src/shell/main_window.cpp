@@ -18,6 +18,7 @@
 #include "runtime/subclass.h"
 #include "runtime/window_events.h"
 #include "runtime/window_geometry.h"
+#include "shell/page_import_qt.h"
 #include "shell/scanner_selection.h"
 #include "shell/scanner_selection_view_qt.h"
 
@@ -617,6 +618,7 @@ void installShellEntryPoints(ShellProgram& program)
     s.entryPoints.registerScannerCallback = [context] {
         DTwainBinding().setNotificationCallback(twainNotificationCallbackFor(*context), 0, 0);
     };
+    installPageImports(s, program.freeImage.FreeImageFunctions);
 }
 
 ShellProgram& shellProgram()

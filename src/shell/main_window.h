@@ -125,7 +125,8 @@ struct ShellProgram
 // The program's instance. A test assigns a fresh record.
 ShellProgram& shellProgram();
 
-// Fills the entry points of the parts built on the shell: the scanner selection and its callback.
+// Fills the entry points of the parts built on the shell: the scanner selection and its callback, and
+// the page imports.
 void installShellEntryPoints(ShellProgram& program);
 
 // Builds the main window (hidden until the end), the splash, the menus and the controls, sets and
