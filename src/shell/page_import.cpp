@@ -7,6 +7,7 @@
 #include "runtime/requesters.h"
 #include "runtime/text.h"
 
+#include <fstream>
 #include <string_view>
 #include <utility>
 
@@ -49,6 +50,20 @@ bool writePage(
     return false;
 }
 
+// True when the file starts like a TIFF or BigTIFF. The library's multi-page open accepts any
+// existing file and then finds no pages in it.
+bool hasTiffSignature(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    char head[4] = {};
+    if (!file.read(head, sizeof head)) {
+        return false;
+    }
+    const std::string_view start(head, sizeof head);
+    return start == std::string_view("II*\0", 4) || start == std::string_view("MM\0*", 4) ||
+           start == std::string_view("II+\0", 4) || start == std::string_view("MM\0+", 4);
+}
+
 } // namespace
 
 std::string pageFilePath(const std::string& folder, int k)
@@ -64,8 +79,8 @@ std::string pageNotWrittenNote(const std::string& source, const std::string& tmp
 
 std::string ghostscriptFailedNote(const std::string& pdf, int code)
 {
-    return "Ghostscript konnte »" + pdf + "« nicht vollständig umwandeln (Fehlercode " + std::to_string(code) +
-           ").";
+    return "Ghostscript konnte »" + pdf + "« nicht vollständig umwandeln (Fehlercode " +
+           std::to_string(code) + ").";
 }
 
 FIBITMAP* pageImageOf(const FreeImageFunctionTable& functions, FIBITMAP* image, FreeImageBitmap& owner)
@@ -167,7 +182,9 @@ void ImportMultipageTiff(PageImportContext& context)
     }
     FreeImageMessageScope scope;
     // The library takes the UTF-8 path as it is, so every name opens.
-    FIMULTIBITMAP* multi = functions.OpenMultiBitmap(FIF_TIFF, path.c_str(), FALSE, TRUE, FALSE, 0);
+    FIMULTIBITMAP* multi = hasTiffSignature(path)
+                               ? functions.OpenMultiBitmap(FIF_TIFF, path.c_str(), FALSE, TRUE, FALSE, 0)
+                               : nullptr;
     if (multi == nullptr) {
         showFileNote(path + NotOpenedSuffix, scope);
         return;

@@ -30,7 +30,9 @@ void installPageImports(ShellState& state, const FreeImageFunctionTable& functio
     const FreeImageFunctionTable* table = &functions;
     state.entryPoints.ImportImageFiles = [s, table] { runImport<ImportImageFiles>(*s, *table); };
     state.entryPoints.ImportMultipageTiff = [s, table] { runImport<ImportMultipageTiff>(*s, *table); };
-    state.entryPoints.ImportPdfViaGhostscript = [s, table] { runImport<ImportPdfViaGhostscript>(*s, *table); };
+    state.entryPoints.ImportPdfViaGhostscript = [s, table] {
+        runImport<ImportPdfViaGhostscript>(*s, *table);
+    };
 }
 
 } // namespace folvex
