@@ -506,19 +506,40 @@ TEST_F(PdfImportTest, GhostscriptRendersEachPageAtTheChosenResolution)
     EXPECT_EQ(fakes.files.dialogs.back().request.patterns, ImportPdfPatterns);
 }
 
-TEST_F(PdfImportTest, FailedRunGivesItsCodeAndNoJob)
+// A run that fails, or ends well without a page, is reported with its code and starts no job.
+TEST_F(PdfImportTest, RunWithoutPagesGivesItsCodeAndNoJob)
 {
-    const std::string pdf = root.file("kaputt.pdf");
-    writeFile(pdf, "this is no document at all\n");
+    struct Case
+    {
+        const char* label;
+        std::string bytes;
+        bool failingCode;
+    };
 
-    importPdf(pdf);
+    const Case cases[] = {
+        {"not a PDF", "this is no document at all\n", true},
+        {"PDF without pages",
+         "%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n2 0 obj\n<< /Type /Pages /Kids [] "
+         "/Count 0 >>\nendobj\ntrailer\n<< /Root 1 0 R >>\n%%EOF\n",
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        fakes.messages.shown.clear();
+        waitView.calls.clear();
+        const std::string pdf = root.file("kaputt.pdf");
+        writeFile(pdf, c.bytes);
 
-    ASSERT_EQ(notes().size(), 1U);
-    const std::string prefix = "Ghostscript konnte »" + pdf + "« nicht vollständig umwandeln (Fehlercode ";
-    EXPECT_TRUE(notes()[0].starts_with(prefix)) << notes()[0];
-    EXPECT_NE(notes()[0], ghostscriptFailedNote(pdf, 0));
-    EXPECT_EQ(waitView.calls.size(), 2U);
-    EXPECT_TRUE(jobPages.empty());
+        importPdf(pdf);
+
+        ASSERT_EQ(notes().size(), 1U);
+        const std::string prefix =
+            "Ghostscript konnte »" + pdf + "« nicht vollständig umwandeln (Fehlercode ";
+        EXPECT_TRUE(notes()[0].starts_with(prefix)) << notes()[0];
+        EXPECT_EQ(notes()[0] != ghostscriptFailedNote(pdf, 0), c.failingCode) << notes()[0];
+        EXPECT_EQ(waitView.calls.size(), 2U);
+        EXPECT_TRUE(jobPages.empty());
+    }
 }
 
 TEST_F(PdfImportTest, MissingGhostscriptGivesTheNoteAndDeletesNothing)
