@@ -2,6 +2,7 @@
 # Builds Folvex in Release and runs every benchmark in bench/ (never part of the test run).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# setup.sh also installs sane-utils: bench_scan_throughput compares the scanner library with its scanimage.
 bash "$root/scripts/setup.sh"
 export QT_QPA_PLATFORM=offscreen
 export FOLVEX_BUILD_DIR=$root/build-bench

@@ -8,7 +8,8 @@ packages=(
     libfreeimage-dev zlib1g-dev libpng-dev libfontconfig-dev
     libsane-dev sane-utils
     tesseract-ocr tesseract-ocr-deu tesseract-ocr-eng tesseract-ocr-osd ghostscript
-    libgtest-dev libgmock-dev libbenchmark-dev qpdf poppler-utils libopenjp2-tools
+    libgtest-dev libgmock-dev libbenchmark-dev qpdf poppler-utils mupdf-tools libopenjp2-tools
+    libleptonica-dev
     fonts-dejavu-core fonts-liberation2 fonts-urw-base35 fonts-droid-fallback fonts-noto-mono
     xvfb xauth locales
 )

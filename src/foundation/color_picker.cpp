@@ -170,6 +170,9 @@ std::unique_ptr<QWidget> makeHintWindow(const std::string& hint, Handle font, co
 
 std::int32_t ColorPicker(bool hideFirst, const std::intptr_t* windowList, const std::string& hint)
 {
+    if (effects().colourPicks != nullptr) {
+        return effects().colourPicks->pickColour(hint);
+    }
     QPointer<QWidget> foreground = QApplication::activeWindow();
     const std::vector<QPointer<QWidget>> hidden = windowsToHide(windowList, foreground.data());
     QScreen* screen = QGuiApplication::primaryScreen();

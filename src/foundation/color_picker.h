@@ -16,7 +16,8 @@ inline constexpr char ColorPickerUnavailableNote[] =
 // {n, handle 1, ..., handle n} of windows to hide during the call (the active window is hidden as
 // well); all are shown again afterwards and the active window gets the focus back. hint: the text of
 // the hint window. Returns the clicked pixel as 0x00BBGGRR, or −1 for Esc, a click outside the frozen
-// screen, or a screen that cannot be grabbed (after a note).
+// screen, or a screen that cannot be grabbed (after a note). With effects().colourPicks set, that
+// answers instead and nothing is shown or hidden.
 std::int32_t ColorPicker(bool hideFirst, const std::intptr_t* windowList, const std::string& hint);
 
 } // namespace folvex

@@ -4,6 +4,7 @@
 #include "foundation/list_view.h"
 #include "foundation/note.h"
 #include "foundation/paths.h"
+#include "runtime/controls.h"
 #include "runtime/dib.h"
 #include "runtime/draw_objects.h"
 #include "runtime/dynamic_library.h"
@@ -18,6 +19,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QImage>
@@ -29,6 +31,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -60,6 +63,10 @@ constexpr std::uint32_t ListBoxStyle = 0x50B10081;
 constexpr std::uint32_t ListViewStyle = 0x50B10049;
 constexpr std::uint32_t HScrollStyle = 0x50010000;
 constexpr std::uint32_t VScrollStyle = 0x50010001;
+constexpr std::uint32_t ComboBoxStyle = 0x50010003;   // CBS_DROPDOWNLIST
+constexpr std::uint32_t SpinStyle = 0x50812000;       // border, ES_NUMBER
+constexpr std::uint32_t ToggleStyle = 0x50011003;     // BS_PUSHLIKE | BS_AUTOCHECKBOX
+constexpr std::uint32_t ScrollAreaStyle = 0x50B00000; // border, both scroll bars
 
 // Tips wider than this break into further lines.
 constexpr int MaxTipWidthPx = 500;
@@ -464,6 +471,85 @@ void DlgClass1::closeEvent(QCloseEvent* event)
         Qt::QueuedConnection);
 }
 
+DialogWindow::DialogWindow(QWidget* owner, bool closeBox)
+    : QWidget(
+          owner,
+          Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+              (closeBox ? Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint : Qt::WindowFlags()))
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFont(systemFont());
+}
+
+DialogWindow::~DialogWindow()
+{
+    const Handle window = handleOf(this);
+    removeFromWindowList(window);
+    releaseHandle(window);
+}
+
+void DialogWindow::paintEvent(QPaintEvent* event)
+{
+    paintButtonFace(this, event);
+}
+
+void DialogWindow::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+    postCloseEvent(handleOf(this));
+}
+
+Handle openDialogWindow(
+    const std::string& title, int clientWidth, int clientHeight, const DialogWindowOptions& options)
+{
+    if (clientWidth < 1 || clientHeight < 1) {
+        return NoHandle;
+    }
+    const Handle ownerHandle = options.owner != NoHandle ? options.owner : mainWindowHandle();
+    QWidget* owner = findWidget(ownerHandle);
+    if (owner != nullptr) {
+        owner = owner->window();
+    }
+    auto* dialog = new DialogWindow(owner, options.closeBox);
+    dialog->setWindowTitle(QString::fromUtf8(title));
+    dialog->setFixedSize(clientWidth, clientHeight);
+    const Handle handle = registerObject(
+        dialog, ObjectKind::Window, options.closeBox ? DialogWindowCloseBoxStyle : DialogWindowStyle);
+
+    const WindowRect size =
+        outerFromClient({0, 0, clientWidth, clientHeight}, frameForStyle(styleOf(handle), false));
+    QRect area = QGuiApplication::primaryScreen() != nullptr
+                     ? QGuiApplication::primaryScreen()->availableGeometry()
+                     : QRect(0, 0, 1024, 768);
+    if (options.placement == DialogPlacement::CentreOnOwner && owner != nullptr) {
+        const WindowRect over = windowOuterRect(handleOf(owner));
+        area = over.width > 0 ? QRect(over.x, over.y, over.width, over.height) : owner->frameGeometry();
+    }
+    placeWindowByOuterRect(
+        handle,
+        {area.x() + (area.width() - size.width) / 2,
+         area.y() + (area.height() - size.height) / 2,
+         size.width,
+         size.height});
+    foundationLibrary().WindowList.push_back(handle);
+    dialog->show();
+    return handle;
+}
+
+bool closeDialogWindow(Handle dialog)
+{
+    auto* window = qobject_cast<DialogWindow*>(findWidget(dialog));
+    if (window == nullptr) {
+        return false;
+    }
+    QPointer<QWidget> owner = window->parentWidget();
+    delete window;
+    if (owner != nullptr && owner->isVisible()) {
+        owner->activateWindow();
+    }
+    return true;
+}
+
 FoundationLibrary& foundationLibrary()
 {
     static FoundationLibrary library;
@@ -539,7 +625,11 @@ Handle create(
         "LISTBOX",
         "LISTVIEW",
         "HSCROLL",
-        "VSCROLL"};
+        "VSCROLL",
+        "COMBOBOX",
+        "SPIN",
+        "TOGGLE",
+        "SCROLLAREA"};
     bool known = false;
     for (const char* candidate : ChildKeywords) {
         known = known || keyword == candidate;
@@ -610,6 +700,21 @@ Handle create(
         control = makeListView(parentWidget);
         style = ListViewStyle | (opt == 1 ? ListViewSortAscending : opt == 2 ? ListViewSortDescending : 0);
         fontStep = false;
+    } else if (keyword == "COMBOBOX") {
+        control = makeComboBox(parentWidget, text);
+        style = ComboBoxStyle;
+    } else if (keyword == "SPIN") {
+        control = makeSpinBox(parentWidget);
+        style = SpinStyle;
+    } else if (keyword == "TOGGLE") {
+        auto* toggle = static_cast<ToggleButton*>(makeToggleButton(parentWidget, text));
+        toggle->setFaceColours(foundationLibrary().ButtonFaceColour, toggle->faceColour(true));
+        control = toggle;
+        style = ToggleStyle;
+    } else if (keyword == "SCROLLAREA") {
+        control = makeScrollArea(parentWidget, foundationLibrary().ButtonFaceColour);
+        style = ScrollAreaStyle;
+        fontStep = false;
     } else {
         const bool vertical = keyword == "VSCROLL";
         control = new QScrollBar(vertical ? Qt::Vertical : Qt::Horizontal, parentWidget);
@@ -617,7 +722,9 @@ Handle create(
         fontStep = false;
     }
     applyFont(control, fontStep ? opt : 0);
-    return finish(control, ObjectKind::Control, style, x, y, w, h);
+    const Handle handle = finish(control, ObjectKind::Control, style, x, y, w, h);
+    attachControlEvents(control, handle);
+    return handle;
 }
 
 int LibraryShutdown()

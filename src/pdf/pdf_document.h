@@ -288,6 +288,7 @@ struct PdfDocument
     InsertionOrderedMap<PdfOutlineNode> outlineChildren;
     std::string pagesRef;
     std::string acroFormRef;
+    std::string formDefaultAppearance; // the first form field's /DA, the AcroForm's default
     std::string outlineRootRef;
     std::string namesRef;
     std::int32_t openPage = 1;

@@ -387,6 +387,16 @@ std::int32_t PdfCoreFont(const std::string& family, const std::string& style, co
     return 1;
 }
 
+std::int32_t coreFontNumber(PdfDocument& d, const std::string& family)
+{
+    const std::string key = fontKey("", family);
+    if (!d.fonts.contains(key)) {
+        PdfCoreFont(family, "", key);
+    }
+    const PdfFontEntry* entry = d.fonts.find(key);
+    return entry == nullptr ? 0 : entry->number;
+}
+
 std::int32_t
 PdfSetFont(std::int32_t doc, const std::string& family, const std::string& style, std::int32_t size)
 {
@@ -549,6 +559,16 @@ void writeFontResources(PdfDocument& d)
     std::string text = "/Font <<";
     for (std::size_t i = 0; i < d.fontObjects.size(); ++i) {
         text += (i > 0 ? " /F" : "/F") + std::to_string(i + 1) + " " + d.fontObjects[i].reference;
+    }
+    // These resources are also the form's: viewers that draw buttons themselves look their symbol
+    // font up under this name.
+    if (!d.formFields.empty()) {
+        for (const PdfNamedRef& font : d.fontObjects) {
+            if (font.name == ButtonSymbolFont) {
+                text += " /" + std::string(ButtonSymbolFontKey) + " " + font.reference;
+                break;
+            }
+        }
     }
     PdfPutEntry(text, "", ">>\n", PdfEntryPlain, d.resourcesRef);
 }

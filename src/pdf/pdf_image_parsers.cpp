@@ -1,11 +1,17 @@
 // The PNG, JPEG and JPEG 2000 parsers and the byte-order readers. The parsers walk the chunk, segment
 // or box structure with every header checked against the end of the buffer before it is read, and
-// refuse data that ends early, so a file cut anywhere is never taken for an image.
+// refuse data that ends early, so a file cut anywhere is never taken for an image. PNG pixel data is
+// inflated once to prove it holds the image its header describes, since it goes into the document
+// as it is and a reader would otherwise meet the damage.
 #include "pdf/pdf_image_parsers.h"
 
 #include "pdf/pdf_document.h"
 
+#include <zlib.h>
+
+#include <algorithm>
 #include <array>
+#include <climits>
 #include <cstring>
 
 namespace folvex {
@@ -85,6 +91,137 @@ bool validPngDepth(std::uint32_t colourType, std::uint32_t bits)
 }
 
 constexpr std::uint32_t MaxPngLength = 0x7FFFFFFF;
+
+// Deflate turns at most 1032 bytes into one compressed byte.
+constexpr std::uint64_t MaxDeflateRatio = 1032;
+
+constexpr std::size_t InflateBufferSize = 32 * 1024;
+
+std::uint32_t pngChannels(std::uint32_t colourType)
+{
+    switch (colourType) {
+        case 2:
+            return 3;
+        case 4:
+            return 2;
+        case 6:
+            return 4;
+        default:
+            return 1;
+    }
+}
+
+// Rows of filtered pixel data that share one length: a whole image, or one interlace pass.
+struct PngRows
+{
+    std::uint64_t count = 0;
+    std::uint64_t bytes = 0; // filter type byte included
+};
+
+// The rows the header asks for: one run, or the seven passes of an interlaced image (empty passes of
+// small images have no rows).
+std::array<PngRows, 7> pngRowRuns(const PdfImageInfo& info)
+{
+    const auto width = static_cast<std::uint64_t>(info.width);
+    const auto height = static_cast<std::uint64_t>(info.height);
+    const std::uint64_t bitsPerPixel = std::uint64_t{info.bitsPerComponent} * pngChannels(info.colour);
+    const auto rowBytes = [bitsPerPixel](std::uint64_t pixels) {
+        return 1 + (pixels * bitsPerPixel + 7) / 8;
+    };
+    std::array<PngRows, 7> runs{};
+    if (info.interlaceMethod == 0) {
+        runs[0] = {height, rowBytes(width)};
+        return runs;
+    }
+
+    struct Pass
+    {
+        std::uint64_t x, y, dx, dy;
+    };
+
+    constexpr std::array<Pass, 7> Passes = {
+        {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4}, {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}}};
+    for (std::size_t i = 0; i < Passes.size(); ++i) {
+        const Pass& p = Passes[i];
+        const std::uint64_t columns = width > p.x ? (width - p.x + p.dx - 1) / p.dx : 0;
+        const std::uint64_t rows = height > p.y ? (height - p.y + p.dy - 1) / p.dy : 0;
+        if (columns > 0 && rows > 0) {
+            runs[i] = {rows, rowBytes(columns)};
+        }
+    }
+    return runs;
+}
+
+// True when data is one zlib stream that inflates without error to exactly the rows of runs, each
+// beginning with a known filter type, with nothing after it. Inflates in small pieces, so the check
+// holds no more than its buffer whatever the header claims.
+bool pngDataHoldsRows(std::string_view data, const std::array<PngRows, 7>& runs)
+{
+    std::uint64_t required = 0;
+    for (const PngRows& run : runs) {
+        required += run.count * run.bytes;
+    }
+    if (required == 0 || required / MaxDeflateRatio > data.size()) {
+        return false;
+    }
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) {
+        return false;
+    }
+    std::array<std::uint8_t, InflateBufferSize> out{};
+    std::size_t run = 0;
+    std::uint64_t rowsLeft = runs[0].count;
+    std::uint64_t nextRowAt = 0;
+    std::uint64_t produced = 0;
+    std::size_t fed = 0;
+    bool sound = true;
+    int status = Z_OK;
+    while (sound && status != Z_STREAM_END) {
+        if (z.avail_in == 0 && fed < data.size()) {
+            const std::size_t piece = std::min<std::size_t>(data.size() - fed, UINT_MAX);
+            z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data() + fed));
+            z.avail_in = static_cast<uInt>(piece);
+            fed += piece;
+        }
+        z.next_out = out.data();
+        z.avail_out = static_cast<uInt>(out.size());
+        status = inflate(&z, Z_NO_FLUSH);
+        // Z_BUF_ERROR: no progress, the stream ended early; anything else is damage or a dictionary.
+        if (status != Z_OK && status != Z_STREAM_END) {
+            sound = false;
+            break;
+        }
+        const std::uint64_t end = produced + (out.size() - z.avail_out);
+        if (end > required) {
+            sound = false;
+            break;
+        }
+        while (nextRowAt < end) {
+            while (rowsLeft == 0) {
+                ++run;
+                rowsLeft = runs[run].count;
+            }
+            if (out[static_cast<std::size_t>(nextRowAt - produced)] > 4) {
+                sound = false;
+                break;
+            }
+            nextRowAt += runs[run].bytes;
+            --rowsLeft;
+        }
+        produced = end;
+    }
+    const bool wholeInput = z.avail_in == 0 && fed == data.size();
+    inflateEnd(&z);
+    return sound && status == Z_STREAM_END && produced == required && wholeInput;
+}
+
+// The stored CRC of a chunk matches its type and data.
+bool chunkCrcMatches(std::string_view buffer, std::size_t typeAt, std::uint32_t length)
+{
+    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(buffer.data() + typeAt), 4);
+    crc = crc32_z(crc, reinterpret_cast<const Bytef*>(buffer.data() + typeAt + 4), length);
+    return static_cast<std::uint32_t>(crc) == bigEndian32(buffer, typeAt + 4 + length);
+}
 
 bool endsWithEndMarker(std::string_view data, std::size_t from)
 {
@@ -224,6 +361,10 @@ std::int32_t PdfParsePng(std::string_view buffer, PdfImageInfo& info)
             return 0;
         }
         const std::string_view chunk = buffer.substr(pos, length);
+        const bool critical = type == "IHDR" || type == "PLTE" || type == "IDAT" || type == "IEND";
+        if (critical && !chunkCrcMatches(buffer, pos - 4, length)) {
+            return 0;
+        }
         if (type == "IHDR") {
             if (headerSeen || length != 13) {
                 return 0;
@@ -247,10 +388,10 @@ std::int32_t PdfParsePng(std::string_view buffer, PdfImageInfo& info)
     }
     info.data = info.joinedData;
     const bool valid = headerSeen && endSeen && info.width > 0 && info.height > 0 &&
-                       info.width <= MaxPngLength && info.height <= MaxPngLength &&
+                       info.width <= MaxPngSidePx && info.height <= MaxPngSidePx &&
                        validPngDepth(info.colour, info.bitsPerComponent) && info.compressionMethod == 0 &&
                        info.filterMethod == 0 && info.interlaceMethod <= 1;
-    return valid ? 1 : 0;
+    return valid && pngDataHoldsRows(info.data, pngRowRuns(info)) ? 1 : 0;
 }
 
 std::int32_t PdfParseJpeg(std::string_view buffer, PdfImageInfo& info)

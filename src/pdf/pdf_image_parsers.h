@@ -33,8 +33,14 @@ struct PdfImageInfo
     std::string joinedData;
 };
 
-// 1 when the data is a complete PNG (signature, IHDR with a valid header of non-zero size, every
-// chunk with its CRC inside the data, IEND at the end); the IDAT data are joined. Else 0.
+// The widest and highest PNG the writer takes, in pixels: no scan comes near it (A3 at 1200 dpi is
+// 14,031 × 19,843), and some readers refuse to draw larger images.
+inline constexpr std::int64_t MaxPngSidePx = 65536;
+
+// 1 when the data is a complete, sound PNG: signature; IHDR with a valid header, width and height from
+// 1 to MaxPngSidePx; every chunk inside the data, IHDR, PLTE, IDAT and IEND with matching CRCs; IEND
+// at the end; and the joined IDAT data one zlib stream that inflates without error to exactly the
+// rows the header requires, each with a known filter type. The IDAT data are joined. Else 0.
 std::int32_t PdfParsePng(std::string_view buffer, PdfImageInfo& info);
 
 // 1 when the data is a JPEG that starts with its start-of-image marker, has a start-of-frame segment
@@ -66,7 +72,8 @@ bool bmpToRgbPng(std::string_view bmp, std::string& png);
 // True for PNG data that cannot go into a PDF as it is: interlaced, 16 bits, or with alpha.
 bool pngNeedsDecoding(std::string_view png);
 
-// Decodes any PNG and encodes it again as an 8-bit RGB PNG; alpha and transparency are dropped.
+// Decodes any PNG that PdfParsePng accepts and encodes it again as an 8-bit RGB PNG; alpha and
+// transparency are dropped. The pixel buffer is allocated only after the data has been checked.
 bool pngToRgbPng(std::string_view png, std::string& rgbPng);
 
 } // namespace folvex

@@ -65,14 +65,11 @@ enum class Prepared
     NotDecodable // neither PNG nor BMP
 };
 
-// PNG data a PDF can carry stays as it is; other PNG and every BMP become an 8-bit RGB PNG.
+// PNG data a PDF can carry stays as it is (PdfPutImage checks it); other PNG and every BMP become an
+// 8-bit RGB PNG.
 Prepared preparePixels(std::string_view data, std::string& converted)
 {
     if (data.substr(0, PngSignature.size()) == PngSignature) {
-        PdfImageInfo info;
-        if (PdfParsePng(data, info) == 0) {
-            return Prepared::BadPng;
-        }
         if (!pngNeedsDecoding(data)) {
             return Prepared::Ready;
         }

@@ -1,6 +1,6 @@
 // Interactive objects of a document: link records and their annotations (internal links, URIs, launch
-// actions, text notes, file attachments), links to named targets, form fields, outline items,
-// embedded files and document-level scripts, and the cross-references the assembly adds for them.
+// actions, text notes, file attachments), links to named targets, outline items, embedded files and
+// document-level scripts, and the cross-references the assembly adds for them and for form fields.
 #include "pdf/pdf_writer.h"
 #include "pdf/pdf_writer_internal.h"
 #include "runtime/safe_file.h"
@@ -20,18 +20,6 @@ namespace {
 std::string num(float value)
 {
     return PdfNumber(value, 2);
-}
-
-// "/Rect [left top right bottom]".
-std::string rect(float left, float top, float width, float height)
-{
-    return "/Rect [" + num(left) + " " + num(top) + " " + num(left + width) + " " + num(top - height) + "]";
-}
-
-// The top edge of an area at y on the current page, in points from the bottom.
-float topOf(const PdfDocument& d, float y)
-{
-    return d.pageHeightPt - y * d.k;
 }
 
 std::int32_t addLink(PdfDocument& d, PdfLinkEntry entry)
@@ -99,71 +87,24 @@ std::string destination(const PdfDocument& d, const PdfLinkEntry& link)
     return "/Dest [" + page->pageRef + " /Fit]";
 }
 
-std::string trimTrailing(std::string text)
+// A link address as 7-bit ASCII: every byte outside printable ASCII, and the blank, percent-encoded,
+// so characters beyond ASCII appear as their UTF-8 bytes ("ü" as "%C3%BC").
+std::string asciiUri(std::string_view uri)
 {
-    while (!text.empty() && text.back() == '\n') {
-        text.pop_back();
-    }
-    while (!text.empty() && text.back() == '\r') {
-        text.pop_back();
-    }
-    return text;
-}
-
-struct WidgetArea
-{
-    float left;
-    float top;
-    float width;
-    float height;
-};
-
-// The common start of a form field: size defaults, page break, the widget object.
-WidgetArea beginWidget(PdfDocument& d, float& w, float& h)
-{
-    if (h == -1.0f) {
-        h = d.fontSize;
-    }
-    if (w == -1.0f) {
-        w = d.pageWidth - d.rightMargin - d.x;
-    }
-    if (d.y + h > d.breakTrigger && d.pageBreakPermission != 0 && d.autoPageBreak == 1) {
-        const float x = std::round(d.x);
-        PdfBeginPage(d.orientation, "", -1.0f, -1.0f);
-        d.x = x;
-    }
-    PdfNewObject(PdfObjectKind::FormField);
-    return {d.x * d.k, topOf(d, d.y), w * d.k, h * d.k};
-}
-
-std::string widgetStart(const PdfDocument& d, const WidgetArea& area)
-{
-    return "/Type /Annot /Subtype /Widget\n" + rect(area.left, area.top, area.width, area.height) +
-           "\n/F 4\n/P " + d.currentPageRef + "\n";
-}
-
-void endWidget(PdfDocument& d, float w, float h, std::int32_t ln)
-{
-    d.pageAnnotations[d.currentPageRef].push_back(PdfObjRef(d.lastObjectNumber));
-    d.lastCellHeight = h;
-    if (ln > 0) {
-        d.y += h;
-        if (ln == 1) {
-            d.x = d.leftMargin;
+    static constexpr char Digits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(uri.size());
+    for (const char c : uri) {
+        const auto byte = static_cast<std::uint8_t>(c);
+        if (byte > 0x20 && byte < 0x7F) {
+            out.push_back(c);
+        } else {
+            out.push_back('%');
+            out.push_back(Digits[byte >> 4]);
+            out.push_back(Digits[byte & 15]);
         }
-    } else {
-        d.x += w;
     }
-}
-
-std::string appearance(PdfDocument& d)
-{
-    ensureCurrentFont(d);
-    std::string text = "/F" + std::to_string(d.fontNumber) + " " + std::to_string(d.fontSizePt) + " Tf";
-    if (!d.textColor.empty()) {
-        text += " " + d.textColor;
-    }
-    return text;
+    return out;
 }
 
 // A name tree of named references, sorted by the bytes of their keys.
@@ -199,6 +140,16 @@ void closeOutlineLevel(PdfOutlineNode& node)
 }
 
 } // namespace
+
+std::string annotationRect(float left, float top, float width, float height)
+{
+    return "/Rect [" + num(left) + " " + num(top) + " " + num(left + width) + " " + num(top - height) + "]";
+}
+
+float topEdgePt(const PdfDocument& d, float y)
+{
+    return d.pageHeightPt - y * d.k;
+}
 
 std::int32_t PdfAddLink(std::int32_t doc, std::int32_t page, std::int32_t y)
 {
@@ -335,7 +286,7 @@ std::int32_t PdfNamedLinkAnnot(const std::string& name, float x, float y, float 
     }
     entry->placements.push_back({reference, d.currentPageRef});
     PdfPutEntry(
-        "/Type /Annot /Subtype /Link\n" + rect(x * d.k, topOf(d, y), w * d.k, h * d.k) +
+        "/Type /Annot /Subtype /Link\n" + annotationRect(x * d.k, topEdgePt(d, y), w * d.k, h * d.k) +
             "\n/Border [0 0 0]\n",
         "\n",
         "",
@@ -373,7 +324,7 @@ void PdfPutAnnotations(std::int32_t link, float x, float y, float w, float h)
         return;
     }
     const float left = px * d.k;
-    const float top = topOf(d, py);
+    const float top = topEdgePt(d, py);
     const float rw = pw * d.k;
     const float rh = ph * d.k;
     const float shift = w * d.k;
@@ -388,9 +339,9 @@ void PdfPutAnnotations(std::int32_t link, float x, float y, float w, float h)
                 d.embeddedFiles[static_cast<std::size_t>(r.embeddedFileIndex)].reference;
             std::string text = "/Type /Annot /Subtype /FileAttachment\n/FS " + fileRef + "\n";
             if (!r.iconName.empty()) {
-                text += rect(left + shift, top, rw, rh) + "\n/Name /" + r.iconName + "\n";
+                text += annotationRect(left + shift, top, rw, rh) + "\n/Name /" + r.iconName + "\n";
             } else {
-                text += rect(left, top, rw, rh) + "\n";
+                text += annotationRect(left, top, rw, rh) + "\n";
             }
             PdfPutEntry(text, "\n", "", PdfEntryPlain, reference);
             PdfPutEntry(r.title, "/T (", ")\n", PdfEntryTextString, reference);
@@ -399,7 +350,7 @@ void PdfPutAnnotations(std::int32_t link, float x, float y, float w, float h)
         }
         case 2:
             PdfPutEntry(
-                "/Type /Annot /Subtype /Link\n" + rect(left, top, rw, rh) + "\n",
+                "/Type /Annot /Subtype /Link\n" + annotationRect(left, top, rw, rh) + "\n",
                 "\n",
                 "",
                 PdfEntryPlain,
@@ -408,7 +359,7 @@ void PdfPutAnnotations(std::int32_t link, float x, float y, float w, float h)
             break;
         case 3:
             PdfPutEntry(
-                "/Type /Annot /Subtype /Link\n" + rect(left, top, rw, rh) +
+                "/Type /Annot /Subtype /Link\n" + annotationRect(left, top, rw, rh) +
                     "\n/Border [0 0 0]\n/A << /Type /Action /S /Launch /F << /Type /Filespec ",
                 "\n",
                 "",
@@ -418,7 +369,8 @@ void PdfPutAnnotations(std::int32_t link, float x, float y, float w, float h)
             PdfPutEntry(r.parameter, "/O (", ") >>\n", PdfEntryTextString, reference);
             break;
         case 4: {
-            std::string text = "/Type /Annot /Subtype /Text\n" + rect(left + shift, top, rw, rh) + "\n";
+            std::string text =
+                "/Type /Annot /Subtype /Text\n" + annotationRect(left + shift, top, rw, rh) + "\n";
             if (!r.iconName.empty()) {
                 text += "/Name /" + r.iconName + "\n";
             }
@@ -429,130 +381,14 @@ void PdfPutAnnotations(std::int32_t link, float x, float y, float w, float h)
         }
         default:
             PdfPutEntry(
-                "/Type /Annot /Subtype /Link\n" + rect(left, top, rw, rh) + "\n/Border [0 0 0]\n",
+                "/Type /Annot /Subtype /Link\n" + annotationRect(left, top, rw, rh) + "\n/Border [0 0 0]\n",
                 "\n",
                 "",
                 PdfEntryPlain,
                 reference);
-            PdfPutEntry(r.uri, "/A << /S /URI /URI (", ") >>\n", PdfEntryTextString, reference);
+            PdfPutEntry(asciiUri(r.uri), "/A << /S /URI /URI (", ") >>\n", PdfEntryTextString, reference);
             break;
     }
-}
-
-std::int32_t PdfCheckBox(
-    std::int32_t doc,
-    const std::string& name,
-    std::int32_t ticked,
-    std::int32_t flags,
-    float w,
-    float h,
-    std::int32_t ln)
-{
-    PdfDocument* document = findPdfDocument(doc);
-    if (document == nullptr || document->pageNumber < 1) {
-        return 0;
-    }
-    PdfDocument& d = *document;
-    const WidgetArea area = beginWidget(d, w, h);
-    std::string text = widgetStart(d, area) + "/FT /Btn\n";
-    if (flags != 0) {
-        text += " /Ff " + std::to_string(flags) + "\n";
-    }
-    const std::string state = ticked != 0 ? "/Yes" : "/Off";
-    text += "/MK << /BC [0.24 0.24 0.24] >>\n/V " + state + "\n/AS " + state + "\n";
-    PdfPutEntry(text, "\n", "", PdfEntryPlain);
-    PdfPutEntry(name, "/T (", ")\n", PdfEntryTextString);
-    endWidget(d, w, h, ln);
-    return 0;
-}
-
-std::int32_t PdfTextField(
-    std::int32_t doc,
-    const std::string& name,
-    const std::string& value,
-    std::int32_t flags,
-    float w,
-    float h,
-    std::int32_t border,
-    std::int32_t ln,
-    const std::string& alignment,
-    std::int32_t background)
-{
-    PdfDocument* document = findPdfDocument(doc);
-    if (document == nullptr || document->pageNumber < 1) {
-        return 0;
-    }
-    PdfDocument& d = *document;
-    const std::string da = appearance(d);
-    const std::string trimmed = trimTrailing(value);
-    const WidgetArea area = beginWidget(d, w, h);
-    std::string text = widgetStart(d, area) + "/FT /Tx\n";
-    if (flags != 0) {
-        text += "/Ff " + std::to_string(flags) + "\n";
-    }
-    text += alignment == "R" ? "/Q 2\n" : alignment == "C" ? "/Q 1\n" : "/Q 0\n";
-    text += "/MK << ";
-    if (border != 0) {
-        text += "/BC [0.24 0.24 0.24] ";
-    }
-    if (background != 0) {
-        text += "/BG [0.99 0.99 0.99] ";
-    }
-    text += ">>\n";
-    PdfPutEntry(text, "\n", "", PdfEntryPlain);
-    PdfPutEntry(trimmed, "/V (", ")\n", PdfEntryTextString);
-    PdfPutEntry(name, "/T (", ")\n", PdfEntryTextString);
-    PdfPutEntry(trimmed, "/TU (", ")\n", PdfEntryTextString);
-    PdfPutEntry(da, "/DA (", ")\n", PdfEntryTextString);
-    endWidget(d, w, h, ln);
-    return 0;
-}
-
-std::int32_t PdfChoiceField(
-    std::int32_t doc,
-    const std::string& name,
-    const std::string& defaultValue,
-    const std::string& options,
-    std::int32_t selected,
-    std::int32_t flags,
-    float w,
-    float h,
-    std::int32_t ln)
-{
-    PdfDocument* document = findPdfDocument(doc);
-    if (document == nullptr || document->pageNumber < 1) {
-        return 0;
-    }
-    PdfDocument& d = *document;
-    const std::string da = appearance(d);
-    const WidgetArea area = beginWidget(d, w, h);
-    std::string text = widgetStart(d, area) + "/FT /Ch\n";
-    if (flags != 0) {
-        text += " /Ff " + std::to_string(flags) + "\n";
-    }
-    text += "/MK << /BC [0.24 0.24 0.24] >>\n/V ()\n";
-    PdfPutEntry(text, "\n", "", PdfEntryPlain);
-    PdfPutEntry(name, "/T (", ")\n", PdfEntryTextString);
-    PdfPutEntry(trimTrailing(defaultValue), "/DV (", ")\n", PdfEntryTextString);
-    PdfPutEntry(da, "/DA (", ")\n", PdfEntryTextString);
-    if (!options.empty()) {
-        if (selected != -1) {
-            PdfPutEntry("/I [" + std::to_string(selected) + "]\n", "", "", PdfEntryPlain);
-        }
-        PdfPutEntry("/Opt [ ", "", "", PdfEntryPlain);
-        std::size_t start = 0;
-        while (true) {
-            const std::size_t blank = options.find(' ', start);
-            PdfPutEntry(options.substr(start, blank - start), "(", ") ", PdfEntryTextString);
-            if (blank == std::string::npos) {
-                break;
-            }
-            start = blank + 1;
-        }
-        PdfPutEntry("]\n", "", "", PdfEntryPlain);
-    }
-    endWidget(d, w, h, ln);
-    return 0;
 }
 
 std::int32_t
@@ -751,6 +587,7 @@ void assembleInteractiveObjects(PdfDocument& d)
             "\n",
             "",
             PdfEntryPlain);
+        PdfPutEntry(d.formDefaultAppearance, "/DA (", ")\n", PdfEntryTextString);
     }
     // The root's last child is the last top-level item, which need not be the last item made.
     const PdfOutlineNode* topLevel = d.outlineChildren.find("0");

@@ -28,8 +28,9 @@ void appendChunk(std::string& out, const char* type, std::string_view data)
     const std::size_t typeAt = out.size();
     out.append(type, 4);
     out.append(data);
-    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(out.data() + typeAt), 4);
-    crc = crc32_z(crc, reinterpret_cast<const Bytef*>(data.data()), data.size());
+    // Type and data are contiguous in out; an empty data view may have no address, which zlib would
+    // take for a request of the initial CRC.
+    const uLong crc = crc32_z(0, reinterpret_cast<const Bytef*>(out.data() + typeAt), 4 + data.size());
     appendBigEndian32(out, static_cast<std::uint32_t>(crc));
 }
 
@@ -174,6 +175,11 @@ bool pngNeedsDecoding(std::string_view png)
 
 bool pngToRgbPng(std::string_view data, std::string& rgbPng)
 {
+    // The decoder sizes its buffers from the header; only data proven to hold that image gets there.
+    PdfImageInfo checked;
+    if (PdfParsePng(data, checked) == 0) {
+        return false;
+    }
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, failDecoding, ignoreWarning);
     if (png == nullptr) {
         return false;

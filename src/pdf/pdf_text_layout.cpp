@@ -63,17 +63,21 @@ std::int32_t edgeBorder(std::int32_t edges)
     return edges == 0 ? 0 : -edges;
 }
 
-// Writes the text part of a cell or text line: prefix, the text as the current font writes it, suffix.
-void outText(PdfDocument& d, const std::string& text, const std::string& prefix, const std::string& suffix)
+} // namespace
+
+void outText(
+    std::int32_t unicode,
+    const std::string& text,
+    const std::string& prefix,
+    const std::string& suffix,
+    const std::string& objref)
 {
-    if (d.unicodeFlag != 0) {
-        PdfOut(text, prefix, suffix, 1);
+    if (unicode != 0) {
+        PdfOut(text, prefix, suffix, 1, objref);
     } else {
-        PdfOut(PdfEscapeText(text), prefix, suffix, 0);
+        PdfOut(PdfEscapeText(text), prefix, suffix, 0, objref);
     }
 }
-
-} // namespace
 
 std::string PdfUnderline(float x, float y, std::string_view text)
 {
@@ -191,7 +195,7 @@ std::int32_t PdfCell(
         } else if (!target.empty()) {
             PdfNamedLinkAnnot(target, linkX, linkY, linkW, d.fontSize);
         }
-        outText(d, text, s, t);
+        outText(d.unicodeFlag, text, s, t, {});
     } else if (!s.empty()) {
         PdfOut(s);
     }
@@ -568,7 +572,7 @@ std::int32_t PdfText(std::int32_t doc, const std::string& text, float x, float y
     if (d.colorFlag == 1) {
         suffix += " Q";
     }
-    outText(d, text, prefix, suffix);
+    outText(d.unicodeFlag, text, prefix, suffix, {});
     return 0;
 }
 

@@ -153,6 +153,15 @@ float PdfStringWidth(std::string_view text, std::int32_t scaled);
 // Adds a standard font under key; 0 when the key exists.
 std::int32_t PdfCoreFont(const std::string& family, const std::string& style, const std::string& key);
 
+// The resource number ("/F" + number) of a standard font in its regular style, added to the document
+// when it is not there yet. The current font stays.
+std::int32_t coreFontNumber(PdfDocument& d, const std::string& family);
+
+// The standard font of check marks, and the second resource name it has in a document with form
+// fields (the one viewers expect in a button's default appearance).
+inline constexpr const char* ButtonSymbolFont = "ZapfDingbats";
+inline constexpr const char* ButtonSymbolFontKey = "ZaDb";
+
 // Reads a TrueType font (a file, or an installed font when system is not 0 or no file font exists);
 // 1 when info was filled. Every read is bounded; a damaged font gives 0 and error 7.
 std::int32_t PdfParseTrueType(
@@ -201,6 +210,16 @@ std::int32_t PdfWrite(float h, const std::string& text, std::int32_t link, const
 
 std::int32_t PdfLn(float h);
 
+// Writes prefix, the text as a font writes it (unicode 0: escaped bytes of an 8-bit font, else the
+// two-byte codes of a composite font) and suffix as one line of an object's stream (empty: the
+// current page).
+void outText(
+    std::int32_t unicode,
+    const std::string& text,
+    const std::string& prefix,
+    const std::string& suffix,
+    const std::string& objref);
+
 // The operators of an underline bar below text at (x, y).
 std::string PdfUnderline(float x, float y, std::string_view text);
 
@@ -223,7 +242,13 @@ std::int32_t PdfTransform(float a, float b, float c, float d, float e, float f);
 std::int32_t PdfScale(float sx, float sy, float x, float y);
 std::int32_t PdfSkew(float ax, float ay, float x, float y);
 
-// Links.
+// Links and form fields.
+
+// "/Rect [left top right bottom]" of an area in points.
+std::string annotationRect(float left, float top, float width, float height);
+
+// The top edge of an area at y (user units from the top) on the current page, in points from the bottom.
+float topEdgePt(const PdfDocument& d, float y);
 
 // Places link record link over the area of the current page.
 void PdfPutAnnotations(std::int32_t link, float x, float y, float w, float h);

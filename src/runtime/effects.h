@@ -4,6 +4,7 @@
 // installs the real ones at start-up; tests install scripted fakes. Interfaces are called on the GUI
 // thread unless a function says otherwise.
 
+#include "runtime/handles.h"
 #include "runtime/requesters.h"
 
 #include <cstdint>
@@ -122,7 +123,29 @@ public:
     virtual bool openWithDefaultViewer(const std::string& path) = 0;
 };
 
-// The installed effects. Every member is set at start-up (or by a test) before it is used.
+// Answers a popup menu in place of the user (tests). The real menu needs no requester.
+class PopupMenuRequester
+{
+public:
+    virtual ~PopupMenuRequester() = default;
+
+    // menu: the registered menu shown, window: the window it belongs to. Returns the chosen item's
+    // id, or 0 when the menu is dismissed without a choice.
+    virtual int choosePopupItem(Handle menu, Handle window) = 0;
+};
+
+// Answers the colour picker in place of the user (tests). The real picker needs no requester.
+class ColourPickRequester
+{
+public:
+    virtual ~ColourPickRequester() = default;
+
+    // hint: the text the picker shows. Returns a colour 0x00BBGGRR, or −1 for Esc.
+    virtual std::int32_t pickColour(const std::string& hint) = 0;
+};
+
+// The installed effects. Every member is set at start-up (or by a test) before it is used, except
+// the two answerers of popup menus and the colour picker: left at nullptr, the user answers.
 struct Effects
 {
     MessageRequester* messages = nullptr;
@@ -131,6 +154,8 @@ struct Effects
     ProcessRunner* processes = nullptr;
     TextInputRequester* textInput = nullptr;
     FileRequester* files = nullptr;
+    PopupMenuRequester* popupMenus = nullptr;
+    ColourPickRequester* colourPicks = nullptr;
 };
 
 // The program's effects; process-wide like the platform they stand for.

@@ -1,5 +1,8 @@
 #include "runtime/input_state.h"
 
+#include "runtime/object_registry.h"
+#include "runtime/window_events.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QKeyEvent>
@@ -7,6 +10,7 @@
 #include <QPointer>
 
 #include <map>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -36,6 +40,7 @@ constexpr int RightButtonMarker = -2;
 struct InputState
 {
     std::map<PhysicalKey, std::vector<int>> held; // physical key → the virtual keys it holds down
+    std::set<PhysicalKey> announced;              // Esc and Return keys whose press was posted
     unsigned long long changes = 0;
     QPoint pointer;
     QPointer<QObject> filter;
@@ -122,6 +127,27 @@ void recordKey(const QKeyEvent& event, bool down)
     }
 }
 
+// Esc and Return wake the program's loops: their press posts a key event for the window it happened
+// in. A key event travels from the focus widget up to its window; only its first delivery to a widget
+// of a registered window counts, and the key counts again once it was let go.
+void announceKey(QObject* watched, const QKeyEvent& event)
+{
+    if (event.isAutoRepeat() || !watched->isWidgetType()) {
+        return;
+    }
+    int vk = 0;
+    for (const int candidate : virtualKeysOf(event)) {
+        if (candidate == VkEscape || candidate == VkReturn) {
+            vk = candidate;
+        }
+    }
+    const Handle window = handleOf(static_cast<QWidget*>(watched)->window());
+    if (vk == 0 || window == NoHandle || !inputState().announced.insert(physicalKeyOf(event)).second) {
+        return;
+    }
+    postKeyEvent(window, vk);
+}
+
 void recordButton(const QMouseEvent& event, bool down)
 {
     int marker = 0;
@@ -155,10 +181,16 @@ protected:
         switch (event->type()) {
             case QEvent::KeyPress:
                 recordKey(*static_cast<QKeyEvent*>(event), true);
+                announceKey(watched, *static_cast<QKeyEvent*>(event));
                 break;
-            case QEvent::KeyRelease:
-                recordKey(*static_cast<QKeyEvent*>(event), false);
+            case QEvent::KeyRelease: {
+                const auto* key = static_cast<QKeyEvent*>(event);
+                recordKey(*key, false);
+                if (!key->isAutoRepeat()) {
+                    inputState().announced.erase(physicalKeyOf(*key));
+                }
                 break;
+            }
             case QEvent::MouseButtonPress:
             case QEvent::MouseButtonDblClick:
             case QEvent::MouseButtonRelease:
@@ -226,6 +258,7 @@ bool KeyIsDown(int vk)
 void clearKeyStates()
 {
     inputState().held.clear();
+    inputState().announced.clear();
 }
 
 unsigned long long keyStateChanges()

@@ -1,7 +1,8 @@
 #pragma once
 // The program's view of keyboard and mouse: a key-state table of virtual keys fed by an
 // application-wide event filter, and the last known pointer position. The table is cleared when the
-// application loses activation, so a loop waiting for a release always ends. GUI thread.
+// application loses activation, so a loop waiting for a release always ends. Pressing Esc or Return
+// in a registered window posts a key event for it (window_events.h). GUI thread.
 
 #include <QPoint>
 

@@ -230,6 +230,15 @@ void postButtonUpEvent(Handle window, Handle control, bool rightButton, int x, i
     enqueue(event);
 }
 
+void postKeyEvent(Handle window, int virtualKey)
+{
+    QueuedEvent event;
+    event.kind = EventKind::Key;
+    event.window = window;
+    event.type = virtualKey;
+    enqueue(event);
+}
+
 void PostCustomEvent(Handle window, std::intptr_t data)
 {
     QueuedEvent event;

@@ -20,6 +20,17 @@ enum class EventKind : int
     Custom = 4,        // posted by PostCustomEvent (EventData)
     LeftButtonUp = 5,  // left mouse button released over EventControl (or the window) at EventX/EventY
     RightButtonUp = 6, // the same for the right button
+    Key = 7,           // Esc or Return pressed while EventWindow() was active; EventType() = its virtual key
+};
+
+// The sub-kinds of control events (EventType() of an EventKind::Control event).
+enum class ControlEventType : int
+{
+    Clicked = 0,          // a button was pressed; a check box, radio button or toggle changed its state
+    Changed = 1,          // a combo box's current item or a spin box's value changed
+    ReturnPressed = 2,    // Return in a text field
+    SelectionChanged = 3, // the selected rows of a list view or list box changed
+    DoubleClicked = 4,    // a row of a list view or list box was double-clicked
 };
 
 // Waits for the next event and makes it current; timeoutMs −1 waits without limit. Returns the
@@ -34,7 +45,7 @@ int WindowEvent();
 Handle EventWindow();
 Handle EventControl();
 int EventMenu();
-int EventType(); // the control's sub-kind as posted by postControlEvent
+int EventType(); // the control's sub-kind (ControlEventType) or, for key events, the virtual key
 std::intptr_t EventData();
 int EventX(); // button-up position in the window's (or control's) client coordinates
 int EventY();
@@ -54,6 +65,7 @@ void postControlEvent(Handle window, Handle control, int type = 0);
 void postMenuEvent(Handle window, int menuItem);
 void postCloseEvent(Handle window);
 void postButtonUpEvent(Handle window, Handle control, bool rightButton, int x, int y);
+void postKeyEvent(Handle window, int virtualKey);
 
 // Any thread: queues a custom event and wakes the waiting loop.
 void PostCustomEvent(Handle window, std::intptr_t data = 0);

@@ -62,7 +62,10 @@ bool quitAsked(const ShellState& state, MainLoopPort& port, const LoopEvent& eve
     if (port.buttonClicked(MainButton::Quit)) {
         return true;
     }
-    if (port.escapeDown() && port.mainWindowActive()) {
+    // A short tap of Esc may be over before the turn looks at the key: its key event counts as well.
+    const bool escapeInMainWindow =
+        event.kind == KeyEvent && event.key == EscapeKey && event.window == port.mainWindow();
+    if ((escapeInMainWindow || port.escapeDown()) && port.mainWindowActive()) {
         return true;
     }
     return isMenu(state, MenuItem::Quit) || state.QuitRequest == QuitRequested;

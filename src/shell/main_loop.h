@@ -46,12 +46,15 @@ inline constexpr MainButton AllMainButtons[] = {
 // The kinds of event the loop tells apart (the runtime's event numbers).
 inline constexpr int MenuEvent = 2;
 inline constexpr int CloseEvent = 3;
+inline constexpr int KeyEvent = 7;
+inline constexpr int EscapeKey = 27;
 
 struct LoopEvent
 {
     int kind = 0;
     Handle window = NoHandle;
     int menuId = 0; // the chosen item of a menu event
+    int key = 0;    // the virtual key of a key event
 };
 
 // A message box of the program's own kind as the loop asks for it; unset fields keep the box's

@@ -10,6 +10,7 @@
 #include "foundation/paths.h"
 #include "foundation/twain_binding.h"
 #include "foundation/window_routines.h"
+#include "runtime/controls.h"
 #include "runtime/dib.h"
 #include "runtime/draw_objects.h"
 #include "runtime/input_state.h"
@@ -18,7 +19,9 @@
 #include "runtime/subclass.h"
 #include "runtime/window_events.h"
 #include "runtime/window_geometry.h"
+#include "shell/help_texts.h"
 #include "shell/page_import_qt.h"
+#include "shell/scan_job_window.h"
 #include "shell/scanner_selection.h"
 #include "shell/scanner_selection_view_qt.h"
 
@@ -29,7 +32,6 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -111,7 +113,6 @@ private:
 namespace {
 
 constexpr std::uint32_t VisibleStyle = 0x10000000;       // WS_VISIBLE
-constexpr std::uint32_t ComboBoxStyle = 0x50010003;      // child, visible, tab stop, drop-down list
 constexpr std::uint32_t SplashStyle = 0x90000000;        // popup, visible: no frame, no caption
 constexpr std::uint32_t SplashBackground = 0x0000C800;   // RGB(0, 200, 0)
 constexpr std::uint32_t SplashTitleColour = 0x00FF0000;  // RGB(0, 0, 255)
@@ -135,11 +136,6 @@ const char* const ColourModeItems[] = {"schwarzweiß", "Graustufen", "Farbe"};
 
 constexpr int GreenLargeSet = 0;
 constexpr int BlackLargeSet = 1;
-
-QString qs(const std::string& text)
-{
-    return QString::fromUtf8(text);
-}
 
 QString qs(const char* text)
 {
@@ -178,37 +174,6 @@ public:
 
 private:
     QMenuBar* m_bar;
-};
-
-// Esc pressed in the main window (on any of its controls) wakes the main loop while the key is still
-// down: key presses are no window events of their own, and the loop's quit test only sees a key that
-// is down when a turn starts.
-class EscapeWakesMainLoop final : public QObject
-{
-public:
-    EscapeWakesMainLoop(QWidget* window, Handle handle)
-        : QObject(window)
-        , m_window(window)
-        , m_handle(handle)
-    {
-        QCoreApplication::instance()->installEventFilter(this);
-    }
-
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
-            const auto* key = static_cast<QKeyEvent*>(event);
-            if (key->key() == Qt::Key_Escape && !key->isAutoRepeat() &&
-                static_cast<QWidget*>(watched)->window() == m_window) {
-                PostCustomEvent(m_handle);
-            }
-        }
-        return false;
-    }
-
-private:
-    QWidget* m_window;
-    Handle m_handle;
 };
 
 QAction* mainMenuAction(int id)
@@ -278,7 +243,8 @@ Handle makeLabel(Handle parent, const std::string& text, int x, int y, int width
     return label;
 }
 
-Handle makeComboBox(
+// A combo box of the main window with its items; a stored value that matches no item keeps the first.
+Handle makeChoiceBox(
     Handle window,
     int x,
     int y,
@@ -287,32 +253,21 @@ Handle makeComboBox(
     const std::vector<std::string>& items,
     const std::string& selected)
 {
-    auto* combo = new QComboBox(findWidget(window));
-    combo->setEditable(false);
-    combo->setFont(QFont(qs(SystemFontFamily), SystemFontPoints));
+    const Handle combo = create("COMBOBOX", window, "", x, y, width, height, NoHandle);
+    placeInMainClient(combo, x, y, width, height);
     for (const std::string& item : items) {
-        combo->addItem(qs(item));
+        ComboAddItem(combo, item);
     }
-    // A stored value that matches no item keeps the first one.
-    const int index = combo->findText(qs(selected), Qt::MatchExactly);
-    combo->setCurrentIndex(index >= 0 ? index : 0);
-    const Handle handle = registerObject(combo, ObjectKind::Control, ComboBoxStyle);
-    placeInMainClient(handle, x, y, width, height);
-    combo->show();
-    QObject::connect(combo, &QComboBox::currentIndexChanged, combo, [window, handle] {
-        postControlEvent(window, handle);
-    });
-    return handle;
+    if (!ComboSelectText(combo, selected)) {
+        ComboSelectIndex(combo, 0);
+    }
+    return combo;
 }
 
 Handle makeCheckBox(Handle window, const std::string& text, int x, int y, const std::string& tip)
 {
-    // The system font is too wide for the texts in 200 pixels; the narrower Arial face fits them.
-    const Handle box = create("CHECKBOX", window, text, x, y, 200, 20, windows().CheckBoxFont);
+    const Handle box = create("CHECKBOX", window, text, x, y, 200, 20, NoHandle);
     placeInMainClient(box, x, y, 200, 20);
-    if (auto* check = qobject_cast<QCheckBox*>(findWidget(box))) {
-        QObject::connect(check, &QCheckBox::toggled, check, [window, box] { postControlEvent(window, box); });
-    }
     create("TOOLTIP", box, tip, 0, 0, 0, 0, window);
     return box;
 }
@@ -356,7 +311,6 @@ Handle openHiddenMainWindow()
         return NoHandle;
     }
     setHasMenuBar(window, true);
-    new EscapeWakesMainLoop(findWidget(window), window);
     const QRect screen = primaryScreenArea();
     placeWindowByClientRect(
         window,
@@ -466,8 +420,8 @@ void buildControls(Handle window)
     const int width = ClientWidth(window);
     const int height = ClientHeight(window);
 
-    c.scannerLine = makeLabel(window, NoScannerText, 5, 5, width - 10, 20, NoHandle);
-    c.statusLine = makeLabel(window, IdleStatusText, 5, 25, width - 10, 20, NoHandle);
+    c.scannerLine = makeLabel(window, std::string(NoScannerLine), 5, 5, width - 10, 20, NoHandle);
+    c.statusLine = makeLabel(window, std::string(StatusIdle), 5, 25, width - 10, 20, NoHandle);
     c.scanButton = makeButton(window, "Scannen", 5, 55, GreenLargeSet);
     EnableControl(c.scanButton, 0);
     c.selectScannerButton = makeButton(window, "Scanner auswählen", 5, 95, BlackLargeSet);
@@ -483,17 +437,17 @@ void buildControls(Handle window)
     if (s.PreviousPaperSource == FeederPaperSource) {
         paperSources.emplace_back(FeederPaperSource);
     }
-    c.paperSource = makeComboBox(window, 220, 55, 140, 23, paperSources, s.PreviousPaperSource);
-    c.colourMode = makeComboBox(
+    c.paperSource = makeChoiceBox(window, 220, 55, 140, 23, paperSources, s.PreviousPaperSource);
+    c.colourMode = makeChoiceBox(
         window, 220, 80, 140, 23, {std::begin(ColourModeItems), std::end(ColourModeItems)}, s.ColorMode);
-    c.resolution = makeComboBox(
+    c.resolution = makeChoiceBox(
         window, 220, 105, 140, 23, {std::begin(ResolutionItems), std::end(ResolutionItems)}, s.Resolution);
-    c.paperSize = makeComboBox(window, 220, 130, 140, 23, {"DIN A4"}, s.PaperSize);
+    c.paperSize = makeChoiceBox(window, 220, 130, 140, 23, {"DIN A4"}, s.PaperSize);
     std::vector<std::string> destinations;
     for (std::int32_t i = 1; i <= state().DestinationTypeCount; ++i) {
         destinations.push_back(state().DestinationTypes[static_cast<std::size_t>(i)]);
     }
-    c.destinationType = makeComboBox(window, 220, 155, 140, 23, destinations, s.DestType);
+    c.destinationType = makeChoiceBox(window, 220, 155, 140, 23, destinations, s.DestType);
 
     c.duplex = makeCheckBox(
         window,
@@ -511,10 +465,7 @@ void buildControls(Handle window)
         80,
         "Seiten, die zum in den Optionen eingestellten Prozentsatz weiß sind, werden automatisch entfernt - "
         "dies ist insbesondere bei doppelseitigen Scans nützlich");
-    if (auto* check = qobject_cast<QCheckBox*>(findWidget(c.discardBlank))) {
-        const QSignalBlocker quiet(check);
-        check->setChecked(s.DiscardEmptyPages != 0);
-    }
+    SetCheckState(c.discardBlank, s.DiscardEmptyPages != 0 ? 1 : 0);
 
     c.openLastOutputButton =
         makeButton(window, "letztes PDF/JPG öffnen", width - 205, height - 75, BlackLargeSet);
@@ -557,8 +508,7 @@ ScreenRect savedOuterRect(Handle window)
 
 std::string mainWindowTitle(std::size_t pointerBytes)
 {
-    const char* const bits = pointerBytes == 8 ? "64bit" : "32bit";
-    return std::string("Folvex V4.23a ") + bits + " (build 176) - Scannen, Bearbeiten, Speichern";
+    return programVersionLine(pointerBytes) + " - Scannen, Bearbeiten, Speichern";
 }
 
 std::vector<MenuSpec> mainMenuSpecs(std::size_t pointerBytes)
@@ -617,6 +567,32 @@ void installShellEntryPoints(ShellProgram& program)
     };
     s.entryPoints.registerScannerCallback = [context] {
         DTwainBinding().setNotificationCallback(twainNotificationCallbackFor(*context), 0, 0);
+    };
+
+    s.entryPoints.AboutBox = [] { AboutBox(); };
+    s.entryPoints.ShowLicence = [&s](int which) { ShowLicence(which, s.settingsState.ProgramDir); };
+    const auto updateContext = [&program] {
+        return UpdateCheckContext{
+            program.state.settingsState,
+            program.windows.MainWindow,
+            foundationLibrary().ProcessId,
+            setSplashStatus};
+    };
+    s.entryPoints.StartUpdateChecker = [updateContext] { StartUpdateChecker(updateContext()); };
+    s.entryPoints.prepareUpdateCheck = [&program, updateContext] {
+        prepareUpdateCheck(program.updateCheck, updateContext());
+    };
+    // One port and context per job: the scanner library is the one installed when the job starts. The
+    // result step is not there yet: a job ends where it would run, and its scan files stay for a rescue.
+    s.entryPoints.ScanAndSave = [&program](std::uint8_t existingPages) {
+        MainWindowScanJobPort port(program.windows.controls, *program.windows.scannerView);
+        ScanJobContext job{program.state, DTwainBinding(), port, port, {}};
+        return ScanAndSave(job, existingPages);
+    };
+    s.entryPoints.DeleteOldTempFiles = [&program](std::int32_t mode) {
+        MainWindowScanJobPort port(program.windows.controls, *program.windows.scannerView);
+        ScanJobContext job{program.state, DTwainBinding(), port, port, {}};
+        DeleteOldTempFiles(job, mode);
     };
     installPageImports(s, program.freeImage.FreeImageFunctions);
 }
@@ -701,7 +677,6 @@ void OpenMainWindow()
     setSplashStatus("Variablen initialisieren...");
     w.ButtonFont = createFont("Arial", 11);
     w.DialogFont = createFont("Arial", 10);
-    w.CheckBoxFont = createFont("Arial", 9);
     chooseTmpPath(s.settingsState);
     setSettingDefaults(s.settingsState);
     s.ImportRunning = 0;
@@ -749,11 +724,8 @@ void OpenMainWindow()
         restoreWindow(window);
     }
 
-    const Settings& settings = s.settingsState.settings;
-    if (!settings.LastSourceName.empty() && settings.OpenLastScannerOnStartup == 1 &&
-        s.entryPoints.SelectScanner) {
-        setSplashStatus("letzten Scanner öffnen...");
-        s.entryPoints.SelectScanner(settings.LastSourceName);
+    if (w.scannerContext) {
+        selectLastScannerAtStartUp(*w.scannerContext, setSplashStatus);
     }
 
     delete findWidget(w.SplashWindow);
@@ -762,11 +734,36 @@ void OpenMainWindow()
     QWidget* widget = findWidget(window);
     widget->show();
     widget->activateWindow();
-    QWidget* scan = findWidget(w.controls.scanButton);
-    QWidget* focus = scan != nullptr && scan->isEnabled() ? scan : findWidget(w.controls.selectScannerButton);
+    focusAfterJob();
+}
+
+void focusAfterJob()
+{
+    focusScanOrSelectButton(windows().controls);
+}
+
+void focusScanOrSelectButton(const MainWindowControls& controls)
+{
+    QWidget* scan = findWidget(controls.scanButton);
+    QWidget* focus = scan != nullptr && scan->isEnabled() ? scan : findWidget(controls.selectScannerButton);
     if (focus != nullptr) {
         focus->setFocus();
     }
+}
+
+bool mainCheckBoxTicked(MainCheckBox box)
+{
+    const MainWindowControls& c = windows().controls;
+    const auto* check =
+        qobject_cast<QCheckBox*>(findWidget(box == MainCheckBox::Duplex ? c.duplex : c.discardBlank));
+    return check != nullptr && check->isChecked();
+}
+
+bool mainCheckBoxEnabled(MainCheckBox box)
+{
+    const MainWindowControls& c = windows().controls;
+    const QWidget* check = findWidget(box == MainCheckBox::Duplex ? c.duplex : c.discardBlank);
+    return check != nullptr && check->isEnabled();
 }
 
 void CleanUpOnExit()
@@ -804,12 +801,16 @@ void CleanUpOnExit()
         freeImage(image);
         image = NoHandle;
     }
-    for (Handle* font : {&w.ButtonFont, &w.DialogFont, &w.HintFont, &w.SplashFont, &w.CheckBoxFont}) {
+    for (Handle* font : {&w.ButtonFont, &w.DialogFont, &w.HintFont, &w.SplashFont}) {
         deleteDrawObject(*font);
         *font = NoHandle;
     }
 
+    // A checker started from the run copy keeps running; the update thread keeps its own share of
+    // what it uses.
     removeFile(programDir + UpdateCheckerRunCopy);
+    program.updateCheck.UpdateParamBlock.reset();
+    program.updateCheck.UpdateMutex.reset();
 
     if (findWidget(w.MainWindow) != nullptr) {
         const ScreenRect rect = savedOuterRect(w.MainWindow);
@@ -892,6 +893,7 @@ LoopEvent MainWindowPort::waitForEvent()
     event.kind = WaitWindowEvent(-1);
     event.window = EventWindow();
     event.menuId = EventMenu();
+    event.key = event.kind == static_cast<int>(EventKind::Key) ? EventType() : 0;
     return event;
 }
 

@@ -10,6 +10,7 @@
 #include "shell/arc_face_sets.h"
 #include "shell/main_loop.h"
 #include "shell/shell_state.h"
+#include "shell/update_checker.h"
 
 #include <array>
 #include <cstddef>
@@ -48,10 +49,7 @@ inline constexpr int MainClientHeightPx = 214;
 inline constexpr const char* SplashTitle = "Folvex startet...";
 inline constexpr int SplashWidthPx = 200;
 inline constexpr int SplashHeightPx = 70;
-inline constexpr const char* NoScannerText = "Scanner: keiner gewählt";
-inline constexpr const char* IdleStatusText = "Status: unbeschäftigt";
 inline constexpr const char* RotationScratchFile = "rotatetmpimage.bmp";
-inline constexpr const char* UpdateCheckerRunCopy = "Updora1";
 inline constexpr int ShellArcSetCount = static_cast<int>(ShellArcFaceSets.size());
 inline constexpr int SplitToggleWidthPx = 12;
 // The menu items of the page editor's popup.
@@ -95,7 +93,6 @@ struct ShellWindows
     Handle HintFont = NoHandle;
     Handle ButtonFont = NoHandle;
     Handle DialogFont = NoHandle;
-    Handle CheckBoxFont = NoHandle; // the main window's two check boxes
 
     ODBProperties ButtonFaceProps;
     std::array<int, ShellArcSetCount> ShellArcSets{};
@@ -114,19 +111,21 @@ struct ShellWindows
     ShellWindows& operator=(ShellWindows&&) noexcept;
 };
 
-// The whole shell: its state, its windows and the image library it loaded.
+// The whole shell: its state, its windows, the image library it loaded and the daily update check.
 struct ShellProgram
 {
     ShellState state;
     ShellWindows windows;
     FreeImageLibrary freeImage;
+    UpdateCheckState updateCheck;
 };
 
 // The program's instance. A test assigns a fresh record.
 ShellProgram& shellProgram();
 
-// Fills the entry points of the parts built on the shell: the scanner selection and its callback, and
-// the page imports.
+// Fills the entry points of the parts built on the shell: the scanner selection and its callback, the
+// about box, the licence texts, the update checker, the scan job, the clean-up of the temporary folder
+// and the page imports.
 void installShellEntryPoints(ShellProgram& program);
 
 // Builds the main window (hidden until the end), the splash, the menus and the controls, sets and
@@ -165,6 +164,23 @@ bool mainMenuItemEnabled(int id);
 
 // The text shown by a control of the main window (label, combo box, check box, button).
 std::string controlText(Handle control);
+
+// Gives the focus to "Scannen" of these controls when it is enabled, else to "Scanner auswählen".
+void focusScanOrSelectButton(const MainWindowControls& controls);
+
+// Gives the keyboard focus after a job: to "Scannen" when it is enabled, else to "Scanner auswählen".
+void focusAfterJob();
+
+// The main window's two check boxes.
+enum class MainCheckBox
+{
+    Duplex,       // "automatisch doppelseitig scannen"
+    DiscardBlank, // "leere Seiten entfernen"
+};
+
+// Whether a check box of the main window is ticked, or enabled; false while it does not exist.
+bool mainCheckBoxTicked(MainCheckBox box);
+bool mainCheckBoxEnabled(MainCheckBox box);
 
 // Moves a control of the main window to client coordinates (the client area lies below the menu bar).
 void placeInMainClient(Handle control, int x, int y, int width, int height);

@@ -319,6 +319,7 @@ void readSettingsFile(SettingsState& state, const ScreenRect& startRect)
 
     s.LastWindowMaximized = integer(GeneralSection, "LastWindowMaximized");
     readWindowRect(state, startRect);
+    s.LastUpdateCheckDay = readSetting(state, GeneralSection, "LastUpdateCheckDay");
     s.LastSourceName = readSetting(state, LastValuesSection, "LastSourceName");
     const std::string origin =
         readSetting(state, std::string(SourceSectionPrefix) + s.LastSourceName, "LastPageOrigin");

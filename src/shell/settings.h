@@ -52,7 +52,7 @@ struct Settings
     std::int32_t LastWindowPosX2 = 0;
     std::int32_t LastWindowPosY2 = 0;
     std::int32_t LastWindowMaximized = 0;
-    std::string LastUpdateCheckDay; // read and written by the daily update check
+    std::string LastUpdateCheckDay; // local day of the last automatic update check, "%yyyy-%mm-%dd"
 
     // Section "LAST_VALUES"; the first five are the choices the main window's controls start with.
     std::string ColorMode;

@@ -2,7 +2,9 @@
 // The shell's state record: the program-wide values of the start-up, the main loop and the shut-down,
 // the tables the main program allocates for the scan job and the page editor, and the one table of
 // entry points through which the main loop reaches the parts built elsewhere. The shell owns the one
-// instance; a test builds a fresh one. GUI thread.
+// instance; a test builds a fresh one. GUI thread. The header needs no Qt: the cores of the scan job,
+// the image operations and the page editor take this record, its SettingsState and the image
+// library's FreeImageFunctionTable (foundation/freeimage_binding.h) by reference through their ports.
 
 #include "runtime/handles.h"
 #include "shell/settings.h"
@@ -70,6 +72,10 @@ struct ShellEntryPoints
     std::function<void()> StartUpdateChecker;
     // Prepares the update checker and starts the daily check when it is due.
     std::function<void()> prepareUpdateCheck;
+    // The page editor on the job's page files: detectBlank is the job's "leere Seiten entfernen"
+    // choice; emptyRemoved is set on "Anwenden" (1 when the editor dropped the pages marked blank)
+    // and left alone on "Abbruch". The result is always 1.
+    std::function<std::int32_t(std::int32_t detectBlank, std::uint8_t& emptyRemoved)> EditPages;
 };
 
 struct ShellState

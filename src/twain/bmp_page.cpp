@@ -3,6 +3,7 @@
 #include "runtime/checked_cast.h"
 #include "runtime/safe_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -42,12 +43,9 @@ std::uint16_t getU16(const std::string& bytes, std::size_t at)
         static_cast<std::uint8_t>(bytes[at]) | (static_cast<std::uint8_t>(bytes[at + 1]) << 8));
 }
 
-std::uint8_t greyOf(const PageImage& page, std::size_t pixel)
+// Luminance of red, green and blue, rounded.
+std::uint8_t luminance(const std::uint8_t* rgb)
 {
-    if (page.channels == 1) {
-        return page.samples[pixel];
-    }
-    const std::uint8_t* rgb = &page.samples[pixel * 3];
     return static_cast<std::uint8_t>((299 * rgb[0] + 587 * rgb[1] + 114 * rgb[2] + 500) / 1000);
 }
 
@@ -59,6 +57,103 @@ std::int32_t dotsPerMetre(double dpi)
         return 0;
     }
     return static_cast<std::int32_t>(std::lround(dpi / 0.0254));
+}
+
+std::size_t bmpRowBytes(int width, BmpDepth depth)
+{
+    const std::size_t bits =
+        static_cast<std::size_t>(width > 0 ? width : 0) * static_cast<std::size_t>(depth);
+    return ((bits + 31) / 32) * 4;
+}
+
+Expected<std::string> bmpHeader(int width, int height, BmpDepth depth, double dpi)
+{
+    if (width <= 0 || height <= 0) {
+        return Error{EINVAL, "leere Seite"};
+    }
+    const std::size_t rowBytes = bmpRowBytes(width, depth);
+    const std::size_t paletteEntries = depth == BmpDepth::Bilevel ? 2 : depth == BmpDepth::Grey ? 256 : 0;
+    const std::size_t offset = FileHeaderSize + InfoHeaderSize + paletteEntries * 4;
+    const auto imageSize = checkedMultiply<std::size_t>(rowBytes, static_cast<std::size_t>(height));
+    if (!imageSize || *imageSize > 0xFFFFFFFFu - offset) {
+        return Error{EFBIG, "Seite zu groß für eine BMP-Datei"};
+    }
+    std::string out;
+    out.reserve(offset);
+    out += "BM";
+    putU32(out, static_cast<std::uint32_t>(offset + *imageSize));
+    putU32(out, 0);
+    putU32(out, static_cast<std::uint32_t>(offset));
+    putU32(out, InfoHeaderSize);
+    putU32(out, static_cast<std::uint32_t>(width));
+    putU32(out, static_cast<std::uint32_t>(height));
+    putU16(out, 1);
+    putU16(out, static_cast<std::uint16_t>(depth));
+    putU32(out, 0);
+    putU32(out, static_cast<std::uint32_t>(*imageSize));
+    const std::uint32_t dpm = static_cast<std::uint32_t>(dotsPerMetre(dpi));
+    putU32(out, dpm);
+    putU32(out, dpm);
+    putU32(out, static_cast<std::uint32_t>(paletteEntries));
+    putU32(out, 0);
+    if (depth == BmpDepth::Bilevel) {
+        putU32(out, 0x00000000);
+        putU32(out, 0x00FFFFFF);
+    } else if (depth == BmpDepth::Grey) {
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            putU32(out, i | (i << 8) | (i << 16));
+        }
+    }
+    return out;
+}
+
+void encodeBmpRow(const std::uint8_t* samples, int channels, int width, BmpDepth depth, std::uint8_t* out)
+{
+    const std::size_t w = static_cast<std::size_t>(width > 0 ? width : 0);
+    const std::size_t rowBytes = bmpRowBytes(width, depth);
+    switch (depth) {
+        case BmpDepth::Bilevel: {
+            // Eight pixels to a byte, the first in the high bit; a pixel of 128 or more is white.
+            std::fill(out, out + rowBytes, std::uint8_t{0});
+            for (std::size_t first = 0; first < w; first += 8) {
+                const std::size_t count = std::min<std::size_t>(8, w - first);
+                unsigned bits = 0;
+                for (std::size_t k = 0; k < count; ++k) {
+                    const std::size_t x = first + k;
+                    const std::uint8_t grey = channels == 3 ? luminance(samples + 3 * x) : samples[x];
+                    bits |= (grey >= 128 ? 0x80u : 0u) >> k;
+                }
+                out[first / 8] = static_cast<std::uint8_t>(bits);
+            }
+            return;
+        }
+        case BmpDepth::Grey:
+            if (channels == 3) {
+                for (std::size_t x = 0; x < w; ++x) {
+                    out[x] = luminance(samples + 3 * x);
+                }
+            } else {
+                std::copy(samples, samples + w, out);
+            }
+            std::fill(out + w, out + rowBytes, std::uint8_t{0});
+            return;
+        case BmpDepth::Colour:
+            if (channels == 3) {
+                for (std::size_t x = 0; x < w; ++x) {
+                    out[3 * x] = samples[3 * x + 2];
+                    out[3 * x + 1] = samples[3 * x + 1];
+                    out[3 * x + 2] = samples[3 * x];
+                }
+            } else {
+                for (std::size_t x = 0; x < w; ++x) {
+                    out[3 * x] = samples[x];
+                    out[3 * x + 1] = samples[x];
+                    out[3 * x + 2] = samples[x];
+                }
+            }
+            std::fill(out + 3 * w, out + rowBytes, std::uint8_t{0});
+            return;
+    }
 }
 
 Expected<std::string> encodeBmp(const PageImage& page, BmpDepth depth)
@@ -74,73 +169,24 @@ Expected<std::string> encodeBmp(const PageImage& page, BmpDepth depth)
     if (!sampleCount || *sampleCount != page.samples.size()) {
         return Error{EINVAL, "Seitengröße passt nicht zu den Bilddaten"};
     }
-    const int bits = static_cast<int>(depth);
-    const std::size_t width = static_cast<std::size_t>(page.width);
-    const std::size_t rowBytes = ((width * static_cast<std::size_t>(bits) + 31) / 32) * 4;
-    const std::size_t paletteEntries = depth == BmpDepth::Bilevel ? 2 : depth == BmpDepth::Grey ? 256 : 0;
-    const std::size_t offset = FileHeaderSize + InfoHeaderSize + paletteEntries * 4;
-    const auto imageSize = checkedMultiply<std::size_t>(rowBytes, static_cast<std::size_t>(page.height));
-    if (!imageSize || *imageSize > 0xFFFFFFFFu - offset) {
-        return Error{EFBIG, "Seite zu groß für eine BMP-Datei"};
+    auto out = bmpHeader(page.width, page.height, depth, page.dpi);
+    if (!out) {
+        return out;
     }
-
-    std::string out;
-    out.reserve(offset + *imageSize);
-    out += "BM";
-    putU32(out, static_cast<std::uint32_t>(offset + *imageSize));
-    putU32(out, 0);
-    putU32(out, static_cast<std::uint32_t>(offset));
-    putU32(out, InfoHeaderSize);
-    putU32(out, static_cast<std::uint32_t>(page.width));
-    putU32(out, static_cast<std::uint32_t>(page.height));
-    putU16(out, 1);
-    putU16(out, static_cast<std::uint16_t>(bits));
-    putU32(out, 0);
-    putU32(out, static_cast<std::uint32_t>(*imageSize));
-    const std::uint32_t dpm = static_cast<std::uint32_t>(dotsPerMetre(page.dpi));
-    putU32(out, dpm);
-    putU32(out, dpm);
-    putU32(out, static_cast<std::uint32_t>(paletteEntries));
-    putU32(out, 0);
-    if (depth == BmpDepth::Bilevel) {
-        putU32(out, 0x00000000);
-        putU32(out, 0x00FFFFFF);
-    } else if (depth == BmpDepth::Grey) {
-        for (std::uint32_t i = 0; i < 256; ++i) {
-            putU32(out, i | (i << 8) | (i << 16));
-        }
-    }
-
-    std::string row(rowBytes, '\0');
+    const std::size_t rowBytes = bmpRowBytes(page.width, depth);
+    const std::size_t samplesPerRow =
+        static_cast<std::size_t>(page.width) * static_cast<std::size_t>(page.channels);
+    const std::size_t headerSize = out->size();
+    out->resize(headerSize + rowBytes * static_cast<std::size_t>(page.height));
+    auto* rows = reinterpret_cast<std::uint8_t*>(out->data() + headerSize);
     for (int y = page.height - 1; y >= 0; --y) {
-        std::fill(row.begin(), row.end(), '\0');
-        const std::size_t first = static_cast<std::size_t>(y) * width;
-        for (std::size_t x = 0; x < width; ++x) {
-            const std::size_t pixel = first + x;
-            switch (depth) {
-                case BmpDepth::Bilevel:
-                    if (greyOf(page, pixel) >= 128) {
-                        row[x / 8] = static_cast<char>(row[x / 8] | (0x80 >> (x % 8)));
-                    }
-                    break;
-                case BmpDepth::Grey:
-                    row[x] = static_cast<char>(greyOf(page, pixel));
-                    break;
-                case BmpDepth::Colour:
-                    if (page.channels == 3) {
-                        row[3 * x] = static_cast<char>(page.samples[3 * pixel + 2]);
-                        row[3 * x + 1] = static_cast<char>(page.samples[3 * pixel + 1]);
-                        row[3 * x + 2] = static_cast<char>(page.samples[3 * pixel]);
-                    } else {
-                        const char grey = static_cast<char>(page.samples[pixel]);
-                        row[3 * x] = grey;
-                        row[3 * x + 1] = grey;
-                        row[3 * x + 2] = grey;
-                    }
-                    break;
-            }
-        }
-        out += row;
+        const std::size_t fileRow = static_cast<std::size_t>(page.height - 1 - y);
+        encodeBmpRow(
+            page.samples.data() + static_cast<std::size_t>(y) * samplesPerRow,
+            page.channels,
+            page.width,
+            depth,
+            rows + fileRow * rowBytes);
     }
     return out;
 }

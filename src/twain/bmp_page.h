@@ -5,6 +5,7 @@
 
 #include "runtime/expected.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,6 +32,17 @@ enum class BmpDepth : int
 
 // Dots per metre of a resolution in dots per inch, rounded.
 std::int32_t dotsPerMetre(double dpi);
+
+// Bytes of one row of a page file, padded to four bytes.
+std::size_t bmpRowBytes(int width, BmpDepth depth);
+
+// The headers and palette that open a page file of that size; an empty page or one too big for a
+// BMP file gives an error.
+Expected<std::string> bmpHeader(int width, int height, BmpDepth depth, double dpi);
+
+// One row of a page file from width pixels of eight-bit samples (channels 1 or 3), by the rules of
+// encodeBmp; out holds bmpRowBytes(width, depth) bytes, its padding is zeroed.
+void encodeBmpRow(const std::uint8_t* samples, int channels, int width, BmpDepth depth, std::uint8_t* out);
 
 // The BMP file of a page. Bilevel: a sample below 128 is black. Grey from a colour page: the
 // luminance. Colour from a grey page: the grey in all three channels. An empty or inconsistent page

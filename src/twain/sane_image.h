@@ -1,13 +1,13 @@
 #pragma once
-// Turns the frames a SANE device delivers for one page into a page image: grey, RGB and three-pass
-// red/green/blue frames at depth 1, 8 or 16. Padding beyond the pixels of a line is dropped, 16-bit
-// samples keep their high byte, a grey sample of depth 1 set to 1 is black. Any thread; no state.
+// Turns the lines a SANE device delivers into eight-bit samples, one whole line per call: grey, RGB
+// and single-colour (three-pass) frames at depth 1, 8 or 16. Padding beyond the pixels of a line is
+// dropped, 16-bit samples keep their high byte, a grey sample of depth 1 set to 1 is black. Any
+// thread; no state.
 
-#include "runtime/expected.h"
 #include "twain/bmp_page.h"
 
+#include <cstddef>
 #include <cstdint>
-#include <vector>
 
 namespace folvex {
 
@@ -20,24 +20,32 @@ enum class FrameFormat
     Blue,
 };
 
-// One frame as read: the parameters the device reported and every byte read up to end-of-file.
-// lines < 0: the device did not know the height in advance.
-struct ScanFrame
+// The parameters a device reports for one frame. lines < 0: the device does not know the height in
+// advance.
+struct FrameLayout
 {
     FrameFormat format = FrameFormat::Grey;
     int depth = 8;
     int pixelsPerLine = 0;
     int bytesPerLine = 0;
     int lines = 0;
-    std::vector<std::uint8_t> bytes;
 };
 
-// True when the frame holds all its bytes (lines × bytes per line); with an unknown height, at
-// least one whole line.
-bool frameComplete(const ScanFrame& frame);
+// 3 for RGB frames, else 1.
+int samplesPerPixel(FrameFormat format);
 
-// The page of a set of frames (one grey or RGB frame, or red, green and blue frames in any order).
-// Fails on incomplete frames, inconsistent parameters or a depth other than 1, 8 and 16.
-Expected<PageImage> assemblePage(const std::vector<ScanFrame>& frames, double dpi);
+// True when lines of this layout can be converted: depth 1, 8 or 16, at least one pixel, and a line
+// long enough for its pixels.
+bool lineLayoutUsable(const FrameLayout& layout);
+
+// Converts one line (layout.bytesPerLine bytes) of a usable layout into pixelsPerLine ×
+// samplesPerPixel samples at out.
+void convertLine(const FrameLayout& layout, const std::uint8_t* line, std::uint8_t* out);
+
+// Converts one line of a usable layout straight into a row of a page file (bmpRowBytes bytes at out)
+// where no samples are needed between: grey of depth 1 to bilevel, grey of depth 8 to grey, RGB of
+// depth 8 to colour. False, with out untouched, for every other pair.
+bool convertLineToBmpRow(
+    const FrameLayout& layout, const std::uint8_t* line, BmpDepth depth, std::uint8_t* out);
 
 } // namespace folvex

@@ -26,7 +26,13 @@ struct SaneTimeouts
     int searchMs = 60000; // listing the devices
     int startMs = 120000; // starting a page (lamp warm-up, paper feed)
     int readMs = 60000;   // one read of image data
+    int cancelMs = 800;   // a cancel not honoured by then gives the acquisition up
 };
+
+// Test seam around the reads of image data: called on the worker before every read with the page
+// number (from 1). 0 lets the read go ahead; any other value is the SANE status the read gives
+// instead. It may block, as a device stuck in a read does.
+using SaneReadSeam = std::function<int(int page)>;
 
 struct SaneDevice
 {
@@ -82,12 +88,15 @@ public:
     // True when the worker is done (or hung) and every page was delivered.
     virtual bool finished() const = 0;
 
-    // "Abbrechen": the worker stops between two reads. Any thread.
+    // "Abbrechen": the worker stops between two reads; one stuck in a call is given up after
+    // SaneTimeouts::cancelMs (status Cancelled, the source closed). Any thread; a second call does
+    // nothing.
     virtual void requestCancel() = 0;
 
     virtual bool cancelRequested() const = 0;
 
-    // GUI thread: declares the device hung when a SANE call has overrun its time.
+    // GUI thread: declares the device hung when a SANE call has overrun its time, and gives the
+    // acquisition up when a cancel has not been honoured in time.
     virtual void checkWatchdog() = 0;
 
     // As DeviceSearch::setWakeUp: called by the worker whenever there is something to deliver.
@@ -113,7 +122,7 @@ class SaneScannerLibrary final : public ScannerLibrary
 {
 public:
     // dialogs must outlive the library.
-    explicit SaneScannerLibrary(SaneDialogs& dialogs, SaneTimeouts timeouts = {});
+    explicit SaneScannerLibrary(SaneDialogs& dialogs, SaneTimeouts timeouts = {}, SaneReadSeam readSeam = {});
     ~SaneScannerLibrary() override;
     SaneScannerLibrary(const SaneScannerLibrary&) = delete;
     SaneScannerLibrary& operator=(const SaneScannerLibrary&) = delete;

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 
 namespace folvex {
 namespace {
@@ -77,6 +78,24 @@ TEST(ProgramProcessTest, NextStartRestoresTheWindow)
     EXPECT_EQ(copy.setting("ALLGEMEIN", "LastWindowPosY1"), "40");
     EXPECT_EQ(copy.setting("ALLGEMEIN", "LastWindowPosX2"), "730");
     EXPECT_EQ(copy.setting("ALLGEMEIN", "LastWindowPosY2"), "400");
+}
+
+// The update checker asks the program to quit with SIGUSR1 to the process id it was given.
+TEST(ProgramProcessTest, QuitRequestOfTheUpdateCheckerEndsTheProgram)
+{
+    ProgramCopy copy(FOLVEX_PROGRAM);
+    const std::string checker = copy.programDir() + "Updora";
+    testing::writeFile(checker, "#!/bin/sh\nkill -USR1 \"$2\"\n");
+    ASSERT_EQ(::chmod(checker.c_str(), 0755), 0);
+    EXPECT_TRUE(std::filesystem::is_regular_file(copy.programDir() + "Licenses/LICENSE_FREEIMAGE.txt"));
+    ASSERT_GT(copy.start(), 0);
+    const std::optional<int> status = copy.waitForExit(StartLimit);
+    ASSERT_TRUE(status.has_value()) << "the program did not end normally";
+    EXPECT_EQ(*status, 0);
+    EXPECT_FALSE(copy.setting("ALLGEMEIN", "LastWindowPosX1").empty());
+    EXPECT_FALSE(copy.setting("ALLGEMEIN", "LastWindowPosY2").empty());
+    EXPECT_FALSE(copy.setting("ALLGEMEIN", "LastUpdateCheckDay").empty());
+    EXPECT_FALSE(std::filesystem::exists(copy.programDir() + "Updora1"));
 }
 
 } // namespace

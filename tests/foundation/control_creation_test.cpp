@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QDeadlineTimer>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QLabel>
@@ -26,10 +27,12 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QThread>
 #include <QToolTip>
 #include <QTreeWidget>
+#include <QWindow>
 
 #include <functional>
 #include <memory>
@@ -413,10 +416,79 @@ TEST_F(ControlCreationTest, ClosingADialogDestroysItAndFocusesTheMainWindow)
     EXPECT_EQ(foundationLibrary().WindowList, (std::vector<Handle>{mainWindow}));
 }
 
-TEST_F(ControlCreationTest, BothClassesPaintInTheButtonFaceColour)
+TEST_F(ControlCreationTest, DialogWindowsAreOwnedFixedAndPlacedAsAsked)
+{
+    placeWindowByOuterRect(mainWindow, {100, 100, 600, 400});
+    mainWidget->show();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const WindowFrame frame = frameForStyle(DialogWindowCloseBoxStyle, false);
+    const int outerWidth = 200 + 2 * frame.frame;
+    const int outerHeight = 100 + frame.caption + 2 * frame.frame;
+
+    struct PlacementCase
+    {
+        const char* label;
+        DialogWindowOptions options;
+        int centreX;
+        int centreY;
+        bool closeBox;
+    };
+
+    const PlacementCase cases[] = {
+        {"over the main window by default", {}, 400, 300, true},
+        {"on the screen",
+         {NoHandle, DialogPlacement::CentreOnScreen, true},
+         screen.x() + screen.width() / 2,
+         screen.y() + screen.height() / 2,
+         true},
+        {"title bar only", {mainWindow, DialogPlacement::CentreOnOwner, false}, 400, 300, false},
+    };
+    for (const PlacementCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        const Handle dialog = openDialogWindow("Ziel temporär ändern", 200, 100, c.options);
+        ASSERT_NE(dialog, NoHandle);
+        QWidget* widget = findWidget(dialog);
+        EXPECT_TRUE(widget->isVisible());
+        EXPECT_EQ(widget->windowTitle(), QStringLiteral("Ziel temporär ändern"));
+        EXPECT_EQ(widget->parentWidget(), mainWidget.get());
+        ASSERT_NE(widget->windowHandle(), nullptr);
+        EXPECT_EQ(widget->windowHandle()->transientParent(), mainWidget->windowHandle());
+        EXPECT_EQ(widget->minimumSize(), QSize(200, 100));
+        EXPECT_EQ(widget->maximumSize(), QSize(200, 100));
+        EXPECT_EQ(widget->testAttribute(Qt::WA_OpaquePaintEvent), true);
+        EXPECT_EQ(widget->windowFlags().testFlag(Qt::WindowCloseButtonHint), c.closeBox);
+        EXPECT_FALSE(widget->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+        const WindowRect outer = windowOuterRect(dialog);
+        EXPECT_EQ(outer.width, outerWidth);
+        EXPECT_EQ(outer.height, outerHeight);
+        EXPECT_NEAR(outer.x + outer.width / 2, c.centreX, 1);
+        EXPECT_NEAR(outer.y + outer.height / 2, c.centreY, 1);
+        EXPECT_TRUE(mainWidget->isEnabled());
+        EXPECT_EQ(foundationLibrary().WindowList, (std::vector<Handle>{mainWindow, dialog}));
+
+        // The close box asks; the window stays until its caller closes it.
+        EXPECT_FALSE(widget->close());
+        EXPECT_TRUE(widget->isVisible());
+        ASSERT_EQ(WaitWindowEvent(1000), static_cast<int>(EventKind::CloseWindow));
+        EXPECT_EQ(EventWindow(), dialog);
+        EXPECT_EQ(foundationLibrary().WindowList, (std::vector<Handle>{mainWindow, dialog}));
+
+        const Handle label = create("TEXT", dialog, "Inhalt", 5, 5, 100, 20, 0);
+        EXPECT_TRUE(closeDialogWindow(dialog));
+        EXPECT_EQ(findWidget(dialog), nullptr);
+        EXPECT_EQ(findWidget(label), nullptr);
+        EXPECT_FALSE(closeDialogWindow(dialog));
+        EXPECT_EQ(foundationLibrary().WindowList, (std::vector<Handle>{mainWindow}));
+    }
+    EXPECT_EQ(openDialogWindow("leer", 0, 100), NoHandle);
+    EXPECT_FALSE(closeDialogWindow(mainWindow));
+}
+
+TEST_F(ControlCreationTest, EveryWindowClassPaintsInTheButtonFaceColour)
 {
     const Handle dialog = create("DIALOG", mainWindow, "Dialog", 0, 0, 120, 80, 0);
-    for (const Handle window : {mainWindow, dialog}) {
+    const Handle owned = openDialogWindow("Dialog", 120, 80);
+    for (const Handle window : {mainWindow, dialog, owned}) {
         const QImage picture = findWidget(window)->grab().toImage();
         ASSERT_FALSE(picture.isNull());
         EXPECT_EQ(picture.pixel(picture.width() / 2, picture.height() / 2), qRgb(240, 240, 240));

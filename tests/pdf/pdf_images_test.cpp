@@ -9,16 +9,21 @@
 #include "support/pdf_check.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <functional>
 #include <optional>
 
 namespace folvex {
 namespace {
 
+using testing::currentContent;
 using testing::objectText;
 using testing::PdfTest;
 using testing::readFile;
+using testing::renderComplaints;
 using testing::streamOf;
 using testing::TestImage;
 using testing::writeFile;
@@ -57,6 +62,29 @@ protected:
         return bytes;
     }
 };
+
+std::uint32_t bigEndian32(const std::string& bytes, std::size_t at)
+{
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        value = value << 8 | static_cast<std::uint8_t>(bytes[at + i]);
+    }
+    return value;
+}
+
+// The data of a PNG file's IDAT chunks joined, read chunk by chunk.
+std::string joinedIdat(const std::string& png)
+{
+    std::string joined;
+    for (std::size_t at = 8; at + 12 <= png.size();) {
+        const std::uint32_t length = bigEndian32(png, at);
+        if (png.compare(at + 4, 4, "IDAT") == 0) {
+            joined += png.substr(at + 8, length);
+        }
+        at += 12 + std::size_t{length};
+    }
+    return joined;
+}
 
 struct PngCase
 {
@@ -118,6 +146,7 @@ TEST_F(PdfImagesTest, PngDataPdfCanCarryPassesThroughAndShowsTheSamePixels)
         EXPECT_NE(image.find("/DecodeParms <</Predictor 15 " + std::string(c.decodeParms)), std::string::npos)
             << image;
         EXPECT_NE(image.find("/Filter /FlateDecode\n"), std::string::npos);
+        EXPECT_TRUE(streamOf(bytes, imageNumber) == joinedIdat(png.bytes)) << "the IDAT data pass unchanged";
         if (c.colourType == 3) {
             // The palette object comes first and holds the palette bytes.
             EXPECT_EQ(streamOf(bytes, 7).size(), static_cast<std::size_t>(c.paletteSize * 3));
@@ -493,6 +522,197 @@ std::string pngWithIhdr(std::uint32_t width, std::uint32_t height)
         png[20 + static_cast<std::size_t>(i)] = static_cast<char>(height >> (24 - 8 * i));
     }
     return png;
+}
+
+void putBigEndian32(std::string& out, std::uint32_t value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        out.push_back(static_cast<char>(value >> shift & 0xFF));
+    }
+}
+
+// A PNG chunk with its right CRC.
+std::string pngChunk(const std::string& type, const std::string& data)
+{
+    std::string chunk;
+    putBigEndian32(chunk, static_cast<std::uint32_t>(data.size()));
+    chunk += type + data;
+    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(chunk.data() + 4), chunk.size() - 4);
+    putBigEndian32(chunk, static_cast<std::uint32_t>(crc));
+    return chunk;
+}
+
+struct PngHeader
+{
+    std::uint32_t width;
+    std::uint32_t height;
+    int bits;
+    int colourType;
+    int interlace = 0;
+};
+
+// A PNG of the header whose one IDAT chunk holds idat, every CRC right.
+std::string craftPng(const PngHeader& header, const std::string& idat)
+{
+    std::string ihdr;
+    putBigEndian32(ihdr, header.width);
+    putBigEndian32(ihdr, header.height);
+    ihdr +=
+        {static_cast<char>(header.bits),
+         static_cast<char>(header.colourType),
+         0,
+         0,
+         static_cast<char>(header.interlace)};
+    return std::string("\x89PNG\r\n\x1A\n", 8) + pngChunk("IHDR", ihdr) + pngChunk("IDAT", idat) +
+           pngChunk("IEND", "");
+}
+
+std::string zlibOf(const std::string& raw)
+{
+    uLongf size = compressBound(static_cast<uLong>(raw.size()));
+    std::string out(size, '\0');
+    compress2(
+        reinterpret_cast<Bytef*>(out.data()),
+        &size,
+        reinterpret_cast<const Bytef*>(raw.data()),
+        raw.size(),
+        9);
+    out.resize(size);
+    return out;
+}
+
+// count rows of rowBytes bytes: filter type 0, then a pattern of samples.
+std::string filteredRows(std::size_t count, std::size_t rowBytes)
+{
+    std::string rows;
+    for (std::size_t y = 0; y < count; ++y) {
+        rows.push_back('\0');
+        for (std::size_t x = 1; x < rowBytes; ++x) {
+            rows.push_back(static_cast<char>((x * 7 + y * 13 + x * y) % 251));
+        }
+    }
+    return rows;
+}
+
+TEST_F(PdfImagesTest, DamagedPngDataIsRefusedAndTheDocumentStaysReadable)
+{
+    // 40 × 30 grey pixels at 8 bits: 30 rows of a filter byte and 40 samples.
+    const PngHeader grey{40, 30, 8, 0};
+    const std::string rows = filteredRows(30, 41);
+    const std::string sound = craftPng(grey, zlibOf(rows));
+    std::string changedInTheMiddle = zlibOf(rows);
+    changedInTheMiddle[changedInTheMiddle.size() / 2] ^= 0x55;
+    std::string wrongCrc = sound;
+    wrongCrc[sound.find("IEND") - 5] ^= 0x01; // the last byte of the IDAT CRC
+    std::string badFilter = rows;
+    badFilter[2 * 41] = 5;
+
+    struct Case
+    {
+        const char* label;
+        std::string png;
+        std::int32_t code;
+    };
+
+    const Case cases[] = {
+        {"sound", sound, 0},
+        // A final block of the reserved type 3.
+        {"corrupt deflate", craftPng(grey, std::string("\x78\x01\x07\x00\x00\x00\x00\x00", 8)), 4},
+        {"bytes changed in the middle", craftPng(grey, changedInTheMiddle), 4},
+        {"one row short", craftPng(grey, zlibOf(filteredRows(29, 41))), 4},
+        {"one byte short", craftPng(grey, zlibOf(rows.substr(1))), 4},
+        {"one row long", craftPng(grey, zlibOf(filteredRows(31, 41))), 4},
+        {"bytes after the stream", craftPng(grey, zlibOf(rows) + std::string(4, '\0')), 4},
+        {"unknown row filter", craftPng(grey, zlibOf(badFilter)), 4},
+        {"no image data", craftPng(grey, ""), 4},
+        {"absurd size", craftPng({2147483647, 2147483647, 8, 0}, zlibOf(rows)), 4},
+        {"zero width", craftPng({0, 30, 8, 0}, zlibOf(rows)), 4},
+        {"zero height", craftPng({40, 0, 8, 0}, zlibOf(rows)), 4},
+        {"wrong CRC alone", wrongCrc, 4},
+        // 1-bit rows of 65,536 and 65,537 pixels: 8,192 and 8,193 bytes after the filter byte.
+        {"widest", craftPng({65536, 1, 1, 0}, zlibOf(std::string(8193, '\0'))), 0},
+        {"too wide", craftPng({65537, 1, 1, 0}, zlibOf(std::string(8194, '\0'))), 4},
+        {"highest", craftPng({1, 65536, 1, 0}, zlibOf(std::string(2 * 65536, '\0'))), 0},
+        {"too high", craftPng({1, 65537, 1, 0}, zlibOf(std::string(2 * 65537, '\0'))), 4},
+        // Re-encoded kinds: interlaced (60 bytes of passes, not the 54 of a plain image) and 16 bits.
+        {"interlaced, plain data", craftPng({8, 6, 8, 0, 1}, zlibOf(filteredRows(6, 9))), 4},
+        {"interlaced", craftPng({8, 6, 8, 0, 1}, zlibOf(std::string(60, '\0'))), 0},
+        {"16 bits, one row short", craftPng({8, 6, 16, 2, 0}, zlibOf(filteredRows(5, 49))), 4},
+        {"16 bits", craftPng({8, 6, 16, 2, 0}, zlibOf(filteredRows(6, 49))), 0},
+    };
+    const std::int32_t doc = pageForImage(40, 30);
+    PdfDocument& d = *currentPdfDocument();
+    std::size_t placed = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string path = dir.file("crafted.png");
+        writeFile(path, c.png);
+        for (const bool fromMemory : {false, true}) {
+            setPdfError(d, PdfError::None);
+            const std::size_t objects = d.objects.size();
+            const std::string content = currentContent();
+            if (fromMemory) {
+                PdfImageMemory(doc, "crafted", c.png, PdfImageTypePng, 0, 0, 10, 10, -1);
+            } else {
+                placeImageFile(doc, path, 0, 0, 10, 10, -1);
+            }
+            EXPECT_EQ(PdfErrorCode(doc), c.code) << (fromMemory ? "from memory" : "from a file");
+            if (c.code == 0) {
+                ++placed;
+            } else {
+                EXPECT_EQ(d.objects.size(), objects) << "a refused image adds no object";
+                EXPECT_EQ(currentContent(), content) << "a refused image is not drawn";
+            }
+            EXPECT_EQ(d.images.size(), placed);
+        }
+    }
+    saveChecked(doc, "after-damaged.pdf");
+    EXPECT_EQ(renderComplaints(dir.file("after-damaged.pdf"), dir.path().string()), "");
+}
+
+// The peak resident size of this process grown since reset, in kB; -1 when the kernel cannot tell.
+long residentPeakGrowthKb(const std::function<void()>& work)
+{
+    const auto field = [](const char* name) {
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind(name, 0) == 0) {
+                return std::stol(line.substr(std::string(name).size()));
+            }
+        }
+        return -1L;
+    };
+    std::ofstream reset("/proc/self/clear_refs");
+    reset << "5";
+    reset.close();
+    const long before = field("VmRSS:");
+    if (!reset || field("VmHWM:") > before + 1024) {
+        return -1;
+    }
+    work();
+    return field("VmHWM:") - before;
+}
+
+TEST_F(PdfImagesTest, TinyPngClaimingAHugeImageIsRefusedWithoutLargeAllocation)
+{
+    // 16-bit RGB that the data cannot hold: decoding it would need 402 MB of pixels.
+    const std::string png = craftPng({11585, 11585, 16, 2}, zlibOf(std::string(3, '\0')));
+    ASSERT_EQ(png.size(), 68u);
+    const std::string path = dir.file("tiny.png");
+    writeFile(path, png);
+    const std::int32_t doc = pageForImage(4, 4);
+    std::int32_t fileCode = -1;
+    const long growthKb = residentPeakGrowthKb([&] {
+        fileCode = placeImageFile(doc, path, 0, 0, -1.0f, -1.0f, -1);
+        setPdfError(*currentPdfDocument(), PdfError::None);
+        PdfImageMemory(doc, "tiny", png, PdfImageTypePng, 0, 0, -1.0f, -1.0f, -1);
+    });
+    EXPECT_EQ(fileCode, 4);
+    EXPECT_EQ(PdfErrorCode(doc), 4);
+    EXPECT_TRUE(currentPdfDocument()->images.empty());
+    ASSERT_GE(growthKb, 0) << "the peak resident size cannot be reset here";
+    EXPECT_LT(growthKb, 16 * 1024);
 }
 
 class TruncationTest : public PdfImagesTest

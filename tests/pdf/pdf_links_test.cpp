@@ -18,6 +18,7 @@ namespace {
 
 using testing::PdfTest;
 using testing::readFile;
+using testing::renderComplaints;
 using testing::toolOutput;
 
 // The objects of qpdf's JSON view of a file, by reference ("5 0 R"), each without the blanks and line
@@ -329,6 +330,111 @@ TEST_F(PdfLinksTest, ImagesCarryTheirLinkOverTheirArea)
     ASSERT_FALSE(annotation.empty());
     EXPECT_NE(objects.at(annotation).find("\"/Rect\":[10.00,780.00,60.00,750.00]"), std::string::npos);
     EXPECT_EQ(find(objects, "[100.00,780.00"), "");
+}
+
+TEST_F(PdfLinksTest, LinkAddressesAreWrittenAsPercentEncodedAscii)
+{
+    PdfAddPage(doc, "", "", -1.0f, -1.0f);
+    const std::int32_t uri = PdfAddLinkTextOnlyRecord(doc, "https://beispiel.de/Müller?q=ä");
+    PdfLink(doc, 10, 20, 50, 10, "", uri);
+    const std::int32_t blank = PdfAddLinkTextOnlyRecord(doc, "https://beispiel.de/a b%20c\t(1)");
+    PdfLink(doc, 10, 40, 50, 10, "", blank);
+    const std::string bytes = saveChecked(doc, "uri.pdf");
+    EXPECT_NE(bytes.find("/URI (https://beispiel.de/M%C3%BCller?q=%C3%A4) >>"), std::string::npos);
+    // The blank and the tab are encoded, an existing escape and the parentheses are kept.
+    EXPECT_NE(bytes.find("/URI (https://beispiel.de/a%20b%20c%09\\(1\\)) >>"), std::string::npos);
+}
+
+// The share of pixels darker than mid-grey in the rectangle of points (x, y from the top) of a 72 dpi
+// rendering, a margin of inset pixels inside it left out.
+double darkShare(const testing::Rendered& page, int x, int y, int w, int h, int inset)
+{
+    int dark = 0;
+    int all = 0;
+    for (int row = y + inset; row < y + h - inset; ++row) {
+        for (int column = x + inset; column < x + w - inset; ++column) {
+            const std::size_t at = (static_cast<std::size_t>(row) * page.width + column) * 3;
+            if (at + 2 >= page.rgb.size()) {
+                continue;
+            }
+            const int sum = static_cast<std::uint8_t>(page.rgb[at]) +
+                            static_cast<std::uint8_t>(page.rgb[at + 1]) +
+                            static_cast<std::uint8_t>(page.rgb[at + 2]);
+            dark += sum < 3 * 128 ? 1 : 0;
+            ++all;
+        }
+    }
+    return all == 0 ? 0.0 : static_cast<double>(dark) / all;
+}
+
+TEST_F(PdfLinksTest, FormFieldsShowTheirStateInEveryViewer)
+{
+    constexpr std::int32_t RadioFlags = 49152; // radio button, never all off
+    PdfAddPage(doc, "", "", -1.0f, -1.0f);
+    PdfSetFont(doc, "Helvetica", "", 12);
+    PdfSetXYPublic(doc, 20, 20);
+    PdfCheckBox(doc, "Ja", 1, 0, 20, 20, 0);
+    PdfSetXYPublic(doc, 60, 20);
+    PdfCheckBox(doc, "Nein", 0, 0, 20, 20, 0);
+    PdfSetXYPublic(doc, 20, 60);
+    PdfCheckBox(doc, "Farbe rot", 1, RadioFlags, 20, 20, 0);
+    PdfSetXYPublic(doc, 60, 60);
+    PdfCheckBox(doc, "Farbe blau", 0, RadioFlags, 20, 20, 0);
+    PdfSetXYPublic(doc, 20, 100);
+    PdfTextField(doc, "Name", "Müller", 0, 200, 20, 1, 1, "", 0);
+    PdfSetXYPublic(doc, 20, 140);
+    PdfTextField(doc, "Leer", "", 0, 200, 20, 1, 1, "", 0);
+    // A composite font writes the value as two-byte codes.
+    ASSERT_EQ(
+        PdfEmbedTrueType(doc, "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", "Wide", "", 16, 0),
+        "DejaVuSans");
+    PdfSetFont(doc, "Wide", "", 12);
+    PdfSetXYPublic(doc, 20, 180);
+    PdfTextField(doc, "Gruß", "Grüße €", 0, 200, 20, 1, 1, "R", 0);
+    const std::string path = dir.file("form.pdf");
+    saveChecked(doc, "form.pdf");
+
+    // Every field has a default appearance naming a font of the form's resources; buttons have both looks.
+    const auto objects = jsonObjects(path);
+    const std::string acroForm = objects.at(find(objects, "\"/NeedAppearances\":true"));
+    EXPECT_NE(acroForm.find("\"/DA\":\"u:/F1 12 Tf 0 g\""), std::string::npos) << acroForm;
+    const std::string symbols = find(objects, "\"/BaseFont\":\"/ZapfDingbats\"");
+    EXPECT_NE(objects.at("4 0 R").find("\"/ZaDb\":\"" + symbols + "\""), std::string::npos)
+        << objects.at("4 0 R");
+    for (const char* name : {"u:Ja", "u:Nein", "u:Farbe rot", "u:Farbe blau"}) {
+        SCOPED_TRACE(name);
+        const std::string& box = objects.at(find(objects, "\"/T\":\"" + std::string(name) + "\""));
+        EXPECT_NE(box.find("\"/DA\":\"u:/ZaDb 16.00 Tf 0 g\""), std::string::npos) << box;
+        EXPECT_NE(box.find("\"/AP\":{\"/N\":{\"/Off\":"), std::string::npos) << box;
+        EXPECT_NE(box.find("\"/Yes\":"), std::string::npos) << box;
+    }
+    const std::string& text = objects.at(find(objects, "\"/T\":\"u:Name\""));
+    EXPECT_NE(text.find("\"/DA\":\"u:/F1 12 Tf 0 g\""), std::string::npos) << text;
+    EXPECT_NE(text.find("\"/AP\":{\"/N\":"), std::string::npos) << text;
+
+    EXPECT_EQ(renderComplaints(path, dir.path().string()), "");
+    const std::string words = toolOutput({"pdftotext", path, "-"});
+    EXPECT_EQ(words.find("rror"), std::string::npos) << words;
+
+    // Ticked and unticked look different in poppler, which builds the looks itself, and in
+    // Ghostscript, which shows the appearance streams.
+    const std::pair<const char*, testing::Rendered> renderings[] = {
+        {"pdftoppm", testing::renderPageWithPoppler(path)},
+        {"gs", testing::renderPage(path)},
+    };
+    for (const auto& [renderer, page] : renderings) {
+        SCOPED_TRACE(renderer);
+        ASSERT_EQ(page.width, 600u);
+        // The middle 10 × 10 points of each button, the frame or ring left out.
+        EXPECT_GT(darkShare(page, 20, 20, 20, 20, 5), 0.1) << "the ticked box shows a mark";
+        EXPECT_EQ(darkShare(page, 60, 20, 20, 20, 5), 0.0) << "the unticked box is empty";
+        EXPECT_GT(darkShare(page, 20, 60, 20, 20, 5), 0.1) << "the chosen radio button shows a dot";
+        EXPECT_EQ(darkShare(page, 60, 60, 20, 20, 5), 0.0) << "the other radio button is empty";
+        EXPECT_GT(darkShare(page, 20, 100, 200, 20, 3), 0.01) << "the text field shows its value";
+        EXPECT_GT(darkShare(page, 30, 99, 180, 3, 0), 0.2) << "the text field's border shows";
+        EXPECT_EQ(darkShare(page, 20, 140, 200, 20, 3), 0.0) << "the empty text field shows nothing inside";
+        EXPECT_GT(darkShare(page, 20, 180, 200, 20, 3), 0.01) << "the composite font shows the value";
+    }
 }
 
 } // namespace

@@ -3,6 +3,9 @@
 #include "pdf/pdf_writer.h"
 #include "support/pdf_check.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace folvex::testing {
 
 PdfTest::PdfTest()
@@ -39,6 +42,35 @@ std::string toolOutput(const std::vector<std::string>& argv)
     const ProgramOutput result = runProgram(argv);
     EXPECT_EQ(result.exitCode, 0) << argv[0] << ": " << result.output;
     return result.output;
+}
+
+std::string renderComplaints(const std::string& pdfPath, const std::string& scratchFolder)
+{
+    std::string complaints;
+    const std::vector<std::vector<std::string>> renderers = {
+        {"mutool", "draw", "-q", "-r", "36", "-o", scratchFolder + "/mutool-%d.png", pdfPath},
+        {"pdftoppm", "-r", "36", "-png", pdfPath, scratchFolder + "/pdftoppm"},
+    };
+    for (const auto& argv : renderers) {
+        const ProgramOutput result = runProgram(argv);
+        if (result.exitCode != 0) {
+            complaints += argv[0] + " exited with " + std::to_string(result.exitCode) + "\n";
+        }
+        std::size_t start = 0;
+        while (start < result.output.size()) {
+            const std::size_t end = std::min(result.output.find('\n', start), result.output.size());
+            std::string line = result.output.substr(start, end - start);
+            std::string lower = line;
+            std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) {
+                return static_cast<char>(std::tolower(c));
+            });
+            if (lower.find("error") != std::string::npos) {
+                complaints += argv[0] + ": " + line + "\n";
+            }
+            start = end + 1;
+        }
+    }
+    return complaints;
 }
 
 std::string objectText(const std::string& bytes, std::int32_t number)

@@ -41,6 +41,10 @@ std::string currentContent();
 // What `program args... file` prints; an exit code other than 0 fails the test.
 std::string toolOutput(const std::vector<std::string>& argv);
 
+// The error lines mutool draw and pdftoppm print while rendering every page of a PDF at 36 dpi, and
+// their exit codes when not 0; empty when both render it cleanly.
+std::string renderComplaints(const std::string& pdfPath, const std::string& scratchFolder);
+
 // The text of object number in a file, from "n 0 obj\n" to "endobj\n"; empty when absent.
 std::string objectText(const std::string& bytes, std::int32_t number);
 

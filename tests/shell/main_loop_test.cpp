@@ -283,6 +283,36 @@ TEST_F(MainLoopTest, EscapeWhileAnotherWindowIsActiveDoesNotQuit)
     EXPECT_EQ(state.EndProgram, 0);
 }
 
+TEST_F(MainLoopTest, EscapeTappedInTheMainWindowQuitsAfterItsRelease)
+{
+    struct TapCase
+    {
+        const char* label;
+        LoopEvent event;
+        bool active;
+        bool quits;
+    };
+
+    const TapCase cases[] = {
+        {"Esc in the main window", {KeyEvent, MainWindowHandle, 0, EscapeKey}, true, true},
+        {"Return in the main window", {KeyEvent, MainWindowHandle, 0, 13}, true, false},
+        {"Esc in another window", {KeyEvent, OtherWindowHandle, 0, EscapeKey}, true, false},
+        {"Esc, then another window came to the front",
+         {KeyEvent, MainWindowHandle, 0, EscapeKey},
+         false,
+         false},
+    };
+    for (const TapCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        state.EndProgram = 0;
+        port.events.push_back(c.event);
+        port.active = c.active;
+        runMainLoopTurn(state, port); // the key is up again by now
+        EXPECT_EQ(state.EndProgram, c.quits ? 1 : 0);
+        EXPECT_TRUE(port.pauses.empty());
+    }
+}
+
 TEST_F(MainLoopTest, HeldEscapeDelaysTheEndUntilReleased)
 {
     port.events.push_back({ControlEvent, MainWindowHandle, 0});

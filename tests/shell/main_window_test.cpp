@@ -7,6 +7,7 @@
 #include "foundation/twain_binding.h"
 #include "foundation/wait_window.h"
 #include "foundation/window_routines.h"
+#include "runtime/controls.h"
 #include "runtime/effects.h"
 #include "runtime/input_state.h"
 #include "runtime/object_registry.h"
@@ -17,6 +18,8 @@
 #include "runtime/window_messages.h"
 #include "shell/page_import.h"
 #include "shell/program.h"
+#include "shell_parts.h"
+#include "shell/scanner_selection.h"
 #include "support/action_box_fakes.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
@@ -33,6 +36,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <filesystem>
 #include <set>
 #include <string>
 #include <sys/stat.h>
@@ -130,14 +134,7 @@ protected:
 
     void startShell()
     {
-        DrainWindowEvents();
-        startFoundationLibrary(programDir.file("Folvex"));
-        shellProgram() = ShellProgram{};
-        ASSERT_TRUE(loadFreeImageBinding(shellProgram().freeImage));
-        installDTwainBinding(&scanner);
-        allocateMainProgramTables(state());
-        installShellEntryPoints(shellProgram());
-        OpenMainWindow();
+        testing::startShellParts(programDir.folder(), scanner);
         m_running = true;
     }
 
@@ -147,10 +144,7 @@ protected:
             return;
         }
         m_running = false;
-        CleanUpOnExit();
-        LibraryShutdown();
-        destroyMainWindow();
-        installDTwainBinding(nullptr);
+        testing::stopShellParts();
         DrainWindowEvents();
     }
 
@@ -238,7 +232,8 @@ TEST_F(MainWindowTest, FirstStartBuildsTheWindowAtTheStartRectangle)
             "Variablen initialisieren...",
             "DLLs & Module initialisieren...",
             "ini-Datei auswerten...",
-            "GUI aufbauen..."}));
+            "GUI aufbauen...",
+            "Update-Checker starten..."}));
     EXPECT_EQ(shellProgram().windows.SplashWindow, NoHandle);
 
     // The scanner library is started on the main window.
@@ -460,6 +455,110 @@ TEST_F(MainWindowTest, LastScannerIsReopenedAtStartUp)
     EXPECT_EQ(state().ScanCounters.job, 2);
 }
 
+TEST_F(MainWindowTest, ScannenRunsAScanJobAndMenu110TheRescue)
+{
+    storeSetting("LAST_VALUES", "LastSourceName", "Acme Feeder");
+    startShell();
+    ASSERT_NE(state().CurrentSource, NoHandle);
+    const MainWindowControls& c = controls();
+    // Seen from inside the pass: the buttons and the status line while each page comes in.
+    std::vector<bool> buttonsEnabledDuringPass;
+    std::vector<std::string> statusDuringPass;
+    scanner.setNotificationCallback(
+        [&](std::int32_t code, std::int32_t value, std::int64_t userData) {
+            for (const Handle button : {c.scanButton, c.selectScannerButton, c.quitButton}) {
+                buttonsEnabledDuringPass.push_back(findWidget(button)->isEnabled());
+            }
+            statusDuringPass.push_back(controlText(c.statusLine));
+            return TwainNotificationCallback(*shellProgram().windows.scannerContext, code, value, userData);
+        },
+        0,
+        0);
+    scanner.passes.push_back(FakePass::pages({1, 2, 3}));
+    MainWindowPort port;
+
+    QTest::mouseClick(findWidget(c.scanButton), Qt::LeftButton);
+    runMainLoopTurn(state(), port);
+
+    EXPECT_EQ(scanner.callsOf(237).size(), 1U);
+    EXPECT_EQ(buttonsEnabledDuringPass, std::vector<bool>(9, false));
+    EXPECT_EQ(statusDuringPass, std::vector<std::string>(3, "Status: Scanner-Interface ist aktiv..."));
+    const std::string tmp = state().settingsState.settings.TmpPath;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(FileExists(tmp + "/tmpimg" + std::to_string(i) + ".bmp"), 1);
+    }
+    EXPECT_EQ(state().ScanCounters.job, 3);
+    EXPECT_EQ(controlText(c.statusLine), "Status: unbeschäftigt");
+    for (const Handle button : {c.scanButton, c.selectScannerButton, c.quitButton}) {
+        EXPECT_TRUE(findWidget(button)->isEnabled());
+    }
+    EXPECT_EQ(storedSetting("SOURCE Acme Feeder", "LastPageOrigin"), controlText(c.paperSource));
+
+    // The rescue finds nothing once the scan files are gone, and says so.
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(::unlink((tmp + "/tmpimg" + std::to_string(i) + ".bmp").c_str()), 0);
+    }
+    fakeEffects.messages.queueAnswer(MessageAnswer::Ok);
+    postMenuEvent(mainWindow(), static_cast<int>(MenuItem::RescuePages));
+    runMainLoopTurn(state(), port);
+    ASSERT_EQ(fakeEffects.messages.shown.size(), 1U);
+    EXPECT_EQ(fakeEffects.messages.shown[0].text, "Keine zu rettenden Grafikdateien gefunden.");
+    EXPECT_EQ(scanner.callsOf(237).size(), 1U);
+    EXPECT_TRUE(findWidget(c.scanButton)->isEnabled());
+}
+
+TEST_F(MainWindowTest, CheckBoxStatesAndTheFocusAfterAJob)
+{
+    EXPECT_FALSE(mainCheckBoxEnabled(MainCheckBox::DiscardBlank)); // not built yet
+    startShell();
+    EXPECT_TRUE(mainCheckBoxTicked(MainCheckBox::DiscardBlank)); // the first start's default
+    EXPECT_TRUE(mainCheckBoxEnabled(MainCheckBox::DiscardBlank));
+    EXPECT_FALSE(mainCheckBoxTicked(MainCheckBox::Duplex));
+    EXPECT_FALSE(mainCheckBoxEnabled(MainCheckBox::Duplex)); // flatbed
+    qobject_cast<QCheckBox*>(findWidget(controls().discardBlank))->setChecked(false);
+    qobject_cast<QCheckBox*>(findWidget(controls().duplex))->setChecked(true);
+    EXPECT_FALSE(mainCheckBoxTicked(MainCheckBox::DiscardBlank));
+    EXPECT_TRUE(mainCheckBoxTicked(MainCheckBox::Duplex));
+
+    // Both check boxes are in the system font, like every control made without a font.
+    for (const Handle box : {controls().duplex, controls().discardBlank}) {
+        const QFont font = findWidget(box)->font();
+        EXPECT_EQ(font.family(), QString::fromUtf8(SystemFontFamily));
+        EXPECT_EQ(font.pointSize(), SystemFontPoints);
+    }
+
+    QWidget* window = findWidget(mainWindow());
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    findWidget(controls().colourMode)->setFocus();
+    focusAfterJob(); // no scanner: "Scannen" is disabled
+    EXPECT_EQ(window->focusWidget(), findWidget(controls().selectScannerButton));
+    EnableControl(controls().scanButton, 1);
+    focusAfterJob();
+    EXPECT_EQ(window->focusWidget(), findWidget(controls().scanButton));
+}
+
+TEST_F(MainWindowTest, MarkedPageMenuItemsPostTheirIdsThroughThePopup)
+{
+    startShell();
+    const Handle menu = shellProgram().windows.MarkedPageMenu;
+    std::vector<int> ids;
+    for (const QAction* action : qobject_cast<QMenu*>(findObject(menu))->actions()) {
+        if (!action->isSeparator()) {
+            ids.push_back(action->data().toInt());
+        }
+    }
+    EXPECT_EQ(ids, (std::vector<int>{MarkedPageKeepItem, MarkedPageNotBlankItem, MarkedPageLargeViewItem}));
+
+    fakeEffects.answerPopupMenus();
+    fakeEffects.popupMenus.queueAnswer(MarkedPageNotBlankItem);
+    DrainWindowEvents();
+    EXPECT_EQ(DisplayPopupMenu(menu, mainWindow()), MarkedPageNotBlankItem);
+    ASSERT_EQ(WindowEvent(), static_cast<int>(EventKind::Menu));
+    EXPECT_EQ(EventMenu(), MarkedPageNotBlankItem);
+    EXPECT_EQ(EventWindow(), mainWindow());
+}
+
 TEST_F(MainWindowTest, ChangingAChoicePostsAControlEventSoTheDuplexRuleRuns)
 {
     startShell();
@@ -598,6 +697,14 @@ TEST_F(MainWindowTest, QuitPathsEndTheLoopAndSaveTheRectangle)
              QApplication::sendEvent(widget, &again);
              PostCustomEvent(window);
          }},
+        {"Esc tapped on a control of the main window",
+         [](Handle window, Handle) {
+             QWidget* widget = findWidget(window);
+             widget->activateWindow();
+             ASSERT_TRUE(QTest::qWaitForWindowActive(widget));
+             QTest::keyClick(
+                 widget->focusWidget() != nullptr ? widget->focusWidget() : widget, Qt::Key_Escape);
+         }},
     };
     for (const QuitCase& c : cases) {
         SCOPED_TRACE(c.label);
@@ -659,13 +766,17 @@ TEST_F(MainWindowTest, EscapePressedOnAControlWakesTheLoopAndQuits)
     ASSERT_TRUE(QTest::qWaitForWindowActive(widget));
     DrainWindowEvents();
 
-    // Esc in another window of the program does not wake the main loop.
+    // Esc in another window of the program is that window's key event, not the main window's.
     const Handle dialog = create("DIALOG", mainWindow(), "Optionen", 100, 100, 300, 200, 0);
     QTest::keyPress(findWidget(dialog), Qt::Key_Escape);
     QTest::keyRelease(findWidget(dialog), Qt::Key_Escape);
+    ASSERT_EQ(WindowEvent(), static_cast<int>(EventKind::Key));
+    EXPECT_EQ(EventWindow(), dialog);
     EXPECT_EQ(queuedWindowEvents(), 0);
     delete findWidget(dialog);
     clearKeyStates();
+    widget->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(widget));
 
     QWidget* combo = findWidget(controls().colourMode);
     QTest::keyPress(combo, Qt::Key_Escape);
@@ -806,6 +917,38 @@ TEST_F(MainWindowTest, CleanUpDeletesTheProgramsScratchFiles)
     EXPECT_EQ(scanner.callsOf(4).size(), 1U);
     EXPECT_EQ(scanner.callsOf(6).size(), 1U);
     EXPECT_FALSE(scanner.initialized());
+}
+
+TEST_F(MainWindowTest, HelpMenuItemsShowTheirBoxes)
+{
+    std::filesystem::copy(
+        FOLVEX_LICENCE_DIR, programDir.path() / "Licenses", std::filesystem::copy_options::recursive);
+    startShell();
+
+    const struct
+    {
+        int item;
+        const char* title;
+    } cases[] = {
+        {900, "Über Folvex"},
+        {940, "Folvex-Lizenz"},
+        {950, "DTwain-Lizenz"},
+        {960, "FreeImage-Lizenz"},
+    };
+
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.item);
+        answerer.shown.clear();
+        answerer.queueAnswer(1);
+        DrainWindowEvents();
+        postMenuEvent(mainWindow(), c.item);
+        MainWindowPort port;
+        runMainLoopTurn(state(), port);
+        ASSERT_EQ(answerer.shown.size(), 1U);
+        EXPECT_EQ(answerer.shown[0].Title, c.title);
+        EXPECT_FALSE(answerer.shown[0].Text.empty());
+    }
+    EXPECT_EQ(state().EndProgram, 0);
 }
 
 // The whole run in-process: the program ends through the hint's second button and starts Folvex32.

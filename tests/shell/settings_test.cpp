@@ -220,6 +220,7 @@ TEST_F(SettingsTest, ReadsValuesTheSameUnderAGermanLocale)
                std::to_string(s.RefPicX) + "," + std::to_string(s.RefPicY) + "," +
                std::to_string(s.RefPicCutoff) + "," + s.Language + "," + s.GSPath;
     };
+    const auto updateDay = [](const Settings& s) { return s.LastUpdateCheckDay; };
     const std::string profile1 = "1:3/250/98.5/98.5";
     const std::vector<Entry> activeRepaired = {{"LAST_VALUES", "AktBlankProfile", "1"}};
 
@@ -321,6 +322,11 @@ TEST_F(SettingsTest, ReadsValuesTheSameUnderAGermanLocale)
          {{"ALLGEMEIN", "LastWindowPosX1", "10"}, {"ALLGEMEIN", "LastWindowMaximized", "1"}},
          rectText,
          "100,200,700,500",
+         {}},
+        {"day of the last update check",
+         {{"ALLGEMEIN", "LastUpdateCheckDay", "2026-12-10"}},
+         updateDay,
+         "2026-12-10",
          {}},
         {"keys never written keep their defaults", {}, misc, "100,0,200,1,0,0,-1,deu,", {}},
         {"keys read when not empty",

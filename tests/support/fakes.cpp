@@ -110,6 +110,30 @@ bool FakeProcessRunner::openWithDefaultViewer(const std::string& path)
     return startDetached({"xdg-open", path}, {});
 }
 
+int FakePopupMenuRequester::choosePopupItem(Handle menu, Handle window)
+{
+    shown.push_back({menu, window});
+    if (answers.empty()) {
+        ADD_FAILURE() << "unexpected popup menu " << menu;
+        return 0;
+    }
+    const int answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+std::int32_t FakeColourPickRequester::pickColour(const std::string& hint)
+{
+    hints.push_back(hint);
+    if (answers.empty()) {
+        ADD_FAILURE() << "unexpected colour picker: " << hint;
+        return -1;
+    }
+    const std::int32_t answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
 ScopedFakeEffects::ScopedFakeEffects()
     : m_previous(effects())
 {

@@ -188,8 +188,39 @@ private:
     std::mutex m_mutex;
 };
 
+struct RecordedPopupMenu
+{
+    Handle menu;
+    Handle window;
+};
+
+// Answers popup menus from a queue (0 = dismissed); an empty queue fails the test and dismisses.
+class FakePopupMenuRequester final : public PopupMenuRequester
+{
+public:
+    int choosePopupItem(Handle menu, Handle window) override;
+
+    void queueAnswer(int item) { answers.push_back(item); }
+
+    std::deque<int> answers;
+    std::vector<RecordedPopupMenu> shown;
+};
+
+// Answers the colour picker from a queue (−1 = Esc); an empty queue fails the test and answers −1.
+class FakeColourPickRequester final : public ColourPickRequester
+{
+public:
+    std::int32_t pickColour(const std::string& hint) override;
+
+    void queueAnswer(std::int32_t colour) { answers.push_back(colour); }
+
+    std::deque<std::int32_t> answers;
+    std::vector<std::string> hints;
+};
+
 // Installs the fakes as the program's effects for the lifetime of the object and restores the
-// previous ones afterwards.
+// previous ones afterwards. Popup menus and the colour picker stay the user's until a test calls
+// answerPopupMenus() or answerColourPicker().
 class ScopedFakeEffects
 {
 public:
@@ -203,6 +234,12 @@ public:
     CountingSoundSink sound;
     FakeTextInputRequester textInput;
     FakeFileRequester files;
+    FakePopupMenuRequester popupMenus;
+    FakeColourPickRequester colourPicks;
+
+    void answerPopupMenus() { effects().popupMenus = &popupMenus; }
+
+    void answerColourPicker() { effects().colourPicks = &colourPicks; }
 
 private:
     Effects m_previous;

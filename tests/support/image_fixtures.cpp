@@ -368,27 +368,12 @@ std::string withoutJp2HeaderBox(const std::string& jp2, const std::string& type)
     throw std::runtime_error("no box " + type);
 }
 
-Rendered renderPage(const std::string& pdfPath, int pageNumber, const std::string& device)
+namespace {
+
+// A binary PNM file ("P6\nW H\n255\n" and the pixels); empty when it cannot be read.
+Rendered readPnm(const std::string& path)
 {
-    const std::string out = pdfPath + ".page.pnm";
-    const ProgramOutput result = runProgram(
-        {"gs",
-         "-q",
-         "-dNOPAUSE",
-         "-dBATCH",
-         "-dSAFER",
-         "-sDEVICE=" + device,
-         "-r72",
-         "-dFirstPage=" + std::to_string(pageNumber),
-         "-dLastPage=" + std::to_string(pageNumber),
-         "-sOutputFile=" + out,
-         pdfPath});
-    Rendered rendered;
-    if (result.exitCode != 0) {
-        return rendered;
-    }
-    const std::string bytes = readFile(out);
-    // "P6\nW H\n255\n" followed by the pixels.
+    const std::string bytes = readFile(path);
     std::size_t pos = 0;
     std::vector<std::string> fields;
     while (fields.size() < 4 && pos < bytes.size()) {
@@ -405,6 +390,7 @@ Rendered renderPage(const std::string& pdfPath, int pageNumber, const std::strin
         }
         fields.push_back(bytes.substr(start, pos - start));
     }
+    Rendered rendered;
     if (fields.size() < 4) {
         return rendered;
     }
@@ -412,6 +398,35 @@ Rendered renderPage(const std::string& pdfPath, int pageNumber, const std::strin
     rendered.height = static_cast<std::uint32_t>(std::stoul(fields[2]));
     rendered.rgb = bytes.substr(pos + 1);
     return rendered;
+}
+
+} // namespace
+
+Rendered renderPage(const std::string& pdfPath, int pageNumber, const std::string& device)
+{
+    const std::string out = pdfPath + ".page.pnm";
+    const ProgramOutput result = runProgram(
+        {"gs",
+         "-q",
+         "-dNOPAUSE",
+         "-dBATCH",
+         "-dSAFER",
+         "-sDEVICE=" + device,
+         "-r72",
+         "-dFirstPage=" + std::to_string(pageNumber),
+         "-dLastPage=" + std::to_string(pageNumber),
+         "-sOutputFile=" + out,
+         pdfPath});
+    return result.exitCode == 0 ? readPnm(out) : Rendered{};
+}
+
+Rendered renderPageWithPoppler(const std::string& pdfPath, int pageNumber)
+{
+    const std::string page = std::to_string(pageNumber);
+    const std::string root = pdfPath + ".poppler";
+    const ProgramOutput result =
+        runProgram({"pdftoppm", "-r", "72", "-f", page, "-l", page, "-singlefile", pdfPath, root});
+    return result.exitCode == 0 ? readPnm(root + ".ppm") : Rendered{};
 }
 
 } // namespace folvex::testing

@@ -122,4 +122,7 @@ struct Rendered
 
 Rendered renderPage(const std::string& pdfPath, int pageNumber = 1, const std::string& device = "ppmraw");
 
+// The same page rendered by pdftoppm at 72 dpi (empty when it fails).
+Rendered renderPageWithPoppler(const std::string& pdfPath, int pageNumber = 1);
+
 } // namespace folvex::testing

@@ -39,6 +39,11 @@ ProgramCopy::ProgramCopy(const std::string& program)
     writeFile((root / "sane" / "dll.conf").string(), "");
     std::filesystem::copy_file(program, root / "prog" / "Folvex");
     std::filesystem::permissions(root / "prog" / "Folvex", std::filesystem::perms::owner_all);
+    // The licence texts the build puts beside the program go with it.
+    const std::filesystem::path licences = std::filesystem::path(program).parent_path() / "Licenses";
+    if (std::filesystem::is_directory(licences)) {
+        std::filesystem::copy(licences, root / "prog" / "Licenses", std::filesystem::copy_options::recursive);
+    }
     m_environment = {
         "HOME=" + (root / "home").string(),
         "XDG_CONFIG_HOME=" + (root / "config").string(),

@@ -20,7 +20,8 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds l
 class ProgramCopy
 {
 public:
-    // Copies the program file (the built executable) into the new program folder.
+    // Copies the program file (the built executable) into the new program folder, with the folder
+    // "Licenses" beside it when there is one.
     explicit ProgramCopy(const std::string& program);
     ~ProgramCopy();
     ProgramCopy(const ProgramCopy&) = delete;

@@ -159,6 +159,9 @@ void ScriptedSaneDialogs::showProgress(AcquisitionSession& session, Handle /*par
         m_wake.notify_all();
     });
     while (!session.finished()) {
+        if (onTick) {
+            onTick(session);
+        }
         session.checkWatchdog();
         session.deliverEvents();
         if (!session.finished()) {
@@ -195,6 +198,25 @@ std::vector<std::string> filesIn(const std::string& folder)
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+int bitsOf(const std::string& path)
+{
+    const std::string bytes = readFile(path);
+    return bytes.size() > 29 ? static_cast<unsigned char>(bytes[28]) : 0;
+}
+
+std::int32_t dotsPerMetreOf(const std::string& path)
+{
+    const std::string bytes = readFile(path);
+    if (bytes.size() < 42) {
+        return 0;
+    }
+    std::int32_t value = 0;
+    for (int i = 3; i >= 0; --i) {
+        value = (value << 8) | static_cast<unsigned char>(bytes[38 + static_cast<std::size_t>(i)]);
+    }
+    return value;
 }
 
 } // namespace folvex::testing

@@ -53,6 +53,8 @@ public:
     std::optional<std::string> choice;
     std::vector<std::string> listed; // product names the chooser was shown
     int progressShown = 0;
+    // Called on the calling thread at every turn of the progress loop, as a user who watches it.
+    std::function<void(AcquisitionSession&)> onTick;
 
     std::optional<std::size_t> chooseDevice(DeviceSearch& search, Handle parent) override;
     void showProgress(AcquisitionSession& session, Handle parent) override;
@@ -74,5 +76,9 @@ SaneTimeouts testTimeouts();
 
 // The names of the files in a folder, sorted.
 std::vector<std::string> filesIn(const std::string& folder);
+
+// The bits per pixel and the horizontal dots per metre in a BMP file's header; 0 when it is too short.
+int bitsOf(const std::string& path);
+std::int32_t dotsPerMetreOf(const std::string& path);
 
 } // namespace folvex::testing

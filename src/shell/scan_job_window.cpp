@@ -1,0 +1,132 @@
+#include "shell/scan_job_window.h"
+
+#include "foundation/wait_window.h"
+#include "foundation/window_routines.h"
+#include "runtime/draw_objects.h"
+#include "runtime/object_registry.h"
+#include "runtime/window_events.h"
+#include "shell/main_window.h"
+#include "shell/scanner_selection.h"
+
+#include <QCheckBox>
+#include <QWidget>
+
+namespace folvex {
+
+namespace {
+
+constexpr int WaitMarginPx = 20;
+constexpr std::int32_t DefaultWaitColour = -1;
+
+} // namespace
+
+MainWindowScanJobPort::MainWindowScanJobPort(const MainWindowControls& controls, ScannerSelectionView& view)
+    : m_controls(controls)
+    , m_view(view)
+{}
+
+std::string MainWindowScanJobPort::selectorText(ScanSelector selector)
+{
+    switch (selector) {
+        case ScanSelector::PaperSource:
+            return controlText(m_controls.paperSource);
+        case ScanSelector::ColourMode:
+            return controlText(m_controls.colourMode);
+        case ScanSelector::Resolution:
+            return controlText(m_controls.resolution);
+        case ScanSelector::PaperSize:
+            return controlText(m_controls.paperSize);
+        case ScanSelector::DestinationType:
+            return controlText(m_controls.destinationType);
+    }
+    return {};
+}
+
+Handle MainWindowScanJobPort::checkBox(ScanCheckBox box) const
+{
+    return box == ScanCheckBox::Duplex ? m_controls.duplex : m_controls.discardBlank;
+}
+
+bool MainWindowScanJobPort::checkBoxTicked(ScanCheckBox box)
+{
+    const auto* check = qobject_cast<QCheckBox*>(findWidget(checkBox(box)));
+    return check != nullptr && check->isChecked();
+}
+
+bool MainWindowScanJobPort::checkBoxEnabled(ScanCheckBox box)
+{
+    const QWidget* widget = findWidget(checkBox(box));
+    return widget != nullptr && widget->isEnabled();
+}
+
+std::string MainWindowScanJobPort::statusText()
+{
+    return controlText(m_controls.statusLine);
+}
+
+void MainWindowScanJobPort::setStatusNow(const std::string& text)
+{
+    m_view.setStatusNow(text);
+}
+
+void MainWindowScanJobPort::setScannerLine(const std::string& text)
+{
+    m_view.setScannerLine(text);
+}
+
+void MainWindowScanJobPort::enableButton(MainButton button, bool enabled)
+{
+    switch (button) {
+        case MainButton::Scan:
+            EnableControl(m_controls.scanButton, enabled ? 1 : 0);
+            break;
+        case MainButton::SelectScanner:
+            EnableControl(m_controls.selectScannerButton, enabled ? 1 : 0);
+            break;
+        case MainButton::OpenLastOutput:
+            EnableControl(m_controls.openLastOutputButton, enabled ? 1 : 0);
+            break;
+        case MainButton::Quit:
+            EnableControl(m_controls.quitButton, enabled ? 1 : 0);
+            break;
+    }
+}
+
+void MainWindowScanJobPort::focusAfterJob()
+{
+    focusScanOrSelectButton(m_controls);
+}
+
+void MainWindowScanJobPort::drainWindowEvents()
+{
+    DrainWindowEvents();
+}
+
+Handle MainWindowScanJobPort::createJobFont()
+{
+    return createFont("Arial", 9);
+}
+
+void MainWindowScanJobPort::freeJobFont(Handle font)
+{
+    if (font != NoHandle) {
+        deleteDrawObject(font);
+    }
+}
+
+std::intptr_t MainWindowScanJobPort::actionBox(ActionBoxParams& params)
+{
+    return ActionBox(params);
+}
+
+void MainWindowScanJobPort::openWaitWindow(const std::string& text)
+{
+    XWarten(text, NoHandle, WaitMarginPx, DefaultWaitColour, 0, 0, NoHandle);
+}
+
+void MainWindowScanJobPort::closeWaitWindow()
+{
+    XWartenEnde();
+}
+
+} // namespace folvex

@@ -1,0 +1,41 @@
+#pragma once
+// The scan job's ports on the real main window: its selectors, check boxes, status and scanner lines,
+// buttons and focus, the job's font, the program's message box and the wait window. GUI thread.
+
+#include "scan/scan_job.h"
+
+namespace folvex {
+
+struct MainWindowControls;
+class ScannerSelectionView;
+
+class MainWindowScanJobPort final : public ScanJobWindow, public ScanJobDialogs
+{
+public:
+    // Both must outlive the port; the view paints the status and scanner lines.
+    MainWindowScanJobPort(const MainWindowControls& controls, ScannerSelectionView& view);
+
+    std::string selectorText(ScanSelector selector) override;
+    bool checkBoxTicked(ScanCheckBox box) override;
+    bool checkBoxEnabled(ScanCheckBox box) override;
+    std::string statusText() override;
+    void setStatusNow(const std::string& text) override;
+    void setScannerLine(const std::string& text) override;
+    void enableButton(MainButton button, bool enabled) override;
+    void focusAfterJob() override;
+    void drainWindowEvents() override;
+    Handle createJobFont() override;
+    void freeJobFont(Handle font) override;
+
+    std::intptr_t actionBox(ActionBoxParams& params) override;
+    void openWaitWindow(const std::string& text) override;
+    void closeWaitWindow() override;
+
+private:
+    Handle checkBox(ScanCheckBox box) const;
+
+    const MainWindowControls& m_controls;
+    ScannerSelectionView& m_view;
+};
+
+} // namespace folvex
