@@ -20,6 +20,7 @@
 #include "runtime/window_events.h"
 #include "runtime/window_geometry.h"
 #include "shell/help_texts.h"
+#include "shell/page_import_qt.h"
 #include "shell/scan_job_window.h"
 #include "shell/scanner_selection.h"
 #include "shell/scanner_selection_view_qt.h"
@@ -593,6 +594,7 @@ void installShellEntryPoints(ShellProgram& program)
         ScanJobContext job{program.state, DTwainBinding(), port, port, {}};
         DeleteOldTempFiles(job, mode);
     };
+    installPageImports(s, program.freeImage.FreeImageFunctions);
 }
 
 ShellProgram& shellProgram()
