@@ -77,7 +77,8 @@ PreparedPage forGif(const FreeImageFunctionTable& functions, FIBITMAP* page, uns
 
 } // namespace
 
-PreparedPage prepareDepthFor(const FreeImageFunctionTable& functions, FREE_IMAGE_FORMAT format, FIBITMAP* page)
+PreparedPage
+prepareDepthFor(const FreeImageFunctionTable& functions, FREE_IMAGE_FORMAT format, FIBITMAP* page)
 {
     const unsigned bpp = page == nullptr ? 0 : functions.GetBPP(page);
     switch (format) {

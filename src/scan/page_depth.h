@@ -21,6 +21,7 @@ struct PreparedPage
 // the palette is grey, else 24 bits, as do 8-bit colour palettes, 16 and 32 bits. GIF: 16, 24 and 32
 // bits become an 8-bit palette (neural-net quantiser). TARGA: 1 bit becomes 8-bit grey, 4 bits 8 bits.
 // TIFF: 16 bits become 24 bits. Other formats and depths: the page as it is.
-PreparedPage prepareDepthFor(const FreeImageFunctionTable& functions, FREE_IMAGE_FORMAT format, FIBITMAP* page);
+PreparedPage
+prepareDepthFor(const FreeImageFunctionTable& functions, FREE_IMAGE_FORMAT format, FIBITMAP* page);
 
 } // namespace folvex

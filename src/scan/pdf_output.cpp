@@ -19,8 +19,12 @@ constexpr std::int32_t NoLink = -1;
 // Writes the page's temporary image beside its page file: 1-bit pages as PNG (lossless), the others
 // as JPEG at the chosen quality, prepared for the encoder.
 void writeTemporaryImage(
-    const FreeImageFunctionTable& functions, std::uint8_t jpgQuality, const std::string& tmpPath,
-    PageWork& work, FIBITMAP* page, std::int32_t number)
+    const FreeImageFunctionTable& functions,
+    std::uint8_t jpgQuality,
+    const std::string& tmpPath,
+    PageWork& work,
+    FIBITMAP* page,
+    std::int32_t number)
 {
     const std::string base = tmpPath + "/" + std::string(PageFilePrefix) + std::to_string(number);
     work.widthPt = pagePoints(functions.GetWidth(page), functions.GetDotsPerMeterX(page));
@@ -32,8 +36,8 @@ void writeTemporaryImage(
     }
     work.file = base + ".jpg";
     const PreparedPage prepared = prepareDepthFor(functions, FIF_JPEG, page);
-    work.failed =
-        prepared.image == nullptr || functions.SaveU(FIF_JPEG, prepared.image, work.file, jpgQuality) == FALSE;
+    work.failed = prepared.image == nullptr ||
+                  functions.SaveU(FIF_JPEG, prepared.image, work.file, jpgQuality) == FALSE;
 }
 
 // One output document, opened at its first kept page so that a part without one writes nothing.

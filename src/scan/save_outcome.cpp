@@ -3,6 +3,8 @@
 #include "foundation/paths.h"
 #include "runtime/effects.h"
 
+#include <algorithm>
+
 namespace folvex {
 
 namespace {

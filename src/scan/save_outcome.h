@@ -26,6 +26,7 @@ struct SaveOutcome
     std::vector<std::string> failures; // one line each, in the order they happened
 
     void fileWritten(const std::string& path) { written.push_back(path); }
+
     // "Seite <k>: konnte nicht gelesen werden."
     void pageUnreadable(std::int32_t page);
     // "<file name>: konnte nicht geschrieben werden."

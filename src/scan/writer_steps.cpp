@@ -143,8 +143,8 @@ WriterTarget chooseWriterTarget(ScanJobContext& context, ScanJobState& job, cons
     return target;
 }
 
-std::int32_t runPageLoop(
-    ScanJobContext& context, ScanJobState& job, const PageLoopHooks& hooks, SaveOutcome& outcome)
+std::int32_t
+runPageLoop(ScanJobContext& context, ScanJobState& job, const PageLoopHooks& hooks, SaveOutcome& outcome)
 {
     const FreeImageFunctionTable& functions = *context.freeImage;
     const Settings& settings = context.shell.settingsState.settings;
@@ -159,7 +159,8 @@ std::int32_t runPageLoop(
         const auto number = static_cast<std::int32_t>(index + 1);
         PageResult result;
         FreeImageMessageScope messages;
-        const FreeImageBitmap page = ownFreeImage(functions, functions.LoadU(FIF_BMP, pageFile(tmpPath, number)));
+        const FreeImageBitmap page =
+            ownFreeImage(functions, functions.LoadU(FIF_BMP, pageFile(tmpPath, number)));
         if (!page) {
             result.unreadable = true;
         } else {
@@ -186,7 +187,7 @@ std::int32_t runPageLoop(
     };
 
     std::int32_t handled = 0;
-    const std::function<bool(JobOutcome<PageResult>&&)> consume = [&](JobOutcome<PageResult>&& done) {
+    const std::function<bool(JobOutcome<PageResult> &&)> consume = [&](JobOutcome<PageResult>&& done) {
         const auto number = static_cast<std::int32_t>(done.index + 1);
         ++handled;
         context.window.setStatusNow(

@@ -51,8 +51,8 @@ std::string numberedName(const std::string& chosenName, std::int32_t number, std
 struct WriterTarget
 {
     WriterOutcome outcome = WriterOutcome::Written; // Written: go on; else the run ends with it
-    std::string chosenName;                          // the dialog's name with its extension
-    std::string targetName;                          // in split mode the first numbered name
+    std::string chosenName;                         // the dialog's name with its extension
+    std::string targetName;                         // in split mode the first numbered name
     bool splitMode = false;
 };
 
@@ -64,11 +64,11 @@ WriterTarget chooseWriterTarget(ScanJobContext& context, ScanJobState& job, cons
 // What the page work of one kept page gives to the GUI thread.
 struct PageWork
 {
-    std::string file;        // a file written for the page (a temporary image, an output file)
-    float widthPt = 0.0F;    // the page's size in points (pixels × 72 / dpi; 1 point a pixel without dpi)
+    std::string file;     // a file written for the page (a temporary image, an output file)
+    float widthPt = 0.0F; // the page's size in points (pixels × 72 / dpi; 1 point a pixel without dpi)
     float heightPt = 0.0F;
-    bool failed = false;     // the file could not be written
-    FreeImageBitmap image;   // a prepared image the writer keeps for the GUI thread, if any
+    bool failed = false;   // the file could not be written
+    FreeImageBitmap image; // a prepared image the writer keeps for the GUI thread, if any
 };
 
 // The writer's part of the page loop.
@@ -88,8 +88,8 @@ struct PageLoopHooks
 // GUI thread shows "Status: verarbeite Seite (i/N)..." for each, shows the image library's messages
 // raised in the workers, records unreadable pages and failed files in outcome, and calls add and
 // afterPage. Returns the number of page files handled.
-std::int32_t runPageLoop(
-    ScanJobContext& context, ScanJobState& job, const PageLoopHooks& hooks, SaveOutcome& outcome);
+std::int32_t
+runPageLoop(ScanJobContext& context, ScanJobState& job, const PageLoopHooks& hooks, SaveOutcome& outcome);
 
 // The page's size in points on one axis: pixels × 72 / dpi, dpi = dots per metre × 0.0254; without a
 // resolution one point a pixel.

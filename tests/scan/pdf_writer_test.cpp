@@ -1,6 +1,5 @@
-#include "scan/pdf_output.h"
-
 #include "scan/page_depth.h"
+#include "scan/pdf_output.h"
 #include "scan/save_outcome.h"
 #include "scan/writer_steps.h"
 #include "scan_job_fakes.h"
@@ -84,7 +83,9 @@ TEST(SaveOutcomeTest, FailureTextShowsTwentyLinesAndCountsTheRest)
     outcome.fileNotWritten("/a/b/Brief.pdf");
     outcome.fileNotWritten("/a/b/Brief_2.pdf");
     const std::string text = saveFailureText(outcome.failures);
-    EXPECT_EQ(text.rfind(R"(Nicht alles konnte gespeichert werden:\n\nSeite 1: konnte nicht gelesen werden.\n)", 0), 0U);
+    EXPECT_EQ(
+        text.rfind(R"(Nicht alles konnte gespeichert werden:\n\nSeite 1: konnte nicht gelesen werden.\n)", 0),
+        0U);
     EXPECT_NE(text.find(R"(Seite 20: konnte nicht gelesen werden.\n… und 5 weitere)"), std::string::npos);
     EXPECT_EQ(text.find("Seite 21"), std::string::npos);
 
@@ -147,7 +148,8 @@ protected:
     {
         FIBITMAP* image = makeDepthImage(spec.width, spec.height, spec.depth);
         if (spec.blank) {
-            FIBITMAP* white = FreeImage_Allocate(static_cast<int>(spec.width), static_cast<int>(spec.height), 24);
+            FIBITMAP* white =
+                FreeImage_Allocate(static_cast<int>(spec.width), static_cast<int>(spec.height), 24);
             const RGBQUAD colour{255, 255, 255, 0};
             FreeImage_FillBackground(white, &colour, 0);
             FreeImage_Unload(image);
@@ -190,10 +192,7 @@ protected:
         return names;
     }
 
-    int pageCount(const std::string& pdf) const
-    {
-        return std::stoi(testing::pdfInfo(pdf).at("Pages"));
-    }
+    int pageCount(const std::string& pdf) const { return std::stoi(testing::pdfInfo(pdf).at("Pages")); }
 
     std::vector<std::string> boxTitles() const
     {
@@ -251,8 +250,8 @@ TEST_F(PdfWriterTest, PagesAreSizedByTheirResolution)
     while (std::getline(lines, line)) {
         std::istringstream row(line);
         std::string page, num, type, width, height, colour, comp, bpc, enc, interp, object, id, xppi, yppi;
-        row >> page >> num >> type >> width >> height >> colour >> comp >> bpc >> enc >> interp >> object >> id >>
-            xppi >> yppi;
+        row >> page >> num >> type >> width >> height >> colour >> comp >> bpc >> enc >> interp >> object >>
+            id >> xppi >> yppi;
         rows.push_back(enc + " " + colour + " " + bpc + " " + xppi + " " + yppi);
     }
     EXPECT_EQ(
@@ -280,6 +279,7 @@ TEST_F(PdfWriterTest, NamesAreCompletedAndTheFolderIsStored)
         std::string typed;
         std::string written;
     };
+
     const std::vector<Case> cases{
         {"Brief", "Brief.pdf"}, {"Brief.PDF", "Brief.PDF"}, {"Brief.pdf.txt", "Brief.pdf.txt.pdf"}};
     writePages(1);
@@ -308,6 +308,7 @@ TEST_F(PdfWriterTest, SplitPointsMakeNumberedDocuments)
         std::set<std::string> files;
         std::string last;
     };
+
     const std::vector<Case> cases{
         {{}, {"Brief_1.pdf", "Brief_2.pdf", "Brief_3.pdf"}, "Brief_3.pdf"},
         {{3, 4}, {"Brief_1.pdf", "Brief_3.pdf"}, "Brief_3.pdf"},
@@ -389,8 +390,8 @@ TEST_F(PdfWriterTest, BlankRuleDecidesWhichPagesAreKept)
         float percent; // 0 makes every page blank
         int pages;
     };
-    const std::vector<Case> cases{
-        {1, 0, 98.5F, 2}, {1, 1, 98.5F, 3}, {0, 0, 98.5F, 3}, {1, 0, 0.0F, 0}};
+
+    const std::vector<Case> cases{{1, 0, 98.5F, 2}, {1, 1, 98.5F, 3}, {0, 0, 98.5F, 3}, {1, 0, 0.0F, 0}};
     writePages(3, {2});
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << int(c.discardBlank) << int(c.emptyRemoved) << c.percent);
@@ -522,8 +523,10 @@ FIBITMAP* makeBlockImage(unsigned width, unsigned height, const std::string& dep
                 FreeImage_SetPixelIndex(image, x, y, &index);
             } else {
                 RGBQUAD colour{
-                    static_cast<BYTE>(block * 37 % 256), static_cast<BYTE>(block * 91 % 256),
-                    static_cast<BYTE>(255 - block * 23 % 256), 255};
+                    static_cast<BYTE>(block * 37 % 256),
+                    static_cast<BYTE>(block * 91 % 256),
+                    static_cast<BYTE>(255 - block * 23 % 256),
+                    255};
                 FreeImage_SetPixelColor(image, x, y, &colour);
             }
         }
