@@ -1,3 +1,4 @@
+#include "pdf/pdf_document.h"
 #include "scan/page_depth.h"
 #include "scan/pdf_output.h"
 #include "scan/save_outcome.h"
@@ -471,6 +472,37 @@ TEST_F(PdfWriterTest, UnwritableTargetIsReported)
     EXPECT_FALSE(beeped());
     EXPECT_EQ(shell.LastOutputFile, "/alt.pdf");
     EXPECT_TRUE(window.menuItems.empty());
+}
+
+// An output that refuses every file, as a full disk would.
+class RefusingOutputFiles final : public PdfOutputFiles
+{
+public:
+    Expected<std::unique_ptr<PdfOutputFile>> create(const std::string&) override
+    {
+        return Error{6, "no space left"};
+    }
+};
+
+TEST_F(PdfWriterTest, FailedSaveKeepsTheOldDocument)
+{
+    writePages(1);
+    writeFile(out("scan.pdf"), "the old document");
+    shell.LastOutputFile = "/alt.pdf";
+    RefusingOutputFiles refusing;
+    PdfModule module;
+    module.outputFiles = &refusing;
+    PdfModule* const previous = installPdfModule(&module);
+    boxes.queueAnswer(1); // replace it
+    boxes.queueAnswer(1); // the error
+
+    EXPECT_EQ(save(out("scan.pdf")), WriterOutcome::Written);
+    installPdfModule(previous);
+
+    EXPECT_EQ(boxTitles(), (std::vector<std::string>{"Datei existiert bereits", "Fehler beim Speichern"}));
+    EXPECT_EQ(readFile(out("scan.pdf")), "the old document");
+    EXPECT_EQ(shell.LastOutputFile, "/alt.pdf");
+    EXPECT_FALSE(beeped());
 }
 
 // A page file the image library cannot read is named in the box, its message is shown on the GUI
