@@ -586,12 +586,14 @@ void installShellEntryPoints(ShellProgram& program)
     // result step is not there yet: a job ends where it would run, and its scan files stay for a rescue.
     s.entryPoints.ScanAndSave = [&program](std::uint8_t existingPages) {
         MainWindowScanJobPort port(program.windows.controls, *program.windows.scannerView);
-        ScanJobContext job{program.state, DTwainBinding(), port, port, {}};
+        ScanJobContext job{
+            program.state, DTwainBinding(), port, port, {}, &program.freeImage.FreeImageFunctions};
         return ScanAndSave(job, existingPages);
     };
     s.entryPoints.DeleteOldTempFiles = [&program](std::int32_t mode) {
         MainWindowScanJobPort port(program.windows.controls, *program.windows.scannerView);
-        ScanJobContext job{program.state, DTwainBinding(), port, port, {}};
+        ScanJobContext job{
+            program.state, DTwainBinding(), port, port, {}, &program.freeImage.FreeImageFunctions};
         DeleteOldTempFiles(job, mode);
     };
     installPageImports(s, program.freeImage.FreeImageFunctions);
