@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 
 namespace folvex {
 
@@ -65,67 +66,26 @@ double coverageAt(const NumberLayer& layer, double x, double y)
     };
     const double wx = mx - fx;
     const double wy = my - fy;
-    return (1.0 - wy) * ((1.0 - wx) * sample(x0, y0) + wx * sample(x0 + 1, y0))
-        + wy * ((1.0 - wx) * sample(x0, y0 + 1) + wx * sample(x0 + 1, y0 + 1));
+    return (1.0 - wy) * ((1.0 - wx) * sample(x0, y0) + wx * sample(x0 + 1, y0)) +
+           wy * ((1.0 - wx) * sample(x0, y0 + 1) + wx * sample(x0 + 1, y0 + 1));
 }
 
-// The stored pixel that shows at (x, y) of the page turned clockwise by turns quarter turns; the
-// stored page is storedWidth × storedHeight.
-void turnedToStored(
+// The stored pixel at (x, y) of the page as shown, as a pointer into the 24-bit stored image; null
+// for a corner the free angle uncovers or a point outside the page.
+BYTE* storedPixel(
+    const FreeImageFunctionTable& functions,
+    FIBITMAP* stored,
+    const PageGeometry& geometry,
     std::int64_t x,
-    std::int64_t y,
-    std::uint8_t turns,
-    std::int64_t storedWidth,
-    std::int64_t storedHeight,
-    std::int64_t& xs,
-    std::int64_t& ys)
+    std::int64_t y)
 {
-    switch (turns % 4) {
-    case 1:
-        xs = y;
-        ys = storedHeight - 1 - x;
-        break;
-    case 2:
-        xs = storedWidth - 1 - x;
-        ys = storedHeight - 1 - y;
-        break;
-    case 3:
-        xs = storedWidth - 1 - y;
-        ys = x;
-        break;
-    default:
-        xs = x;
-        ys = y;
-        break;
+    unsigned storedX = 0;
+    unsigned storedY = 0;
+    if (x < 0 || y < 0 || x > INT32_MAX || y > INT32_MAX ||
+        !geometry.storedPixelOfShown(static_cast<int>(x), static_cast<int>(y), storedX, storedY)) {
+        return nullptr;
     }
-}
-
-// The page turned into the form the user sees: quarter turns, then the free angle with white corners.
-FreeImageBitmap shownForm(const FreeImageFunctionTable& functions, FIBITMAP* stored, std::uint8_t turns, double angleDeg)
-{
-    FreeImageBitmap turned = QuarterTurn(functions, stored, turns);
-    if (turned == nullptr || angleDeg == 0.0) {
-        return turned;
-    }
-    return RotateCropWhite(functions, turned.get(), angleDeg);
-}
-
-// The stored page in its own depth again, from its 24-bit form; depths without a restoring conversion
-// stay 24 bits.
-FreeImageBitmap backToDepth(const FreeImageFunctionTable& functions, FIBITMAP* image24, unsigned depth)
-{
-    switch (depth) {
-    case 1:
-        return ownFreeImage(functions, functions.Threshold(image24, 128));
-    case 4:
-        return ownFreeImage(functions, functions.ConvertTo4Bits(image24));
-    case 8:
-        return ownFreeImage(functions, functions.ConvertTo8Bits(image24));
-    case 32:
-        return ownFreeImage(functions, functions.ConvertTo32Bits(image24));
-    default:
-        return ownFreeImage(functions, functions.Clone(image24));
-    }
+    return rowFromTop(functions, stored, storedY) + 3 * static_cast<std::size_t>(storedX);
 }
 
 } // namespace
@@ -164,7 +124,8 @@ std::string pageNumberText(std::int32_t n)
     return "- " + std::to_string(n) + " -";
 }
 
-std::int32_t paginationDpi(const FreeImageFunctionTable& functions, FIBITMAP* image, const std::string& dpiText)
+std::int32_t
+paginationDpi(const FreeImageFunctionTable& functions, FIBITMAP* image, const std::string& dpiText)
 {
     const std::int32_t dpi = PageDpi(functions, image);
     return dpi != 0 ? dpi : leadingNumber(dpiText);
@@ -182,16 +143,17 @@ NumberSizes numberSizes(std::int32_t dpi)
 
 std::optional<NumberLayer> numberLayer(
     const FreeImageFunctionTable& functions,
-    FIBITMAP* shown,
+    FIBITMAP* stored,
+    const PageGeometry& geometry,
     std::int32_t n,
     std::int32_t dpi,
     TextRenderer& renderer)
 {
-    if (dpi <= 0 || shown == nullptr || functions.GetBPP(shown) != 24) {
+    if (dpi <= 0 || stored == nullptr || functions.GetBPP(stored) != 24) {
         return std::nullopt;
     }
-    const std::int64_t width = functions.GetWidth(shown);
-    const std::int64_t height = functions.GetHeight(shown);
+    const std::int64_t width = geometry.shownWidth();
+    const std::int64_t height = geometry.shownHeight();
     const NumberSizes sizes = numberSizes(dpi);
     // A font taller than the page cannot fit; this also keeps absurd resolutions from the renderer.
     if (sizes.pixelHeight <= 0 || sizes.pixelHeight > height) {
@@ -218,12 +180,11 @@ std::optional<NumberLayer> numberLayer(
 
     std::uint64_t sums[3] = {0, 0, 0};
     for (std::int64_t y = textTop; y <= textBottom; ++y) {
-        const BYTE* row = rowFromTop(functions, shown, static_cast<unsigned>(y));
         for (std::int64_t x = boxLeft; x <= boxRight; ++x) {
-            const BYTE* pixel = row + 3 * x;
-            sums[0] += pixel[FI_RGBA_RED];
-            sums[1] += pixel[FI_RGBA_GREEN];
-            sums[2] += pixel[FI_RGBA_BLUE];
+            const BYTE* pixel = storedPixel(functions, stored, geometry, x, y);
+            sums[0] += pixel != nullptr ? pixel[FI_RGBA_RED] : 255U;
+            sums[1] += pixel != nullptr ? pixel[FI_RGBA_GREEN] : 255U;
+            sums[2] += pixel != nullptr ? pixel[FI_RGBA_BLUE] : 255U;
         }
     }
     const auto count = static_cast<std::uint64_t>((cx + 1) * (cy + 1));
@@ -247,29 +208,16 @@ std::optional<NumberLayer> numberLayer(
 void blendNumberLayer(
     const FreeImageFunctionTable& functions,
     FIBITMAP* stored,
-    const NumberLayer& layer,
-    std::uint8_t turns,
-    double angleDeg)
+    const PageGeometry& geometry,
+    const NumberLayer& layer)
 {
-    const std::int64_t storedWidth = functions.GetWidth(stored);
-    const std::int64_t storedHeight = functions.GetHeight(stored);
-    const bool odd = turns % 2 == 1;
-    const std::int64_t width = odd ? storedHeight : storedWidth;
-    const std::int64_t height = odd ? storedWidth : storedHeight;
-    const auto blendTurned = [&](std::int64_t x, std::int64_t y, std::uint32_t coverage) {
-        std::int64_t xs = 0;
-        std::int64_t ys = 0;
-        turnedToStored(x, y, turns, storedWidth, storedHeight, xs, ys);
-        if (xs < 0 || ys < 0 || xs >= storedWidth || ys >= storedHeight) {
-            return;
-        }
-        blendPixel(rowFromTop(functions, stored, static_cast<unsigned>(ys)) + 3 * xs, layer.colour, coverage);
-    };
-
-    if (angleDeg == 0.0) {
+    if (geometry.angle == 0.0) {
         for (std::int32_t my = 0; my < layer.mask.height; ++my) {
             for (std::int32_t mx = 0; mx < layer.mask.width; ++mx) {
-                blendTurned(layer.left + mx, layer.top + my, layer.mask.at(mx, my));
+                BYTE* pixel = storedPixel(functions, stored, geometry, layer.left + mx, layer.top + my);
+                if (pixel != nullptr) {
+                    blendPixel(pixel, layer.colour, layer.mask.at(mx, my));
+                }
             }
         }
         return;
@@ -277,26 +225,26 @@ void blendNumberLayer(
 
     // The shown page is the turned page rotated counter-clockwise by the angle about its centre. Each
     // turned pixel near the text looks up where it shows and takes the coverage found there.
-    const double radians = angleDeg * 3.14159265358979323846 / 180.0;
+    PageGeometry turned = geometry;
+    turned.angle = 0.0;
+    const std::int64_t width = geometry.shownWidth();
+    const std::int64_t height = geometry.shownHeight();
+    const double radians = geometry.angle * 3.14159265358979323846 / 180.0;
     const double cosA = std::cos(radians);
     const double sinA = std::sin(radians);
     const double centreX = static_cast<double>(width - 1) / 2.0;
     const double centreY = static_cast<double>(height - 1) / 2.0;
-    const auto toTurned = [&](double x, double y, double& tx, double& ty) {
-        const double dx = x - centreX;
-        const double dy = y - centreY;
-        tx = centreX + dx * cosA - dy * sinA;
-        ty = centreY + dx * sinA + dy * cosA;
-    };
     double minX = 1e300;
     double minY = 1e300;
     double maxX = -1e300;
     double maxY = -1e300;
     for (const double cornerX : {0.0, static_cast<double>(layer.mask.width - 1)}) {
         for (const double cornerY : {0.0, static_cast<double>(layer.mask.height - 1)}) {
-            double tx = 0.0;
-            double ty = 0.0;
-            toTurned(static_cast<double>(layer.left) + cornerX, static_cast<double>(layer.top) + cornerY, tx, ty);
+            // Shown to turned: the displacement from the centre turned back by the angle.
+            const double dx = static_cast<double>(layer.left) + cornerX - centreX;
+            const double dy = static_cast<double>(layer.top) + cornerY - centreY;
+            const double tx = centreX + dx * cosA - dy * sinA;
+            const double ty = centreY + dx * sinA + dy * cosA;
             minX = std::min(minX, tx);
             minY = std::min(minY, ty);
             maxX = std::max(maxX, tx);
@@ -305,17 +253,23 @@ void blendNumberLayer(
     }
     const std::int64_t fromX = std::max<std::int64_t>(0, static_cast<std::int64_t>(std::floor(minX)) - 2);
     const std::int64_t fromY = std::max<std::int64_t>(0, static_cast<std::int64_t>(std::floor(minY)) - 2);
-    const std::int64_t toX = std::min<std::int64_t>(width - 1, static_cast<std::int64_t>(std::ceil(maxX)) + 2);
-    const std::int64_t toY = std::min<std::int64_t>(height - 1, static_cast<std::int64_t>(std::ceil(maxY)) + 2);
+    const std::int64_t toX =
+        std::min<std::int64_t>(width - 1, static_cast<std::int64_t>(std::ceil(maxX)) + 2);
+    const std::int64_t toY =
+        std::min<std::int64_t>(height - 1, static_cast<std::int64_t>(std::ceil(maxY)) + 2);
     for (std::int64_t ty = fromY; ty <= toY; ++ty) {
         for (std::int64_t tx = fromX; tx <= toX; ++tx) {
-            // Forward: the turned pixel shows at its displacement from the centre turned by the angle.
+            // Turned to shown: the displacement from the centre turned by the angle.
             const double dx = static_cast<double>(tx) - centreX;
             const double dy = static_cast<double>(ty) - centreY;
             const double x = centreX + dx * cosA + dy * sinA;
             const double y = centreY - dx * sinA + dy * cosA;
-            const double coverage = coverageAt(layer, x, y);
-            blendTurned(tx, ty, static_cast<std::uint32_t>(std::lround(std::clamp(coverage, 0.0, 255.0))));
+            const auto coverage =
+                static_cast<std::uint32_t>(std::lround(std::clamp(coverageAt(layer, x, y), 0.0, 255.0)));
+            BYTE* pixel = coverage != 0 ? storedPixel(functions, stored, turned, tx, ty) : nullptr;
+            if (pixel != nullptr) {
+                blendPixel(pixel, layer.colour, coverage);
+            }
         }
     }
 }
@@ -328,52 +282,27 @@ void Paginate(const FreeImageFunctionTable& functions, std::int32_t page, PageOp
     }
     const std::vector<std::int32_t> numbers =
         PageNumbers(numberingRows(ctx), destinationTypeSplits(ctx.destinationType()));
-    for (std::int32_t i = 1; i <= static_cast<std::int32_t>(numbers.size()); ++i) {
-        if ((page >= 1 && i != page) || numbers[static_cast<std::size_t>(i - 1)] == 0) {
-            continue;
+    PageOperation operation;
+    operation.orientation = PassOrientation::Stored;
+    PageOperationFrame(functions, page, ctx, operation, [&](PagePassInput& input) {
+        input.save = false;
+        if (input.page < 1 || input.page > static_cast<std::int32_t>(numbers.size())) {
+            return;
         }
-        const std::string pagePath = ctx.pagePath(i);
-        FreeImageBitmap loaded = loadPageAsEdited(functions, pagePath);
-        if (loaded == nullptr) {
-            continue;
-        }
-        const std::int32_t dpi = paginationDpi(functions, loaded.get(), ctx.dpiText(i));
-        const unsigned depth = functions.GetBPP(loaded.get());
-        FreeImageBitmap converted;
-        FIBITMAP* stored = loaded.get();
-        if (depth != 24) {
-            converted = ownFreeImage(functions, functions.ConvertTo24Bits(loaded.get()));
-            stored = converted.get();
-        }
-        if (stored == nullptr) {
-            continue;
-        }
-        const std::uint8_t turns = ctx.turns(i) % 4;
-        const double angleDeg = ctx.angle(i);
-        std::optional<NumberLayer> layer;
-        {
-            const FreeImageBitmap shown = shownForm(functions, stored, turns, angleDeg);
-            if (shown == nullptr) {
-                continue;
-            }
-            layer = numberLayer(functions, shown.get(), numbers[static_cast<std::size_t>(i - 1)], dpi, *renderer);
-        }
+        const std::int32_t dpi = paginationDpi(functions, input.image, ctx.dpiText(input.page));
+        const std::optional<NumberLayer> layer = numberLayer(
+            functions,
+            input.image,
+            input.geometry,
+            numbers[static_cast<std::size_t>(input.page - 1)],
+            dpi,
+            *renderer);
         if (!layer) {
-            continue;
+            return;
         }
-        blendNumberLayer(functions, stored, *layer, turns, angleDeg);
-        FreeImageBitmap result = depth == 24 ? std::move(loaded) : backToDepth(functions, stored, depth);
-        if (result == nullptr) {
-            continue;
-        }
-        if (loaded != nullptr) {
-            CopyResolution(functions, loaded.get(), result.get());
-        }
-        if (!SavePageBmp(functions, result.get(), workingCopyPath(pagePath))) {
-            ctx.ui().showNote("Die Seitennummer von Seite " + std::to_string(i)
-                              + " konnte nicht gespeichert werden:\n" + workingCopyPath(pagePath));
-        }
-    }
+        blendNumberLayer(functions, input.image, input.geometry, *layer);
+        input.save = true;
+    });
 }
 
 } // namespace folvex

@@ -6,6 +6,7 @@
 
 #include "foundation/freeimage_binding.h"
 #include "imageops/page_op_context.h"
+#include "imageops/page_operation.h"
 #include "runtime/text_renderer.h"
 
 #include <FreeImage.h>
@@ -42,7 +43,8 @@ std::string pageNumberText(std::int32_t n);
 
 // The page's resolution in dots per inch: PageDpi of the loaded image, else dpiText read as a decimal
 // number (0 when it does not begin with one).
-std::int32_t paginationDpi(const FreeImageFunctionTable& functions, FIBITMAP* image, const std::string& dpiText);
+std::int32_t
+paginationDpi(const FreeImageFunctionTable& functions, FIBITMAP* image, const std::string& dpiText);
 
 // Sizes in pixels of the page derived from its resolution: bottom margin m = Round(dpi × 0.2), right
 // margin a = m − Round(m / 2), the font's points Round(dpi × 0.09) and its pixel height
@@ -67,33 +69,33 @@ struct NumberLayer
     CoverageMask mask;
 };
 
-// The layer of number n on a 24-bit page as shown, at dpi. The text of width cx and height cy ends one
+// The layer of number n at dpi on the page as shown by geometry, read from the 24-bit stored page
+// (the uncovered corners of a free angle count as white). The text of width cx and height cy ends one
 // text width left of the right margin, its bottom cy above the bottom margin; its colour is 255 minus
 // the mean of the (cx + 1) × (cy + 1) box right of it. Empty when dpi is 0 or less, the image is not 24
 // bits, the renderer measures nothing, or the text or the box would reach outside the page.
 std::optional<NumberLayer> numberLayer(
     const FreeImageFunctionTable& functions,
-    FIBITMAP* shown,
+    FIBITMAP* stored,
+    const PageGeometry& geometry,
     std::int32_t n,
     std::int32_t dpi,
     TextRenderer& renderer);
 
-// Blends the layer into a 24-bit page in its stored orientation, whose shown form is the stored page
-// turned clockwise by turns quarter turns and then by angleDeg (counter-clockwise positive) about its
-// centre. With quarter turns only each covered pixel maps exactly; with an angle the coverage is
-// sampled bilinearly, and pixels the text does not reach stay untouched.
+// Blends the layer into the 24-bit stored page. With quarter turns only each covered pixel maps
+// exactly; with a free angle the coverage is turned back and sampled bilinearly, so only the pixels
+// near the text change and the rest of the page is not resampled.
 void blendNumberLayer(
     const FreeImageFunctionTable& functions,
     FIBITMAP* stored,
-    const NumberLayer& layer,
-    std::uint8_t turns,
-    double angleDeg);
+    const PageGeometry& geometry,
+    const NumberLayer& layer);
 
-// Numbers page (1 or more: only that page; 0 or less: every page) of the context: each unmarked page
-// is loaded as edited so far, numbered on its shown form, and saved once as its working copy in its
-// stored orientation, depth and resolution. A page without resolution, too small for the number, or
-// that cannot be loaded gets no number and no working copy. Without a renderer nothing is numbered.
-// Shows no progress; a working copy that cannot be saved is reported through the context's notes.
+// Numbers page (1 or more: only that page; 0 or less: every page) of the context through the page
+// operation frame: each unmarked page gets its number on its shown form, saved once as its working
+// copy in its stored orientation, depth and resolution. A page without resolution or too small for the
+// number gets no number and no working copy. Without a renderer nothing is numbered. Sets no
+// progress text; the caller shows the wait window.
 void Paginate(const FreeImageFunctionTable& functions, std::int32_t page, PageOpContext& ctx);
 
 } // namespace folvex

@@ -27,7 +27,8 @@ struct CoverageMask
 
     std::uint8_t at(std::int32_t x, std::int32_t y) const
     {
-        return coverage[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
+        return coverage
+            [static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
     }
 };
 
@@ -39,12 +40,18 @@ public:
     // The extent of text (UTF-8) in the font of that name and weight (100-900, 400 normal) whose em
     // height is pixelHeight pixels. All 0 for empty text or a pixel height of 0 or less.
     virtual TextExtent measure(
-        const std::string& text, const std::string& fontName, std::int32_t weight, std::int32_t pixelHeight) = 0;
+        const std::string& text,
+        const std::string& fontName,
+        std::int32_t weight,
+        std::int32_t pixelHeight) = 0;
 
     // The text anti-aliased into a mask of advance × (ascent + descent) pixels, its baseline at row
     // ascent and its pen starting at column 0, with the sizes of measure. Empty when measure gives 0.
     virtual CoverageMask render(
-        const std::string& text, const std::string& fontName, std::int32_t weight, std::int32_t pixelHeight) = 0;
+        const std::string& text,
+        const std::string& fontName,
+        std::int32_t weight,
+        std::int32_t pixelHeight) = 0;
 };
 
 } // namespace folvex

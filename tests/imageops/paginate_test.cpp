@@ -25,10 +25,15 @@ class SilentUi final : public EditorUi
 {
 public:
     void openWait(const std::string&) override {}
+
     void setWaitText(const std::string&) override {}
+
     void closeWait() override {}
+
     void showNote(const std::string& text) override { notes.push_back(text); }
+
     bool escapeDown() override { return false; }
+
     void pauseMs(int) override {}
 
     std::vector<std::string> notes;
@@ -50,23 +55,41 @@ class FakeContext final : public PageOpContext
 {
 public:
     std::int32_t PageCount() const override { return static_cast<std::int32_t>(pages.size()); }
+
     std::string pagePath(std::int32_t page) const override { return at(page).path; }
+
     bool markedForDeletion(std::int32_t page) const override { return at(page).toBeDeleted; }
+
     bool markedBlank(std::int32_t page) const override { return at(page).empty; }
+
     std::uint8_t turns(std::int32_t page) const override { return at(page).turns; }
+
     double angle(std::int32_t page) const override { return at(page).angle; }
+
     std::string dpiText(std::int32_t page) const override { return at(page).dpi; }
+
     void setDpiText(std::int32_t page, const std::string& text) override { pages.at(page - 1).dpi = text; }
+
     std::string whitePointText(PointChannel) const override { return "170"; }
+
     std::string blackPointText(PointChannel) const override { return "70"; }
+
     const std::string& destinationType() const override { return destination; }
+
     bool splitToggleExists(std::int32_t page) const override { return page >= 1 && page < PageCount(); }
+
     bool splitTogglePressed(std::int32_t page) const override { return at(page).splitAfter; }
+
     std::int32_t DelEmptyOnEdit() const override { return delEmptyOnEdit; }
+
     std::int32_t RefPicX() const override { return 0; }
+
     std::int32_t RefPicY() const override { return 0; }
+
     std::int32_t RefPicCutoff() const override { return 0; }
+
     EditorUi& ui() override { return silentUi; }
+
     TextRenderer* textRenderer() override { return renderer; }
 
     std::vector<FakePage> pages;
@@ -83,10 +106,12 @@ private:
     }
 };
 
-FreeImageBitmap solidPage(unsigned width, unsigned height, BYTE red, BYTE green, BYTE blue, unsigned dpm = Dpm300)
+FreeImageBitmap
+solidPage(unsigned width, unsigned height, BYTE red, BYTE green, BYTE blue, unsigned dpm = Dpm300)
 {
     const FreeImageFunctionTable& fi = imageLibrary();
-    FreeImageBitmap image = ownFreeImage(fi, fi.Allocate(static_cast<int>(width), static_cast<int>(height), 24, 0, 0, 0));
+    FreeImageBitmap image =
+        ownFreeImage(fi, fi.Allocate(static_cast<int>(width), static_cast<int>(height), 24, 0, 0, 0));
     for (unsigned y = 0; y < height; ++y) {
         BYTE* row = rowFromTop(fi, image.get(), y);
         for (unsigned x = 0; x < width; ++x) {
@@ -175,7 +200,8 @@ protected:
     FreeImageBitmap workingCopy(std::int32_t page)
     {
         return ownFreeImage(
-            imageLibrary(), imageLibrary().LoadU(FIF_BMP, workingCopyPath(context.pages.at(page - 1).path), 0));
+            imageLibrary(),
+            imageLibrary().LoadU(FIF_BMP, workingCopyPath(context.pages.at(page - 1).path), 0));
     }
 
     bool hasWorkingCopy(std::int32_t page)
@@ -200,6 +226,7 @@ TEST(PageNumbers, CountsEveryPageAndRestartsAtPressedTogglesOfSplittingTypes)
         bool splitAware;
         std::vector<std::int32_t> expected;
     };
+
     auto tenPages = [](std::initializer_list<int> splitsBefore, std::initializer_list<int> marked) {
         std::vector<NumberingRow> rows(10);
         for (const int page : splitsBefore) {
@@ -250,6 +277,7 @@ TEST(PageNumbers, ReadsMarksTogglesAndTheDestinationTypeOfTheEditor)
 TEST(PaginationSizes, ResolutionFromTheImageElseTheTableAndSizesFromIt)
 {
     const FreeImageFunctionTable& fi = imageLibrary();
+
     struct DpiCase
     {
         unsigned dpmX;
@@ -257,6 +285,7 @@ TEST(PaginationSizes, ResolutionFromTheImageElseTheTableAndSizesFromIt)
         const char* text;
         std::int32_t expected;
     };
+
     for (const DpiCase& c : std::vector<DpiCase>{
              {11811, 11811, "72", 300},
              {0, 11811, "72", 300},
@@ -268,7 +297,8 @@ TEST(PaginationSizes, ResolutionFromTheImageElseTheTableAndSizesFromIt)
         FreeImageBitmap image = solidPage(4, 4, 255, 255, 255, 0);
         fi.SetDotsPerMeterX(image.get(), c.dpmX);
         fi.SetDotsPerMeterY(image.get(), c.dpmY);
-        EXPECT_EQ(paginationDpi(fi, image.get(), c.text), c.expected) << c.dpmX << " " << c.dpmY << " " << c.text;
+        EXPECT_EQ(paginationDpi(fi, image.get(), c.text), c.expected)
+            << c.dpmX << " " << c.dpmY << " " << c.text;
     }
 
     struct SizeCase
@@ -276,6 +306,7 @@ TEST(PaginationSizes, ResolutionFromTheImageElseTheTableAndSizesFromIt)
         std::int32_t dpi;
         std::int64_t m, a, points, pixels;
     };
+
     for (const SizeCase& c : std::vector<SizeCase>{
              {300, 60, 30, 27, 36},
              {150, 30, 15, 14, 19},
@@ -333,9 +364,11 @@ TEST_F(PaginateFixture, TextColourContrastsWithTheMeanOfTheBoxBesideTheText)
         BYTE paper;
         BYTE expected;
     };
+
     for (const Case& c : std::vector<Case>{{128, 127}, {0, 255}, {255, 0}}) {
         FreeImageBitmap page = solidPage(600, 800, c.paper, c.paper, c.paper);
-        const std::optional<NumberLayer> layer = numberLayer(imageLibrary(), page.get(), 7, 300, renderer);
+        const std::optional<NumberLayer> layer =
+            numberLayer(imageLibrary(), page.get(), {600, 800}, 7, 300, renderer);
         ASSERT_TRUE(layer.has_value());
         EXPECT_EQ(layer->colour.rgbRed, c.expected);
         EXPECT_EQ(layer->colour.rgbGreen, c.expected);
@@ -352,7 +385,8 @@ TEST_F(PaginateFixture, TextColourContrastsWithTheMeanOfTheBoxBesideTheText)
             row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = 0;
         }
     }
-    const std::optional<NumberLayer> layer = numberLayer(imageLibrary(), page.get(), 7, 300, renderer);
+    const std::optional<NumberLayer> layer =
+        numberLayer(imageLibrary(), page.get(), {600, 800}, 7, 300, renderer);
     ASSERT_TRUE(layer.has_value());
     EXPECT_TRUE(sameColour(layer->colour, RGBQUAD{255, 255, 255, 0}));
 }
@@ -397,29 +431,45 @@ TEST_F(PaginateFixture, PendingQuarterTurnsNumberThePageAsShownAndKeepTheRest)
     }
 }
 
-TEST_F(PaginateFixture, FreeAngleBlendsOnlyTheTextIntoTheStoredPage)
+TEST_F(PaginateFixture, FreeAngleBlendsOnlyTheTurnedBackTextIntoTheStoredPage)
 {
-    FreeImageBitmap stored = solidPage(600, 800, 255, 255, 255);
-    FakePage tilted;
-    tilted.angle = 2.5;
-    addPage(stored.get(), tilted);
-    Paginate(imageLibrary(), 1, context);
+    for (const double angle : {2.5, -4.0}) {
+        context.pages.clear();
+        FreeImageBitmap stored = patternPage(600, 800);
+        FakePage tilted;
+        tilted.angle = angle;
+        addPage(stored.get(), tilted);
+        Paginate(imageLibrary(), 1, context);
+        FreeImageBitmap result = workingCopy(1);
+        ASSERT_NE(result, nullptr);
 
-    FreeImageBitmap result = workingCopy(1);
-    ASSERT_NE(result, nullptr);
-    const Box box = textBox(renderer, 600, 800, 300, 1);
-    int changedFar = 0;
-    int changed = 0;
-    for (unsigned y = 0; y < 800; ++y) {
-        for (unsigned x = 0; x < 600; ++x) {
-            if (!sameColour(colourAt(result.get(), x, y), RGBQUAD{255, 255, 255, 0})) {
-                ++changed;
-                changedFar += box.contains(x, y, 25) ? 0 : 1;
+        // Untouched far from the text; once turned by the angle as "Anwenden" will, the ink sits
+        // in the text box of the page as shown.
+        const Box box = textBox(renderer, 600, 800, 300, 1);
+        int changedFar = 0;
+        for (unsigned y = 0; y < 800; ++y) {
+            for (unsigned x = 0; x < 600; ++x) {
+                if (!sameColour(colourAt(result.get(), x, y), colourAt(stored.get(), x, y))) {
+                    changedFar += box.contains(x, y, 40) ? 0 : 1;
+                }
             }
         }
+        EXPECT_EQ(changedFar, 0) << angle;
+        FreeImageBitmap applied = RotateCropWhite(imageLibrary(), result.get(), angle);
+        int ink = 0;
+        int inkOutside = 0;
+        for (unsigned y = 0; y < 800; ++y) {
+            for (unsigned x = 0; x < 600; ++x) {
+                const RGBQUAD c = colourAt(applied.get(), x, y);
+                if (c.rgbRed + c.rgbGreen + c.rgbBlue < 300) {
+                    ++ink;
+                    inkOutside += box.contains(x, y, 3) ? 0 : 1;
+                }
+            }
+        }
+        EXPECT_GT(ink, 50) << angle;
+        EXPECT_EQ(inkOutside, 0) << angle;
     }
-    EXPECT_GT(changed, 50);
-    EXPECT_EQ(changedFar, 0);
 }
 
 TEST_F(PaginateFixture, KeepsDepthAndResolutionOfOneBitAndGreyPages)
@@ -475,13 +525,15 @@ TEST_F(PaginateFixture, PagesWithoutRoomResolutionOrThatAreMarkedGetNoWorkingCop
     addPage(normal.get(), empty);
     FakePage missing;
     context.pages.push_back(missing);
-    context.pages.back().path = folder.file("TmpReadyImg9.bmp");
+    context.pages.back().path = folder.file("Missing.bmp");
     Paginate(imageLibrary(), 0, context);
 
     for (std::int32_t page = 1; page <= context.PageCount(); ++page) {
         EXPECT_FALSE(hasWorkingCopy(page)) << page;
     }
-    EXPECT_TRUE(context.silentUi.notes.empty());
+    // Only the page that cannot be loaded is worth a note.
+    ASSERT_EQ(context.silentUi.notes.size(), 1U);
+    EXPECT_NE(context.silentUi.notes[0].find("Missing.bmp"), std::string::npos);
 
     // The table's resolution numbers a page whose file has none.
     context.pages[1].dpi = "300";
