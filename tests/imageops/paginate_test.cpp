@@ -542,6 +542,37 @@ TEST_F(PaginateFixture, PagesWithoutRoomResolutionOrThatAreMarkedGetNoWorkingCop
     EXPECT_FALSE(hasWorkingCopy(1));
 }
 
+TEST_F(PaginateFixture, OnePageCallNumbersLikeTheAllPageRun)
+{
+    FreeImageBitmap page = solidPage(600, 800, 255, 255, 255);
+    for (int i = 0; i < 4; ++i) {
+        addPage(page.get());
+    }
+    context.pages[1].toBeDeleted = true;
+    context.pages[0].splitAfter = true; // toggle between pages 1 and 2, right before the marked page
+    context.destination = "JPG";
+    Paginate(imageLibrary(), 4, context);
+    FreeImageBitmap alone = workingCopy(4);
+    ASSERT_NE(alone, nullptr);
+    EXPECT_FALSE(hasWorkingCopy(3));
+
+    Paginate(imageLibrary(), 0, context);
+    FreeImageBitmap all = workingCopy(4);
+    ASSERT_NE(all, nullptr);
+    EXPECT_FALSE(hasWorkingCopy(2));
+    EXPECT_TRUE(hasWorkingCopy(3));
+    // Page 4 was numbered a second time: the same number lands on the same pixels, only darker.
+    const Box box = textBox(renderer, 600, 800, 300, 4);
+    for (unsigned y = 0; y < 800; ++y) {
+        for (unsigned x = 0; x < 600; ++x) {
+            const bool inkAlone = colourAt(alone.get(), x, y).rgbRed != 255;
+            const bool inkAll = colourAt(all.get(), x, y).rgbRed != 255;
+            ASSERT_EQ(inkAlone, inkAll) << x << "," << y;
+            ASSERT_TRUE(!inkAll || box.contains(x, y, 2)) << x << "," << y;
+        }
+    }
+}
+
 TEST_F(PaginateFixture, NumberingTwiceDrawsOverTheFirstNumberAndOnlyCallsNumberTheirPage)
 {
     FreeImageBitmap page = solidPage(600, 800, 255, 255, 255);
