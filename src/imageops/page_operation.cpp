@@ -3,7 +3,9 @@
 #include "imageops/raster.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <utility>
 
 namespace folvex {
@@ -12,12 +14,6 @@ namespace {
 
 // The progress text changes every this many rows.
 constexpr unsigned RowsPerProgressText = 25;
-
-bool isGreyPalette(const FreeImageFunctionTable& functions, FIBITMAP* image)
-{
-    const FREE_IMAGE_COLOR_TYPE type = functions.GetColorType(image);
-    return type == FIC_MINISBLACK || type == FIC_MINISWHITE;
-}
 
 // The working image as the frame hands it to the pass: the page at 24 bits, turned and rotated as
 // shown when the pass asks for it. Empty when the library refuses.
@@ -61,7 +57,7 @@ void runOnPage(
 
     const std::string pagePath = ctx.pagePath(page);
     const std::string source = pageAsEditedPath(pagePath);
-    const FreeImageBitmap loaded = ownFreeImage(functions, functions.LoadU(FIF_BMP, source));
+    FreeImageBitmap loaded = ownFreeImage(functions, functions.LoadU(FIF_BMP, source));
     FreeImageBitmap converted = ownFreeImage(functions, nullptr);
     FIBITMAP* stored = loaded ? standardBitmapOf(functions, loaded.get(), converted) : nullptr;
     if (stored == nullptr) {
@@ -77,10 +73,19 @@ void runOnPage(
     geometry.storedHeight = functions.GetHeight(stored);
     geometry.turns = static_cast<std::uint8_t>(ctx.turns(page) % 4);
     geometry.angle = ctx.angle(page);
+    const StoredDepth depth = storedDepthOf(functions, stored);
+    const unsigned dotsPerMetreX = functions.GetDotsPerMeterX(loaded.get());
+    const unsigned dotsPerMetreY = functions.GetDotsPerMeterY(loaded.get());
 
-    FreeImageBitmap working = ownFreeImage(functions, functions.ConvertTo24Bits(stored));
-    if (working) {
-        CopyResolution(functions, loaded.get(), working.get());
+    // A 24-bit page as loaded is the working image itself: a copy of an A4 page costs about as much as
+    // the pass.
+    FreeImageBitmap working = ownFreeImage(functions, nullptr);
+    if (!converted && depth.bitsPerPixel == 24) {
+        working = std::move(loaded);
+    } else {
+        working = ownFreeImage(functions, functions.ConvertTo24Bits(stored));
+        loaded.reset();
+        converted.reset();
     }
     if (operation.orientation == PassOrientation::AsShown) {
         working = toShown(functions, std::move(working), geometry);
@@ -89,6 +94,8 @@ void runOnPage(
         ui.showNote(pageFailedNote(page, source));
         return;
     }
+    functions.SetDotsPerMeterX(working.get(), dotsPerMetreX);
+    functions.SetDotsPerMeterY(working.get(), dotsPerMetreY);
 
     RowProgress progress(
         ui,
@@ -103,13 +110,14 @@ void runOnPage(
     if (operation.orientation == PassOrientation::AsShown) {
         working = fromShown(functions, std::move(working), geometry);
     }
-    FreeImageBitmap result = working ? restoreStoredDepth(functions, std::move(working), stored)
-                                     : ownFreeImage(functions, nullptr);
+    FreeImageBitmap result =
+        working ? restoreStoredDepth(functions, std::move(working), depth) : ownFreeImage(functions, nullptr);
     if (!result) {
         ui.showNote(pageFailedNote(page, source));
         return;
     }
-    CopyResolution(functions, loaded.get(), result.get());
+    functions.SetDotsPerMeterX(result.get(), dotsPerMetreX);
+    functions.SetDotsPerMeterY(result.get(), dotsPerMetreY);
     saveWorkingCopy(functions, result.get(), pagePath, ui);
 }
 
@@ -176,25 +184,43 @@ bool PageGeometry::storedPixelOfShown(int x, int y, unsigned& storedX, unsigned&
     return true;
 }
 
-FreeImageBitmap
-restoreStoredDepth(const FreeImageFunctionTable& functions, FreeImageBitmap working, FIBITMAP* stored)
+bool hasGreyPalette(const FreeImageFunctionTable& functions, FIBITMAP* image)
 {
-    const unsigned depth = functions.GetBPP(stored);
-    const bool grey = isGreyPalette(functions, stored);
-    if (depth == 32) {
-        return ownFreeImage(functions, functions.ConvertTo32Bits(working.get()));
+    const unsigned depth = functions.GetBPP(image);
+    const RGBQUAD* palette = functions.GetPalette(image);
+    if (depth > 8 || palette == nullptr) {
+        return false;
     }
-    if (depth == 8 && grey) {
-        return ownFreeImage(functions, functions.ConvertTo8Bits(working.get()));
+    return std::all_of(palette, palette + (1U << depth), [](const RGBQUAD& colour) {
+        return colour.rgbRed == colour.rgbGreen && colour.rgbRed == colour.rgbBlue;
+    });
+}
+
+StoredDepth storedDepthOf(const FreeImageFunctionTable& functions, FIBITMAP* image)
+{
+    return StoredDepth{functions.GetBPP(image), hasGreyPalette(functions, image)};
+}
+
+FreeImageBitmap
+restoreStoredDepth(const FreeImageFunctionTable& functions, FreeImageBitmap working, const StoredDepth& depth)
+{
+    const bool grey = depth.greyPalette;
+    switch (depth.bitsPerPixel) {
+        case 32:
+            return ownFreeImage(functions, functions.ConvertTo32Bits(working.get()));
+        case 8:
+            return grey ? ownFreeImage(functions, functions.ConvertTo8Bits(working.get()))
+                        : std::move(working);
+        case 4:
+            return grey ? ownFreeImage(functions, functions.ConvertTo4Bits(working.get()))
+                        : std::move(working);
+        case 1:
+            return grey ? ownFreeImage(functions, functions.Threshold(working.get(), 128))
+                        : std::move(working);
+        default:
+            // 24 bits and any other depth stay at 24 bits.
+            return working;
     }
-    if (depth == 4 && grey) {
-        return ownFreeImage(functions, functions.ConvertTo4Bits(working.get()));
-    }
-    if (depth == 1 && grey) {
-        return ownFreeImage(functions, functions.Threshold(working.get(), 128));
-    }
-    // 24 bits, colour palettes and any other depth stay at 24 bits.
-    return working;
 }
 
 std::string pageFailedNote(std::int32_t page, const std::string& file)
@@ -205,6 +231,25 @@ std::string pageFailedNote(std::int32_t page, const std::string& file)
 std::string saveFailedNote(const std::string& file)
 {
     return "Die Arbeitskopie " + file + " konnte nicht gespeichert werden.";
+}
+
+std::int32_t fieldNumber(const std::string& text)
+{
+    std::size_t at = 0;
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) {
+        ++at;
+    }
+    bool negative = false;
+    if (at < text.size() && (text[at] == '-' || text[at] == '+')) {
+        negative = text[at] == '-';
+        ++at;
+    }
+    long long value = 0;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+        value = std::min(value * 10 + (text[at] - '0'), 1LL << 31);
+    }
+    value = negative ? -value : value;
+    return static_cast<std::int32_t>(std::clamp<long long>(value, INT32_MIN, INT32_MAX));
 }
 
 bool saveWorkingCopy(

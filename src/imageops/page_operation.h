@@ -99,14 +99,32 @@ void PageOperationFrame(
     const PageOperation& operation,
     const PagePass& pass);
 
-// The working image of depth 24 brought back to the depth of stored (the page as loaded), as described
-// above. Empty when the library refuses the conversion.
-FreeImageBitmap
-restoreStoredDepth(const FreeImageFunctionTable& functions, FreeImageBitmap working, FIBITMAP* stored);
+// True for an image of 8 bits or fewer whose palette holds only shades of grey (in any order).
+bool hasGreyPalette(const FreeImageFunctionTable& functions, FIBITMAP* image);
+
+// What the working copy's depth is restored from: the stored page's bits per pixel and whether its
+// palette is grey.
+struct StoredDepth
+{
+    unsigned bitsPerPixel = 24;
+    bool greyPalette = false;
+};
+
+StoredDepth storedDepthOf(const FreeImageFunctionTable& functions, FIBITMAP* image);
+
+// The 24-bit working image brought back to the stored depth: 24 and 32 bits and grey pages of 1, 4 and 8
+// bits as they were, colour-palette and other pages as 24 bits. Empty when the library refuses the
+// conversion.
+FreeImageBitmap restoreStoredDepth(
+    const FreeImageFunctionTable& functions, FreeImageBitmap working, const StoredDepth& depth);
 
 // The notes for a page that could not be worked on and for a working copy that could not be saved.
 std::string pageFailedNote(std::int32_t page, const std::string& file);
 std::string saveFailedNote(const std::string& file);
+
+// The number a point field's text begins with (optional blanks and sign, then digits), limited to the
+// 32-bit range; 0 when the text does not begin with a number.
+std::int32_t fieldNumber(const std::string& text);
 
 // Saves result as the page's working copy; on failure shows the note and returns false.
 bool saveWorkingCopy(

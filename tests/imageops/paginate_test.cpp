@@ -2,6 +2,7 @@
 
 #include "imageops/raster.h"
 #include "imageops_fixtures.h"
+#include "page_ops_fakes.h"
 #include "runtime/qt_text_renderer.h"
 #include "support/temp_dir.h"
 
@@ -21,90 +22,8 @@ using testing::TempDir;
 
 constexpr unsigned Dpm300 = 11811;
 
-class SilentUi final : public EditorUi
-{
-public:
-    void openWait(const std::string&) override {}
-
-    void setWaitText(const std::string&) override {}
-
-    void closeWait() override {}
-
-    void showNote(const std::string& text) override { notes.push_back(text); }
-
-    bool escapeDown() override { return false; }
-
-    void pauseMs(int) override {}
-
-    std::vector<std::string> notes;
-};
-
-struct FakePage
-{
-    std::string path;
-    bool toBeDeleted = false;
-    bool empty = false;
-    std::uint8_t turns = 0;
-    double angle = 0.0;
-    std::string dpi;
-    bool splitAfter = false;
-};
-
-// The editor as the operations see it: pages, marks, turns, toggles, the destination type.
-class FakeContext final : public PageOpContext
-{
-public:
-    std::int32_t PageCount() const override { return static_cast<std::int32_t>(pages.size()); }
-
-    std::string pagePath(std::int32_t page) const override { return at(page).path; }
-
-    bool markedForDeletion(std::int32_t page) const override { return at(page).toBeDeleted; }
-
-    bool markedBlank(std::int32_t page) const override { return at(page).empty; }
-
-    std::uint8_t turns(std::int32_t page) const override { return at(page).turns; }
-
-    double angle(std::int32_t page) const override { return at(page).angle; }
-
-    std::string dpiText(std::int32_t page) const override { return at(page).dpi; }
-
-    void setDpiText(std::int32_t page, const std::string& text) override { pages.at(page - 1).dpi = text; }
-
-    std::string whitePointText(PointChannel) const override { return "170"; }
-
-    std::string blackPointText(PointChannel) const override { return "70"; }
-
-    const std::string& destinationType() const override { return destination; }
-
-    bool splitToggleExists(std::int32_t page) const override { return page >= 1 && page < PageCount(); }
-
-    bool splitTogglePressed(std::int32_t page) const override { return at(page).splitAfter; }
-
-    std::int32_t DelEmptyOnEdit() const override { return delEmptyOnEdit; }
-
-    std::int32_t RefPicX() const override { return 0; }
-
-    std::int32_t RefPicY() const override { return 0; }
-
-    std::int32_t RefPicCutoff() const override { return 0; }
-
-    EditorUi& ui() override { return silentUi; }
-
-    TextRenderer* textRenderer() override { return renderer; }
-
-    std::vector<FakePage> pages;
-    std::string destination = "PDF";
-    std::int32_t delEmptyOnEdit = 0;
-    TextRenderer* renderer = nullptr;
-    SilentUi silentUi;
-
-private:
-    const FakePage& at(std::int32_t page) const
-    {
-        static const FakePage none;
-        return page >= 1 && page <= PageCount() ? pages[static_cast<std::size_t>(page - 1)] : none;
-    }
-};
+using testing::FakePage;
+using FakeContext = testing::FakePageContext;
 
 FreeImageBitmap
 solidPage(unsigned width, unsigned height, BYTE red, BYTE green, BYTE blue, unsigned dpm = Dpm300)
@@ -256,8 +175,8 @@ TEST(PageNumbers, ReadsMarksTogglesAndTheDestinationTypeOfTheEditor)
     FakeContext context;
     context.pages.resize(6);
     context.pages[1].splitAfter = true; // toggle between pages 2 and 3
-    context.pages[3].empty = true;
-    context.pages[4].toBeDeleted = true;
+    context.pages[3].blank = true;
+    context.pages[4].deleted = true;
     const std::vector<std::pair<std::string, std::vector<std::int32_t>>> cases = {
         {"PDF", {1, 2, 1, 0, 0, 4}},
         {"PDF+OCR", {1, 2, 1, 0, 0, 4}},
@@ -354,7 +273,7 @@ TEST_F(PaginateFixture, DrawsBlackNumberOnlyInsideItsBoxOnAWhitePage)
     EXPECT_EQ(outside, 0);
     EXPECT_EQ(darkest, 0);
     EXPECT_GE(inkBottom - inkTop + 1, 20);
-    EXPECT_TRUE(context.silentUi.notes.empty());
+    EXPECT_TRUE(context.recordingUi.notes.empty());
 }
 
 TEST_F(PaginateFixture, TextColourContrastsWithTheMeanOfTheBoxBesideTheText)
@@ -518,10 +437,10 @@ TEST_F(PaginateFixture, PagesWithoutRoomResolutionOrThatAreMarkedGetNoWorkingCop
     addPage(tiny.get());
     addPage(noResolution.get());
     FakePage marked;
-    marked.toBeDeleted = true;
+    marked.deleted = true;
     addPage(normal.get(), marked);
     FakePage empty;
-    empty.empty = true;
+    empty.blank = true;
     addPage(normal.get(), empty);
     FakePage missing;
     context.pages.push_back(missing);
@@ -532,8 +451,8 @@ TEST_F(PaginateFixture, PagesWithoutRoomResolutionOrThatAreMarkedGetNoWorkingCop
         EXPECT_FALSE(hasWorkingCopy(page)) << page;
     }
     // Only the page that cannot be loaded is worth a note.
-    ASSERT_EQ(context.silentUi.notes.size(), 1U);
-    EXPECT_NE(context.silentUi.notes[0].find("Missing.bmp"), std::string::npos);
+    ASSERT_EQ(context.recordingUi.notes.size(), 1U);
+    EXPECT_NE(context.recordingUi.notes[0].find("Missing.bmp"), std::string::npos);
 
     // The table's resolution numbers a page whose file has none.
     context.pages[1].dpi = "300";
@@ -548,7 +467,7 @@ TEST_F(PaginateFixture, OnePageCallNumbersLikeTheAllPageRun)
     for (int i = 0; i < 4; ++i) {
         addPage(page.get());
     }
-    context.pages[1].toBeDeleted = true;
+    context.pages[1].deleted = true;
     context.pages[0].splitAfter = true; // toggle between pages 1 and 2, right before the marked page
     context.destination = "JPG";
     Paginate(imageLibrary(), 4, context);
