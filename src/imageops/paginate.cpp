@@ -3,7 +3,6 @@
 #include "imageops/raster.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 
@@ -23,14 +22,6 @@ std::int64_t mulDiv(std::int64_t number, std::int64_t numerator, std::int64_t de
     const std::int64_t product = number * numerator;
     const std::int64_t half = denominator / 2;
     return product >= 0 ? (product + half) / denominator : -((-product + half) / denominator);
-}
-
-// The decimal number at the start of text, 0 when there is none or it does not fit.
-std::int32_t leadingNumber(const std::string& text)
-{
-    std::int32_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc{} ? value : 0;
 }
 
 std::uint8_t blend(std::uint8_t below, std::uint8_t colour, std::uint32_t coverage)
@@ -128,7 +119,7 @@ std::int32_t
 paginationDpi(const FreeImageFunctionTable& functions, FIBITMAP* image, const std::string& dpiText)
 {
     const std::int32_t dpi = PageDpi(functions, image);
-    return dpi != 0 ? dpi : leadingNumber(dpiText);
+    return dpi != 0 ? dpi : fieldNumber(dpiText);
 }
 
 NumberSizes numberSizes(std::int32_t dpi)
