@@ -103,6 +103,9 @@ void runOnPage(
         functions.GetHeight(working.get()));
     PagePassInput input{functions, working.get(), page, count, geometry, progress};
     pass(input);
+    if (!input.save) {
+        return;
+    }
 
     if (operation.orientation == PassOrientation::AsShown) {
         working = fromShown(functions, std::move(working), geometry);

@@ -71,6 +71,8 @@ struct PagePassInput
     PageGeometry geometry;
     // The page's row progress (silent when the operation has no prefix).
     RowProgress& progress;
+    // Cleared by a pass that leaves the page as it was: nothing is saved for it.
+    bool save = true;
 };
 
 using PagePass = std::function<void(PagePassInput&)>;

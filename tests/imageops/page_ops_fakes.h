@@ -39,6 +39,8 @@ struct FakePage
     bool blank = false;
     std::uint8_t turns = 0;
     double angle = 0.0;
+    std::string dpi{};       // the table's resolution text
+    bool splitAfter = false; // the split toggle after this page is pressed
 };
 
 class FakePageContext final : public PageOpContext
@@ -59,9 +61,17 @@ public:
 
     double angle(std::int32_t page) const override { return valid(page) ? at(page).angle : 0.0; }
 
-    std::string dpiText(std::int32_t) const override { return {}; }
+    std::string dpiText(std::int32_t page) const override
+    {
+        return valid(page) ? at(page).dpi : std::string();
+    }
 
-    void setDpiText(std::int32_t, const std::string&) override {}
+    void setDpiText(std::int32_t page, const std::string& text) override
+    {
+        if (valid(page)) {
+            pages[static_cast<std::size_t>(page - 1)].dpi = text;
+        }
+    }
 
     std::string whitePointText(PointChannel channel) const override
     {
@@ -75,11 +85,11 @@ public:
 
     const std::string& destinationType() const override { return destination; }
 
-    bool splitToggleExists(std::int32_t) const override { return false; }
+    bool splitToggleExists(std::int32_t page) const override { return valid(page) && page < PageCount(); }
 
-    bool splitTogglePressed(std::int32_t) const override { return false; }
+    bool splitTogglePressed(std::int32_t page) const override { return valid(page) && at(page).splitAfter; }
 
-    std::int32_t DelEmptyOnEdit() const override { return 0; }
+    std::int32_t DelEmptyOnEdit() const override { return delEmptyOnEdit; }
 
     std::int32_t RefPicX() const override { return refPicX; }
 
@@ -89,6 +99,8 @@ public:
 
     EditorUi& ui() override { return recordingUi; }
 
+    TextRenderer* textRenderer() override { return renderer; }
+
     std::vector<FakePage> pages;
     std::array<std::string, 3> whitePoint{"170", "170", "170"};
     std::array<std::string, 3> blackPoint{"70", "70", "70"};
@@ -96,6 +108,8 @@ public:
     std::int32_t refPicX = 0;
     std::int32_t refPicY = 0;
     std::int32_t refPicCutoff = -1;
+    std::int32_t delEmptyOnEdit = 0;
+    TextRenderer* renderer = nullptr;
     RecordingUi recordingUi;
 
 private:
