@@ -128,7 +128,8 @@ WriterTarget chooseWriterTarget(ScanJobContext& context, ScanJobState& job, cons
     }
     context.shell.LastSaveFolder = PathDirectory(answer);
 
-    target.chosenName = withExtension(answer, literals.extension);
+    target.chosenName = literals.completeName != nullptr ? literals.completeName(answer)
+                                                         : withExtension(answer, literals.extension);
     target.targetName =
         target.splitMode ? numberedName(target.chosenName, 1, literals.extension) : target.chosenName;
     if (FileExists(target.targetName) != 0 && !overwriteAllowed(context, target.targetName)) {

@@ -26,13 +26,15 @@ inline constexpr std::string_view PageStatusPrefix = "Status: verarbeite Seite (
 inline constexpr int EscapeWaitMs = 25;
 
 // The texts of one writer's save dialog. extension: with its dot, compared without letter case and
-// appended when the chosen name does not end in it.
+// appended when the chosen name does not end in it, unless the writer completes names its own way
+// (completeName set).
 struct WriterLiterals
 {
     std::string_view dialogTitle;
     std::string_view defaultName;
     std::string_view patterns;
     std::string_view extension;
+    std::string (*completeName)(const std::string& name) = nullptr;
 };
 
 // The flag of PageSplitFlags at position (1-based); 0 at and beyond the table's end.
