@@ -65,7 +65,14 @@ public:
     {
         if (m_document == nullptr && !m_openFailed) {
             m_temporary = makeTemporaryName(folderOf);
-            m_document = m_functions.OpenMultiBitmap(m_format, m_temporary.c_str(), TRUE, FALSE, FALSE, 0);
+            // The library crashes when it cannot create its cache file beside the document, so the
+            // folder is tried first by creating the temporary file, which the library replaces.
+            const int probe = ::open(m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (probe >= 0) {
+                ::close(probe);
+                m_document =
+                    m_functions.OpenMultiBitmap(m_format, m_temporary.c_str(), TRUE, FALSE, FALSE, 0);
+            }
             m_openFailed = m_document == nullptr;
         }
         ++m_pages;

@@ -314,6 +314,22 @@ TEST_F(MultipageWriterTest, FailedCloseKeepsTheOldFile)
     EXPECT_FALSE(beeped());
 }
 
+// A target folder below a regular file: both writers report the document instead of beeping.
+TEST_F(MultipageWriterTest, UnwritableFolderIsReported)
+{
+    writePages(2);
+    writeFile(out("datei"), "a file");
+    for (const auto writer : {SaveMultipageTiff, SaveAnimatedGif}) {
+        boxes.queueAnswer(1);
+        EXPECT_EQ(save(writer, out("datei/brief")), WriterOutcome::Written);
+    }
+    ASSERT_EQ(boxes.shown.size(), 2U);
+    EXPECT_NE(boxes.shown[0].Text.find("brief.TIF: konnte nicht geschrieben werden."), std::string::npos);
+    EXPECT_NE(boxes.shown[1].Text.find("brief.gif: konnte nicht geschrieben werden."), std::string::npos);
+    EXPECT_EQ(outFiles(), (std::set<std::string>{"datei"}));
+    EXPECT_FALSE(beeped());
+}
+
 TEST_F(MultipageWriterTest, AllBlankPagesWriteNothing)
 {
     writePages(3, {1, 2, 3});
