@@ -1,12 +1,8 @@
 #include "scan/multipage_writers.h"
 #include "scan/save_outcome.h"
-#include "scan_job_fakes.h"
-#include "shell/settings.h"
-#include "support/action_box_fakes.h"
 #include "support/fakes.h"
 #include "support/image_fixtures.h"
-#include "support/temp_dir.h"
-#include "twain/fake_scanner_library.h"
+#include "writer_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -115,21 +111,9 @@ BOOL failingClose(FIMULTIBITMAP* document, int flags)
     return FALSE;
 }
 
-class MultipageWriterTest : public ::testing::Test
+class MultipageWriterTest : public testing::WriterFixture
 {
 protected:
-    MultipageWriterTest()
-    {
-        allocateMainProgramTables(shell);
-        SettingsState& s = shell.settingsState;
-        fs::create_directories(dir.path() / "prog");
-        fs::create_directories(dir.path() / "tmp");
-        fs::create_directories(dir.path() / "out");
-        s.ProgramDir = dir.folder() + "prog/";
-        s.settings.TmpPath = dir.file("tmp");
-        job.discardBlank = 1;
-    }
-
     void writePage(int number, const PageSpec& spec = {})
     {
         std::string rgb;
@@ -145,8 +129,7 @@ protected:
         } else {
             image = testing::makeLibraryImage(spec.width, spec.height, spec.depth, rgb);
         }
-        testing::saveLibraryImage(
-            image, FIF_BMP, dir.folder() + "tmp/TmpReadyImg" + std::to_string(number) + ".bmp");
+        testing::saveLibraryImage(image, FIF_BMP, tmp("TmpReadyImg" + std::to_string(number) + ".bmp"));
         FreeImage_Unload(image);
         job.mergedPages = std::max(job.mergedPages, number);
     }
@@ -172,23 +155,8 @@ protected:
         const std::string& answer,
         const FreeImageFunctionTable& functions = realFunctions())
     {
-        effects.files.queueAnswer(answer);
-        ScanJobContext context{shell, scanner, window, dialogs, {}, &functions};
-        return writer(context, job);
+        return runWriter(writer, answer, functions);
     }
-
-    std::string out(const std::string& name) const { return dir.folder() + "out/" + name; }
-
-    std::set<std::string> outFiles() const
-    {
-        std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir.path() / "out")) {
-            names.insert(entry.path().filename().string());
-        }
-        return names;
-    }
-
-    bool beeped() const { return !effects.sound.systemSounds.empty(); }
 
     void offerLastOutput()
     {
@@ -204,15 +172,6 @@ protected:
         EXPECT_FALSE(window.buttons[MainButton::OpenLastOutput]);
         EXPECT_EQ(shell.LastOutputFile, "/alt.pdf");
     }
-
-    testing::TempDir dir;
-    testing::ScopedFakeEffects effects;
-    testing::ScriptedActionBoxAnswerer boxes;
-    ShellState shell;
-    FakeScannerLibrary scanner;
-    testing::RecordingWindow window;
-    testing::RecordingDialogs dialogs;
-    ScanJobState job;
 };
 
 TEST(TiffNameTest, TiffEndingsAreCompletedAndShortened)

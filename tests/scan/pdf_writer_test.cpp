@@ -11,6 +11,7 @@
 #include "support/pdf_check.h"
 #include "support/temp_dir.h"
 #include "twain/fake_scanner_library.h"
+#include "writer_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -130,21 +131,9 @@ struct PageSpec
     bool blank = false;
 };
 
-class PdfWriterTest : public ::testing::Test
+class PdfWriterTest : public testing::WriterFixture
 {
 protected:
-    PdfWriterTest()
-    {
-        allocateMainProgramTables(shell);
-        SettingsState& s = shell.settingsState;
-        fs::create_directories(dir.path() / "prog");
-        fs::create_directories(dir.path() / "tmp");
-        fs::create_directories(dir.path() / "out");
-        s.ProgramDir = dir.folder() + "prog/";
-        s.settings.TmpPath = dir.file("tmp");
-        job.discardBlank = 1;
-    }
-
     void writePage(int number, const PageSpec& spec = {})
     {
         FIBITMAP* image = makeDepthImage(spec.width, spec.height, spec.depth);
@@ -173,25 +162,7 @@ protected:
         }
     }
 
-    WriterOutcome save(const std::string& answer)
-    {
-        effects.files.queueAnswer(answer);
-        ScanJobContext context{shell, scanner, window, dialogs, {}, &realFunctions()};
-        return SavePdf(context, job);
-    }
-
-    std::string tmp(const std::string& name) const { return dir.folder() + "tmp/" + name; }
-
-    std::string out(const std::string& name) const { return dir.folder() + "out/" + name; }
-
-    std::set<std::string> outFiles() const
-    {
-        std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir.path() / "out")) {
-            names.insert(entry.path().filename().string());
-        }
-        return names;
-    }
+    WriterOutcome save(const std::string& answer) { return runWriter(SavePdf, answer); }
 
     int pageCount(const std::string& pdf) const { return std::stoi(testing::pdfInfo(pdf).at("Pages")); }
 
@@ -203,17 +174,6 @@ protected:
         }
         return titles;
     }
-
-    bool beeped() const { return !effects.sound.systemSounds.empty(); }
-
-    testing::TempDir dir;
-    testing::ScopedFakeEffects effects;
-    testing::ScriptedActionBoxAnswerer boxes;
-    ShellState shell;
-    FakeScannerLibrary scanner;
-    testing::RecordingWindow window;
-    testing::RecordingDialogs dialogs;
-    ScanJobState job;
 };
 
 // Pages of 300 and 200 dpi become A4 pages; 1-bit pages go in losslessly, the others as JPEG; a page
