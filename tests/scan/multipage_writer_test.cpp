@@ -95,15 +95,6 @@ std::vector<unsigned> pageDepths(FREE_IMAGE_FORMAT format, const std::string& pa
     return depths;
 }
 
-// A page as the scan job leaves it; blank pages are white.
-struct PageSpec
-{
-    unsigned depth = 24;
-    unsigned width = 120;
-    unsigned height = 160;
-    bool blank = false;
-};
-
 // Injected: the library closes the document but reports a failure.
 BOOL failingClose(FIMULTIBITMAP* document, int flags)
 {
@@ -114,35 +105,6 @@ BOOL failingClose(FIMULTIBITMAP* document, int flags)
 class MultipageWriterTest : public testing::WriterFixture
 {
 protected:
-    void writePage(int number, const PageSpec& spec = {})
-    {
-        std::string rgb;
-        FIBITMAP* image = nullptr;
-        if (spec.blank) {
-            image = FreeImage_Allocate(static_cast<int>(spec.width), static_cast<int>(spec.height), 24);
-            const RGBQUAD white{255, 255, 255, 0};
-            FreeImage_FillBackground(image, &white, 0);
-        } else if (spec.depth == 16) {
-            FIBITMAP* colour = testing::makeLibraryImage(spec.width, spec.height, 24, rgb);
-            image = FreeImage_ConvertTo16Bits565(colour);
-            FreeImage_Unload(colour);
-        } else {
-            image = testing::makeLibraryImage(spec.width, spec.height, spec.depth, rgb);
-        }
-        testing::saveLibraryImage(image, FIF_BMP, tmp("TmpReadyImg" + std::to_string(number) + ".bmp"));
-        FreeImage_Unload(image);
-        job.mergedPages = std::max(job.mergedPages, number);
-    }
-
-    void writePages(int count, const std::set<int>& blank = {})
-    {
-        for (int k = 1; k <= count; ++k) {
-            PageSpec spec;
-            spec.blank = blank.count(k) != 0;
-            writePage(k, spec);
-        }
-    }
-
     void splitAfter(const std::set<std::size_t>& positions)
     {
         for (const std::size_t p : positions) {
@@ -193,7 +155,8 @@ TEST(TiffNameTest, TiffEndingsAreCompletedAndShortened)
 // depth except 16 bits, which become 24.
 TEST_F(MultipageWriterTest, SplitJobGivesNumberedTiffDocuments)
 {
-    const std::vector<unsigned> depths{1, 4, 8, 16, 24, 32, 24, 24, 24, 24, 24, 1};
+    const std::vector<std::string> depths{
+        "1", "4", "8 palette", "16", "24", "32", "24", "24", "24", "24", "24", "1"};
     for (std::size_t k = 0; k < depths.size(); ++k) {
         writePage(static_cast<int>(k + 1), {depths[k]});
     }
@@ -333,11 +296,11 @@ TEST_F(MultipageWriterTest, GifLoopsAndFrameTimes)
 // palette frames, 1- and 8-bit pages stay as they are.
 TEST_F(MultipageWriterTest, GifFramesAreWholeAndLoopFromTheFirstWritten)
 {
-    writePage(1, {24, 1240, 1754, true});
-    writePage(2, {24, 1240, 1754});
-    writePage(3, {1, 300, 200});
-    writePage(4, {8, 300, 200});
-    writePage(5, {24, 2480, 3508});
+    writePage(1, {"24", 1240, 1754, 300.0, true});
+    writePage(2, {"24", 1240, 1754, 150.0});
+    writePage(3, {"1", 300, 200});
+    writePage(4, {"8 grey", 300, 200});
+    writePage(5, {"24", 2480, 3508, 300.0});
     splitAfter({3});
     shell.settingsState.settings.AnimGifLoops = 3;
     offerLastOutput();

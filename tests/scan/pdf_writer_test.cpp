@@ -34,20 +34,7 @@ using testing::writeFile;
 
 constexpr double MetresPerInch = 0.0254;
 
-// A library image of the depth: 1, 4 and 8 ("8 palette") with colour palettes, "8 grey", 16 (565),
-// 24 and 32 bits, with the fixtures' pattern.
-FIBITMAP* makeDepthImage(unsigned width, unsigned height, const std::string& depth)
-{
-    std::string rgb;
-    if (depth == "8 grey" || depth == "16") {
-        FIBITMAP* colour = testing::makeLibraryImage(width, height, 24, rgb);
-        FIBITMAP* converted =
-            depth == "16" ? FreeImage_ConvertTo16Bits565(colour) : FreeImage_ConvertToGreyscale(colour);
-        FreeImage_Unload(colour);
-        return converted;
-    }
-    return testing::makeLibraryImage(width, height, depth == "8 palette" ? 8 : std::stoul(depth), rgb);
-}
+using testing::makeDepthImage;
 
 // Every depth a page can have, prepared for every format that needs it, saves and reads back; no
 // format leaves a file behind that it could not write.
@@ -121,47 +108,9 @@ TEST(WriterStepsTest, PagePointsFollowTheResolution)
     EXPECT_FLOAT_EQ(pagePoints(123, 0), 123.0F);
 }
 
-// A page as the scan job leaves it: its depth, size and resolution; blank pages are white.
-struct PageSpec
-{
-    std::string depth = "24";
-    unsigned width = 120;
-    unsigned height = 160;
-    double dpi = 72.0;
-    bool blank = false;
-};
-
 class PdfWriterTest : public testing::WriterFixture
 {
 protected:
-    void writePage(int number, const PageSpec& spec = {})
-    {
-        FIBITMAP* image = makeDepthImage(spec.width, spec.height, spec.depth);
-        if (spec.blank) {
-            FIBITMAP* white =
-                FreeImage_Allocate(static_cast<int>(spec.width), static_cast<int>(spec.height), 24);
-            const RGBQUAD colour{255, 255, 255, 0};
-            FreeImage_FillBackground(white, &colour, 0);
-            FreeImage_Unload(image);
-            image = white;
-        }
-        const auto dpm = static_cast<unsigned>(std::lround(spec.dpi / MetresPerInch));
-        FreeImage_SetDotsPerMeterX(image, dpm);
-        FreeImage_SetDotsPerMeterY(image, dpm);
-        testing::saveLibraryImage(image, FIF_BMP, tmp("TmpReadyImg" + std::to_string(number) + ".bmp"));
-        FreeImage_Unload(image);
-        job.mergedPages = std::max(job.mergedPages, number);
-    }
-
-    void writePages(int count, const std::set<int>& blank = {})
-    {
-        for (int k = 1; k <= count; ++k) {
-            PageSpec spec;
-            spec.blank = blank.count(k) != 0;
-            writePage(k, spec);
-        }
-    }
-
     WriterOutcome save(const std::string& answer) { return runWriter(SavePdf, answer); }
 
     int pageCount(const std::string& pdf) const { return std::stoi(testing::pdfInfo(pdf).at("Pages")); }

@@ -14,11 +14,38 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <set>
 #include <string>
 
 namespace folvex::testing {
+
+// A library image of the depth: 1, 4 and 8 ("8 palette") with colour palettes, "8 grey", 16 (565),
+// 24 and 32 bits, with the fixtures' pattern.
+inline FIBITMAP* makeDepthImage(unsigned width, unsigned height, const std::string& depth)
+{
+    std::string rgb;
+    if (depth == "8 grey" || depth == "16") {
+        FIBITMAP* colour = makeLibraryImage(width, height, 24, rgb);
+        FIBITMAP* converted =
+            depth == "16" ? FreeImage_ConvertTo16Bits565(colour) : FreeImage_ConvertToGreyscale(colour);
+        FreeImage_Unload(colour);
+        return converted;
+    }
+    return makeLibraryImage(width, height, depth == "8 palette" ? 8 : std::stoul(depth), rgb);
+}
+
+// A page as the scan job leaves it: its depth, size and resolution; blank pages are white.
+struct PageSpec
+{
+    std::string depth = "24";
+    unsigned width = 120;
+    unsigned height = 160;
+    double dpi = 72.0;
+    bool blank = false;
+};
 
 class WriterFixture : public ::testing::Test
 {
@@ -33,6 +60,37 @@ protected:
         s.ProgramDir = dir.folder() + "prog/";
         s.settings.TmpPath = dir.file("tmp");
         job.discardBlank = 1;
+    }
+
+    // Writes page file number of the temporary folder.
+    void writePage(int number, const PageSpec& spec = {})
+    {
+        constexpr double metresPerInch = 0.0254;
+        FIBITMAP* image = makeDepthImage(spec.width, spec.height, spec.depth);
+        if (spec.blank) {
+            FIBITMAP* white =
+                FreeImage_Allocate(static_cast<int>(spec.width), static_cast<int>(spec.height), 24);
+            const RGBQUAD colour{255, 255, 255, 0};
+            FreeImage_FillBackground(white, &colour, 0);
+            FreeImage_Unload(image);
+            image = white;
+        }
+        const auto dpm = static_cast<unsigned>(std::lround(spec.dpi / metresPerInch));
+        FreeImage_SetDotsPerMeterX(image, dpm);
+        FreeImage_SetDotsPerMeterY(image, dpm);
+        saveLibraryImage(image, FIF_BMP, tmp("TmpReadyImg" + std::to_string(number) + ".bmp"));
+        FreeImage_Unload(image);
+        job.mergedPages = std::max(job.mergedPages, number);
+    }
+
+    // Pages 1 .. count of the default kind; those in blank are white.
+    void writePages(int count, const std::set<int>& blank = {})
+    {
+        for (int k = 1; k <= count; ++k) {
+            PageSpec spec;
+            spec.blank = blank.count(k) != 0;
+            writePage(k, spec);
+        }
     }
 
     // Runs the writer with the save dialog answering answer.
