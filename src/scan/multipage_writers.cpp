@@ -126,17 +126,24 @@ private:
     int m_pages = 0;
 };
 
-// On a worker: the page prepared for the format, kept as the work's own image for the GUI thread.
+// On a worker: the page prepared for the format, kept as the work's own image for the GUI thread. A
+// page that cannot be prepared is reported by its number and left out of the document.
 void keepPrepared(
-    const FreeImageFunctionTable& functions, FREE_IMAGE_FORMAT format, PageWork& work, FIBITMAP* page)
+    const FreeImageFunctionTable& functions,
+    FREE_IMAGE_FORMAT format,
+    PageWork& work,
+    FIBITMAP* page,
+    std::int32_t number)
 {
     PreparedPage prepared = prepareDepthFor(functions, format, page);
-    if (prepared.image == nullptr) {
-        work.failed = true;
-        return;
+    if (prepared.image != nullptr) {
+        work.image =
+            prepared.owner ? std::move(prepared.owner) : ownFreeImage(functions, functions.Clone(page));
     }
-    work.image = prepared.owner ? std::move(prepared.owner) : ownFreeImage(functions, functions.Clone(page));
     work.failed = !work.image;
+    if (work.failed) {
+        work.file = "Seite " + std::to_string(number);
+    }
 }
 
 template <typename Value>
@@ -221,8 +228,8 @@ WriterOutcome SaveMultipageTiff(ScanJobContext& context, ScanJobState& job)
     };
 
     PageLoopHooks hooks;
-    hooks.prepare = [&functions](PageWork& work, FIBITMAP* page, std::int32_t) {
-        keepPrepared(functions, FIF_TIFF, work, page);
+    hooks.prepare = [&functions](PageWork& work, FIBITMAP* page, std::int32_t number) {
+        keepPrepared(functions, FIF_TIFF, work, page, number);
     };
     hooks.add = [&](PageWork& work, std::int32_t) { document.add(work.image.get(), target.chosenName); };
     hooks.afterPage = [&](std::int32_t number) {
@@ -255,8 +262,8 @@ WriterOutcome SaveAnimatedGif(ScanJobContext& context, ScanJobState& job)
     bool first = true;
 
     PageLoopHooks hooks;
-    hooks.prepare = [&functions](PageWork& work, FIBITMAP* page, std::int32_t) {
-        keepPrepared(functions, FIF_GIF, work, page);
+    hooks.prepare = [&functions](PageWork& work, FIBITMAP* page, std::int32_t number) {
+        keepPrepared(functions, FIF_GIF, work, page, number);
     };
     hooks.add = [&](PageWork& work, std::int32_t) {
         FIBITMAP* frame = work.image.get();

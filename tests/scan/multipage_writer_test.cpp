@@ -252,6 +252,23 @@ TEST_F(MultipageWriterTest, UnwritableFolderIsReported)
     EXPECT_FALSE(beeped());
 }
 
+// A page the library cannot convert for the format is reported by its number; the others are written.
+TEST_F(MultipageWriterTest, PageThatCannotBePreparedIsReported)
+{
+    writePages(3);
+    writePage(2, {"16"});
+    boxes.queueAnswer(1);
+    FreeImageFunctionTable functions = realFunctions();
+    functions.ConvertTo24Bits = [](FIBITMAP*) -> FIBITMAP* { return nullptr; };
+
+    EXPECT_EQ(save(SaveMultipageTiff, out("brief.tif"), functions), WriterOutcome::Written);
+
+    EXPECT_EQ(pageDepths(FIF_TIFF, out("brief.tif")), (std::vector<unsigned>{24, 24}));
+    ASSERT_EQ(boxes.shown.size(), 1U);
+    EXPECT_NE(boxes.shown[0].Text.find("Seite 2: konnte nicht geschrieben werden."), std::string::npos);
+    EXPECT_FALSE(beeped());
+}
+
 TEST_F(MultipageWriterTest, AllBlankPagesWriteNothing)
 {
     writePages(3, {1, 2, 3});
