@@ -7,14 +7,17 @@
 
 #include "components/action_box.h"
 #include "scan/scan_job_state.h"
+#include "scan/writer_table.h"
 #include "shell/main_loop.h"
 #include "shell/shell_state.h"
 #include "twain/scanner_library.h"
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace folvex {
 
@@ -120,6 +123,20 @@ public:
     // The job's font (Arial, 9 points) and its release.
     virtual Handle createJobFont() = 0;
     virtual void freeJobFont(Handle font) = 0;
+
+    // Makes the destination-type item with exactly this text current (no such item: unchanged) and
+    // ticks or clears "leere Seiten entfernen".
+    virtual void setDestinationType(const std::string& type) = 0;
+    virtual void setDiscardBlank(bool ticked) = 0;
+};
+
+// The destination of a job's pages: a destination-type text and "leere Seiten entfernen".
+struct DestinationChoice
+{
+    std::string type;
+    bool discardBlank = false;
+
+    bool operator==(const DestinationChoice&) const = default;
 };
 
 // The job's dialogs beyond the note.
@@ -133,6 +150,11 @@ public:
     // The wait window with text, centred on the main window, and its end.
     virtual void openWaitWindow(const std::string& text) = 0;
     virtual void closeWaitWindow() = 0;
+
+    // The window "Ziel temporär ändern": the types in their order with current shown, in font.
+    // The user's choice on "Ok"; nothing on "Abbruch", Esc or a close event.
+    virtual std::optional<DestinationChoice> changeDestination(
+        const std::vector<std::string>& types, const DestinationChoice& current, Handle font) = 0;
 };
 
 struct ScanJobContext;
@@ -151,6 +173,8 @@ struct ScanJobContext
     ScanJobDialogs& dialogs;
     // Empty: the job ends where the result step would run; the scan files stay for a rescue.
     ScanResultStep resultStep;
+    // The writers "Speichern" runs, by destination type.
+    WriterTable writers;
 };
 
 // Runs one job to its end and returns 0. existingPages 1 works on the page files in the temporary

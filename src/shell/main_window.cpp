@@ -19,6 +19,8 @@
 #include "runtime/subclass.h"
 #include "runtime/window_events.h"
 #include "runtime/window_geometry.h"
+#include "scan/scan_result.h"
+#include "scan/scan_writers.h"
 #include "shell/help_texts.h"
 #include "shell/scan_job_window.h"
 #include "shell/scanner_selection.h"
@@ -581,16 +583,15 @@ void installShellEntryPoints(ShellProgram& program)
     s.entryPoints.prepareUpdateCheck = [&program, updateContext] {
         prepareUpdateCheck(program.updateCheck, updateContext());
     };
-    // One port and context per job: the scanner library is the one installed when the job starts. The
-    // result step is not there yet: a job ends where it would run, and its scan files stay for a rescue.
+    // One port and context per job: the scanner library is the one installed when the job starts.
     s.entryPoints.ScanAndSave = [&program](std::uint8_t existingPages) {
         MainWindowScanJobPort port(program.windows.controls, *program.windows.scannerView);
-        ScanJobContext job{program.state, DTwainBinding(), port, port, {}};
+        ScanJobContext job{program.state, DTwainBinding(), port, port, runScanResult, scanWriters()};
         return ScanAndSave(job, existingPages);
     };
     s.entryPoints.DeleteOldTempFiles = [&program](std::int32_t mode) {
         MainWindowScanJobPort port(program.windows.controls, *program.windows.scannerView);
-        ScanJobContext job{program.state, DTwainBinding(), port, port, {}};
+        ScanJobContext job{program.state, DTwainBinding(), port, port, {}, {}};
         DeleteOldTempFiles(job, mode);
     };
 }

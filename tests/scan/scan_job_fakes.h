@@ -6,6 +6,7 @@
 #include "scan/scan_job.h"
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,13 @@ public:
 
     void freeJobFont(Handle font) override { fontsFreed.push_back(font); }
 
+    void setDestinationType(const std::string& type) override
+    {
+        selectors[ScanSelector::DestinationType] = type;
+    }
+
+    void setDiscardBlank(bool ticked) override { discardTicked = ticked; }
+
     bool allButtonsEnabled() const
     {
         return buttons.at(MainButton::Scan) && buttons.at(MainButton::SelectScanner) &&
@@ -99,11 +107,32 @@ class RecordingDialogs final : public ScanJobDialogs
 public:
     std::vector<std::string> waitEvents;
 
+    // What the destination dialog was shown with, and what it answers in turn (none left: "Abbruch").
+    struct DestinationShown
+    {
+        std::vector<std::string> types;
+        DestinationChoice current;
+        Handle font;
+    };
+
+    std::vector<DestinationShown> destinationsShown;
+    std::vector<std::optional<DestinationChoice>> destinationAnswers;
+
     std::intptr_t actionBox(ActionBoxParams& params) override { return ActionBox(params); }
 
     void openWaitWindow(const std::string& text) override { waitEvents.push_back("open " + text); }
 
     void closeWaitWindow() override { waitEvents.push_back("close"); }
+
+    std::optional<DestinationChoice> changeDestination(
+        const std::vector<std::string>& types, const DestinationChoice& current, Handle font) override
+    {
+        destinationsShown.push_back({types, current, font});
+        if (destinationsShown.size() > destinationAnswers.size()) {
+            return std::nullopt;
+        }
+        return destinationAnswers[destinationsShown.size() - 1];
+    }
 };
 
 } // namespace folvex::testing

@@ -74,7 +74,8 @@ struct SaneJob
             shell, library, window, jobDialogs, [this](ScanJobContext&, ScanJobState& job) {
                 results.push_back(job);
                 job.nextCycle = 0;
-            }};
+            },
+            {}};
         ScanAndSave(context, 0);
     }
 
