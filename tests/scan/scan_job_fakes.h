@@ -5,6 +5,7 @@
 
 #include "scan/scan_job.h"
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -99,6 +100,26 @@ public:
                buttons.at(MainButton::Quit);
     }
 };
+
+// Counts every page the library reports into the pass and job counters, as the shell's callback does,
+// and then runs onPage.
+inline void
+countPagesAsTheShell(ScannerLibrary& scanner, ShellState& shell, std::function<void()> onPage = {})
+{
+    scanner.setNotificationCallback(
+        [&shell, onPage = std::move(onPage)](std::int32_t code, std::int32_t, std::int64_t) {
+            if (code == static_cast<std::int32_t>(ScannerNotification::PageAcquired)) {
+                ++shell.ScanCounters.pass;
+                ++shell.ScanCounters.job;
+                if (onPage) {
+                    onPage();
+                }
+            }
+            return 1;
+        },
+        0,
+        0);
+}
 
 // The dialogs: the real message box (answered by a ScriptedActionBoxAnswerer), the wait window
 // recorded.

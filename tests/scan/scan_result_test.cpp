@@ -97,16 +97,7 @@ struct ResultBench
         shell.settingsState.settings.TmpPath = dir.file("tmp");
         scanner.devices = {DuplexScanner};
         scanner.initialize();
-        scanner.setNotificationCallback(
-            [this](std::int32_t code, std::int32_t, std::int64_t) {
-                if (code == static_cast<std::int32_t>(ScannerNotification::PageAcquired)) {
-                    ++shell.ScanCounters.pass;
-                    ++shell.ScanCounters.job;
-                }
-                return 1;
-            },
-            0,
-            0);
+        testing::countPagesAsTheShell(scanner, shell);
         shell.entryPoints.SelectScanner = [this](const std::string& name) {
             selections.push_back(name);
             if (selectionOpens) {
@@ -129,6 +120,18 @@ struct ResultBench
         shell.CurrentSource = scanner.selectSourceByName(DuplexScannerName);
         ASSERT_NE(shell.CurrentSource, NoHandle);
         shell.settingsState.settings.LastSourceName = DuplexScannerName;
+    }
+
+    // Opens the scanner, scripts the passes and the answers of the boxes, and runs a job.
+    void play(
+        const std::vector<FakePass>& passes,
+        const std::vector<std::intptr_t>& answers,
+        std::uint8_t existingPages)
+    {
+        openScanner();
+        scanner.passes.assign(passes.begin(), passes.end());
+        boxes.answers.assign(answers.begin(), answers.end());
+        run(existingPages);
     }
 
     void answer(std::initializer_list<std::intptr_t> answers)
@@ -332,15 +335,12 @@ TEST(ScanResultTest, BlocksFollowEachOtherInScanOrder)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         ResultBench bench;
-        bench.openScanner();
-        bench.scanner.passes.assign(c.passes.begin(), c.passes.end());
         if (c.existingPages == 1) {
             leaveFiles(bench, "TmpReadyImg", 1, {1, 2});
             leaveFiles(bench, "tmpimg", 0, {3, 4, 5});
         }
-        bench.boxes.answers.assign(c.answers.begin(), c.answers.end());
 
-        bench.run(c.existingPages);
+        bench.play(c.passes, c.answers, c.existingPages);
 
         ASSERT_EQ(bench.written.size(), 1U);
         EXPECT_EQ(bench.written[0], c.pages);
@@ -423,14 +423,11 @@ TEST(ScanResultTest, TheBackSidesAreNotOfferedAfterABackPassARescanOrOnExistingP
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         ResultBench bench;
-        bench.openScanner();
-        bench.scanner.passes.assign(c.passes.begin(), c.passes.end());
         if (c.existingPages == 1) {
             leaveFiles(bench, "tmpimg", 0, {1, 2, 3});
         }
-        bench.boxes.answers.assign(c.answers.begin(), c.answers.end());
 
-        bench.run(c.existingPages);
+        bench.play(c.passes, c.answers, c.existingPages);
 
         std::vector<int> counts;
         for (const ActionBoxParams& box : bench.resultBoxes()) {
@@ -449,17 +446,9 @@ TEST(ScanResultTest, ScanningOnWithoutAScannerAsksForOne)
         bench.openScanner();
         bench.scanner.passes = {FakePass::pages({1}), FakePass::pages({101}), FakePass::pages({2})};
         bench.selectionOpens = true;
-        bench.scanner.setNotificationCallback(
-            [&bench](std::int32_t code, std::int32_t, std::int64_t) {
-                if (code == static_cast<std::int32_t>(ScannerNotification::PageAcquired)) {
-                    ++bench.shell.ScanCounters.pass;
-                    ++bench.shell.ScanCounters.job;
-                    bench.scanEnabledAtAcquisition.push_back(bench.window.buttons[MainButton::Scan]);
-                }
-                return 1;
-            },
-            0,
-            0);
+        testing::countPagesAsTheShell(bench.scanner, bench.shell, [&bench] {
+            bench.scanEnabledAtAcquisition.push_back(bench.window.buttons[MainButton::Scan]);
+        });
         // The scanner is gone by the second dialog, as after a lost connection.
         ScanJobContext context{bench.shell, bench.scanner, bench.window, bench.dialogs, {}, bench.writers};
         context.resultStep = [&bench](ScanJobContext& job, ScanJobState& state) {
@@ -548,13 +537,10 @@ TEST(ScanResultTest, TheWritersOutcomeDecidesHowTheJobGoesOn)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         ResultBench bench;
-        bench.openScanner();
         bench.window.selectors[ScanSelector::DestinationType] = c.type;
-        bench.scanner.passes = {FakePass::pages({1, 2})};
         bench.outcomes = c.outcomes;
-        bench.boxes.answers.assign(c.answers.begin(), c.answers.end());
 
-        bench.run();
+        bench.play({FakePass::pages({1, 2})}, c.answers, 0);
 
         EXPECT_EQ(bench.written.size(), c.writes);
         const std::vector<ActionBoxParams> shown = bench.resultBoxes();

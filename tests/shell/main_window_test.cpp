@@ -453,10 +453,13 @@ TEST_F(MainWindowTest, ScannenRunsAScanJobAndMenu110TheRescue)
         0);
     scanner.passes.push_back(FakePass::pages({1, 2, 3}));
     MainWindowPort port;
+    answerer.queueAnswer(6); // "Abbruch" in the result dialog keeps the scan files
 
     QTest::mouseClick(findWidget(c.scanButton), Qt::LeftButton);
     runMainLoopTurn(state(), port);
 
+    ASSERT_EQ(answerer.shown.size(), 1U);
+    EXPECT_EQ(answerer.shown[0].Text, "Scannen erfolgreich (3 Seiten)");
     EXPECT_EQ(scanner.callsOf(237).size(), 1U);
     EXPECT_EQ(buttonsEnabledDuringPass, std::vector<bool>(9, false));
     EXPECT_EQ(statusDuringPass, std::vector<std::string>(3, "Status: Scanner-Interface ist aktiv..."));
