@@ -16,8 +16,9 @@
 #include "runtime/window_geometry.h"
 #include "runtime/window_messages.h"
 #include "shell/program.h"
-#include "shell_parts.h"
+#include "shell/scan_job_window.h"
 #include "shell/scanner_selection.h"
+#include "shell_parts.h"
 #include "support/action_box_fakes.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
@@ -485,6 +486,23 @@ TEST_F(MainWindowTest, ScannenRunsAScanJobAndMenu110TheRescue)
     EXPECT_EQ(fakeEffects.messages.shown[0].text, "Keine zu rettenden Grafikdateien gefunden.");
     EXPECT_EQ(scanner.callsOf(237).size(), 1U);
     EXPECT_TRUE(findWidget(c.scanButton)->isEnabled());
+}
+
+TEST_F(MainWindowTest, TheScanJobPortSetsTheDestinationAndTheBlankPageBox)
+{
+    startShell();
+    MainWindowScanJobPort port(controls(), shellProgram().windows.scannerContext->view);
+    port.setDestinationType("GIF");
+    port.setDiscardBlank(false);
+    EXPECT_EQ(controlText(controls().destinationType), "GIF");
+    EXPECT_EQ(port.selectorText(ScanSelector::DestinationType), "GIF");
+    EXPECT_FALSE(mainCheckBoxTicked(MainCheckBox::DiscardBlank));
+    EXPECT_FALSE(port.checkBoxTicked(ScanCheckBox::DiscardBlank));
+    // A text that is no destination type changes nothing.
+    port.setDestinationType("DOCX");
+    port.setDiscardBlank(true);
+    EXPECT_EQ(controlText(controls().destinationType), "GIF");
+    EXPECT_TRUE(port.checkBoxTicked(ScanCheckBox::DiscardBlank));
 }
 
 TEST_F(MainWindowTest, CheckBoxStatesAndTheFocusAfterAJob)
