@@ -6,6 +6,7 @@
 // ScanJobDialogs, the shell's variables by reference. GUI thread.
 
 #include "components/action_box.h"
+#include "foundation/freeimage_binding.h"
 #include "scan/scan_job_state.h"
 #include "scan/writer_table.h"
 #include "shell/main_loop.h"
@@ -124,6 +125,12 @@ public:
     virtual Handle createJobFont() = 0;
     virtual void freeJobFont(Handle font) = 0;
 
+    // The writers: whether a key (EscapeKey, ...) is held now, a pause of ms milliseconds, and a main
+    // menu item (100: open the last output file) enabled or disabled.
+    virtual bool keyHeld(int virtualKey) = 0;
+    virtual void delay(int ms) = 0;
+    virtual void enableMenuItem(int id, bool enabled) = 0;
+
     // Makes the destination-type item with exactly this text current (no such item: unchanged) and
     // ticks or clears "leere Seiten entfernen".
     virtual void setDestinationType(const std::string& type) = 0;
@@ -173,8 +180,10 @@ struct ScanJobContext
     ScanJobDialogs& dialogs;
     // Empty: the job ends where the result step would run; the scan files stay for a rescue.
     ScanResultStep resultStep;
+    // The image library the writers load and save pages with; nullptr where no writer runs.
+    const FreeImageFunctionTable* freeImage = nullptr;
     // The writers "Speichern" runs, by destination type.
-    WriterTable writers;
+    WriterTable writers{};
 };
 
 // Runs one job to its end and returns 0. existingPages 1 works on the page files in the temporary

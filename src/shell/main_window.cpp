@@ -22,6 +22,7 @@
 #include "scan/scan_result.h"
 #include "scan/scan_writers.h"
 #include "shell/help_texts.h"
+#include "shell/page_import_qt.h"
 #include "shell/scan_job_window.h"
 #include "shell/scanner_selection.h"
 #include "shell/scanner_selection_view_qt.h"
@@ -586,14 +587,22 @@ void installShellEntryPoints(ShellProgram& program)
     // One port and context per job: the scanner library is the one installed when the job starts.
     s.entryPoints.ScanAndSave = [&program](std::uint8_t existingPages) {
         MainWindowScanJobPort port(program.windows.controls, *program.windows.scannerView);
-        ScanJobContext job{program.state, DTwainBinding(), port, port, runScanResult, scanWriters()};
+        ScanJobContext job{program.state,
+                           DTwainBinding(),
+                           port,
+                           port,
+                           runScanResult,
+                           &program.freeImage.FreeImageFunctions,
+                           scanWriters()};
         return ScanAndSave(job, existingPages);
     };
     s.entryPoints.DeleteOldTempFiles = [&program](std::int32_t mode) {
         MainWindowScanJobPort port(program.windows.controls, *program.windows.scannerView);
-        ScanJobContext job{program.state, DTwainBinding(), port, port, {}, {}};
+        ScanJobContext job{
+            program.state, DTwainBinding(), port, port, {}, &program.freeImage.FreeImageFunctions};
         DeleteOldTempFiles(job, mode);
     };
+    installPageImports(s, program.freeImage.FreeImageFunctions);
 }
 
 ShellProgram& shellProgram()

@@ -27,6 +27,9 @@ public:
     void drainWindowEvents() override;
     Handle createJobFont() override;
     void freeJobFont(Handle font) override;
+    bool keyHeld(int virtualKey) override;
+    void delay(int ms) override;
+    void enableMenuItem(int id, bool enabled) override;
     void setDestinationType(const std::string& type) override;
     void setDiscardBlank(bool ticked) override;
 

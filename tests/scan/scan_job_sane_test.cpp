@@ -72,15 +72,10 @@ struct SaneJob
     void run()
     {
         ScanJobContext context{
-            shell,
-            library,
-            window,
-            jobDialogs,
-            [this](ScanJobContext&, ScanJobState& job) {
+            shell, library, window, jobDialogs, [this](ScanJobContext&, ScanJobState& job) {
                 results.push_back(job);
                 job.nextCycle = 0;
-            },
-            {}};
+            }};
         ScanAndSave(context, 0);
     }
 
@@ -165,7 +160,8 @@ TEST(ScanJobSaneTest, ScanningOnRefillsTheFeederAndSavingHandsOverEveryPage)
                                  return WriterOutcome::Written;
                              }}};
         job.boxes.answers = {3, 1}; // "Weiterscannen", then "Speichern"
-        ScanJobContext context{job.shell, job.library, job.window, job.jobDialogs, runScanResult, writers};
+        ScanJobContext context{
+            job.shell, job.library, job.window, job.jobDialogs, runScanResult, nullptr, writers};
 
         ScanAndSave(context, 0);
 

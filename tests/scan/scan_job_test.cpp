@@ -82,7 +82,7 @@ protected:
 
     void run(std::uint8_t existingPages = 0)
     {
-        ScanJobContext context{shell, scanner, window, dialogs, resultStep, {}};
+        ScanJobContext context{shell, scanner, window, dialogs, resultStep};
         ScanAndSave(context, existingPages);
     }
 
@@ -881,7 +881,7 @@ TEST_F(ScanJobTest, TheCleanUpDeletesOnlyTheProgramsOwnFiles)
          {"TMPIMG3.BMP", "tmpimg0.bmp", "TmpReadyImg1.bmp", "TmpReadyImg1_edited.bmp"}},
         {TempCleanUp::Everything, {}},
     };
-    ScanJobContext context{shell, scanner, window, dialogs, {}, {}};
+    ScanJobContext context{shell, scanner, window, dialogs, {}};
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.mode));
         for (const std::string& name : files) {

@@ -143,7 +143,7 @@ struct ResultBench
 
     void run(std::uint8_t existingPages = 0)
     {
-        ScanJobContext context{shell, scanner, window, dialogs, runScanResult, writers};
+        ScanJobContext context{shell, scanner, window, dialogs, runScanResult, nullptr, writers};
         ScanAndSave(context, existingPages);
     }
 
@@ -450,7 +450,8 @@ TEST(ScanResultTest, ScanningOnWithoutAScannerAsksForOne)
             bench.scanEnabledAtAcquisition.push_back(bench.window.buttons[MainButton::Scan]);
         });
         // The scanner is gone by the second dialog, as after a lost connection.
-        ScanJobContext context{bench.shell, bench.scanner, bench.window, bench.dialogs, {}, bench.writers};
+        ScanJobContext context{
+            bench.shell, bench.scanner, bench.window, bench.dialogs, {}, nullptr, bench.writers};
         context.resultStep = [&bench](ScanJobContext& job, ScanJobState& state) {
             if (bench.resultBoxes().size() == 1) {
                 bench.scanner.closeSource(bench.shell.CurrentSource);
@@ -615,7 +616,8 @@ TEST(ScanResultTest, ScanningOnAfterAFailedMergeShowsTheDialogAgainInsteadOfScan
     bench.effects.messages.queueAnswer(MessageAnswer::Ok);
     bench.answer({ScanOn6, Abort6});
     // A file of someone else's appears where page 2 would go.
-    ScanJobContext context{bench.shell, bench.scanner, bench.window, bench.dialogs, {}, bench.writers};
+    ScanJobContext context{
+        bench.shell, bench.scanner, bench.window, bench.dialogs, {}, nullptr, bench.writers};
     context.resultStep = [&bench](ScanJobContext& job, ScanJobState& state) {
         writeFile(bench.tmp("TmpReadyImg2.bmp"), "fremd");
         runScanResult(job, state);
@@ -639,7 +641,7 @@ TEST(ScanResultTest, TheMergeShowsItsProgressAndGivesTheStatusLineBack)
     ScanJobState job;
     job.frontCount = 2;
     job.backCount = 2;
-    ScanJobContext context{bench.shell, bench.scanner, bench.window, bench.dialogs, {}, {}};
+    ScanJobContext context{bench.shell, bench.scanner, bench.window, bench.dialogs, {}};
 
     EXPECT_TRUE(mergeScannedPages(context, job));
     const std::vector<std::string> afterFirst = bench.window.statusHistory;
@@ -667,7 +669,7 @@ TEST(ScanResultTest, TheCleanUpTreatsReversedBackSidesAsBackSides)
              {TempCleanUp::FrontSides, true}, {TempCleanUp::BackSides, false}}) {
         ResultBench bench;
         writeFile(bench.tmp("tmpimgrv12.bmp"), "back");
-        ScanJobContext context{bench.shell, bench.scanner, bench.window, bench.dialogs, {}, {}};
+        ScanJobContext context{bench.shell, bench.scanner, bench.window, bench.dialogs, {}};
         DeleteOldTempFiles(context, static_cast<std::int32_t>(mode));
         EXPECT_EQ(fs::exists(bench.tmp("tmpimgrv12.bmp")), kept);
     }
