@@ -587,13 +587,14 @@ void installShellEntryPoints(ShellProgram& program)
     // One port and context per job: the scanner library is the one installed when the job starts.
     s.entryPoints.ScanAndSave = [&program](std::uint8_t existingPages) {
         MainWindowScanJobPort port(program.windows.controls, *program.windows.scannerView);
-        ScanJobContext job{program.state,
-                           DTwainBinding(),
-                           port,
-                           port,
-                           runScanResult,
-                           &program.freeImage.FreeImageFunctions,
-                           scanWriters()};
+        ScanJobContext job{
+            program.state,
+            DTwainBinding(),
+            port,
+            port,
+            runScanResult,
+            &program.freeImage.FreeImageFunctions,
+            scanWriters()};
         return ScanAndSave(job, existingPages);
     };
     s.entryPoints.DeleteOldTempFiles = [&program](std::int32_t mode) {
