@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QAbstractSpinBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScreen>
@@ -363,6 +364,8 @@ std::intptr_t InputSubclassProc(
             plain->selectAll();
         } else if (auto* rich = qobject_cast<QTextEdit*>(object)) {
             rich->selectAll();
+        } else if (auto* spin = qobject_cast<QAbstractSpinBox*>(object)) {
+            spin->selectAll();
         }
     }
     return DefSubclassProc(hwnd, message, wParam, lParam);

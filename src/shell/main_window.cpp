@@ -20,6 +20,7 @@
 #include "runtime/window_events.h"
 #include "runtime/window_geometry.h"
 #include "shell/help_texts.h"
+#include "shell/options_dialog.h"
 #include "shell/scan_job_window.h"
 #include "shell/scanner_selection.h"
 #include "shell/scanner_selection_view_qt.h"
@@ -569,6 +570,7 @@ void installShellEntryPoints(ShellProgram& program)
     };
 
     s.entryPoints.AboutBox = [] { AboutBox(); };
+    s.entryPoints.OptionsDialog = [&program] { OptionsDialog(program.state, program.windows); };
     s.entryPoints.ShowLicence = [&s](int which) { ShowLicence(which, s.settingsState.ProgramDir); };
     const auto updateContext = [&program] {
         return UpdateCheckContext{
