@@ -7,10 +7,10 @@
 #include "runtime/window_events.h"
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
-#include <QAbstractSpinBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScreen>

@@ -34,7 +34,7 @@ const EditorListControls* g_editorList = nullptr;
 const EditorWindowControls* g_editorWindow = nullptr;
 
 // Publishes a window's controls for as long as its procedure runs.
-template<typename Controls>
+template <typename Controls>
 class OpenWindowScope
 {
 public:
@@ -64,9 +64,9 @@ const char* const ResolutionTip =
     "geprüft (d.h. bei 1 jedes Pixel)\n3 bis 5 ist ein guter Kompromiss";
 const char* const MinColorTip =
     "Wertebereich: 0 bis 255\n250 eignet sich für weißes Papier, 170 für sehr graues Recyclingpapier";
-const char* const PercentageTip =
-    "Wertebereich: 0.0 bis 100.0\nProzentsatz an geprüften Pixeln, die über oder gleich dem Grenzfarbwert sein "
-    "müssen, um eine Seite als leer zu qualifizieren\n98.5 ist ein guter Wert";
+const char* const PercentageTip = "Wertebereich: 0.0 bis 100.0\nProzentsatz an geprüften Pixeln, die über "
+                                  "oder gleich dem Grenzfarbwert sein "
+                                  "müssen, um eine Seite als leer zu qualifizieren\n98.5 ist ein guter Wert";
 const char* const DefaultsTip =
     "setzt JPG-Qualität und die Werte des aktuellen leere-Seiten-Erkennungs-Profils auf Standards zurück "
     "(nicht bei benutzerdefiniertem Profil)";
@@ -79,7 +79,8 @@ const char* const RefPicYTip =
     "y-Pixel zur Bestimmung, ob das Referenzbild ein Dark- (schwarz) oder ein Flatframe (weiß) ist";
 const char* const CutoffTip =
     "Abweichung im Farbkanalwert vom Referenzbild, ab der keine Veränderung bei der Referenzbildverbesserung "
-    "durchgeführt wird.\nDies verhindert, dass stark vom Referenzbild abweichende Bildanteile verändert werden, "
+    "durchgeführt wird.\nDies verhindert, dass stark vom Referenzbild abweichende Bildanteile verändert "
+    "werden, "
     "sodass z.B. dunkle Stellen gegenüber dem Flat-Referenzbild, an denen also echte Bildinformationen "
     "vorhanden sind, nicht mit aufgehellt werden.\n10 dürfte ein guter Wert sein, bei größerem Farbrauschen "
     "zwischen den einzelnen Scans auch mehr.\n-1=kein Cutoff";
@@ -92,14 +93,16 @@ const char* const LanguageTip =
     "(normalerweise völlig ausreichend): https://github.com/tesseract-ocr/tessdata_fast\njede installierte "
     "Sprache wird durch eine Datei im Verzeichnis /usr/share/tesseract-ocr/5/tessdata/ (Debian-Pakete "
     "tesseract-ocr-<Sprache>) repräsentiert, z. B. deu.traineddata für Deutsch";
-const char* const OpenLastScannerTip =
-    "Wenn aktiviert, wird beim Programmstart automatisch der letzte verwendete Scanner geöffnet. Dies ist nur "
-    "sinnvoll, wenn dieser Scanner stets eingeschaltet und verfügbar ist.";
+const char* const OpenLastScannerTip = "Wenn aktiviert, wird beim Programmstart automatisch der letzte "
+                                       "verwendete Scanner geöffnet. Dies ist nur "
+                                       "sinnvoll, wenn dieser Scanner stets eingeschaltet und verfügbar ist.";
 const char* const DeleteEmptyTip =
-    "wenn eingeschaltet, werden beim Bearbeiten von Bildern bereits beim Ausführen leere Seiten gelöscht, wenn "
+    "wenn eingeschaltet, werden beim Bearbeiten von Bildern bereits beim Ausführen leere Seiten gelöscht, "
+    "wenn "
     "die leere-Seiten-Erkennung eingeschaltet ist; sonst erst beim Erstellen der Zieldatei(en)";
 const char* const TmpPathTip =
-    "Pfad zum temporären Speicherort gescannter Dateien (das Programm muss Schreibzugriff darauf haben)\nwenn "
+    "Pfad zum temporären Speicherort gescannter Dateien (das Programm muss Schreibzugriff darauf "
+    "haben)\nwenn "
     "»%AppPath%« angegeben wird, wird der persönliche Ordner des Benutzers gewählt, auf den immer "
     "Schreibzugriff besteht\nwenn »%TempPath« angegeben wird, wird das vom Betriebssystem für temporäre "
     "Dateien vorgesehene Verzeichnis gewählt\nwenn »%UserPath« angegeben wird, wird das vom Betriebssystem "
@@ -107,9 +110,11 @@ const char* const TmpPathTip =
     "Unterverzeichnis tmp im Programmverzeichnis gewählt";
 const char* const ChooserTip = "Pfad in Dialog auswählen";
 const char* const EditorWaitTip =
-    "Bei manchen externen Editoren endet deren Programmaufruf sofort, da es sich dabei nur um einen »Laucher« "
+    "Bei manchen externen Editoren endet deren Programmaufruf sofort, da es sich dabei nur um einen "
+    "»Laucher« "
     "handelt, der das endgültige Programm öffnet, welches nicht mehr der hiesigen Kontrolle unterliegt. Dann "
-    "würde Folvex sofort nach dem editierten Bild suchen, obwohl es noch gar nicht gespeichert wurde. In diesen "
+    "würde Folvex sofort nach dem editierten Bild suchen, obwohl es noch gar nicht gespeichert wurde. In "
+    "diesen "
     "Fällen ist diese Option zu aktivieren.";
 
 // The file filter of the program choosers: Linux programs carry no name extension.
@@ -142,11 +147,13 @@ Handle makeSpin(Handle window, Handle font, int x, int y, int width, int low, in
     return spin;
 }
 
-Handle makeField(Handle window, Handle font, const std::string& text, int x, int y, int width, bool digitsOnly)
+Handle
+makeField(Handle window, Handle font, const std::string& text, int x, int y, int width, bool digitsOnly)
 {
     const Handle field = create("EDIT", window, text, x, y, width, 20, fontOpt(font));
     if (auto* edit = qobject_cast<QLineEdit*>(findWidget(field)); edit != nullptr && digitsOnly) {
-        edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+        edit->setValidator(
+            new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
     }
     return field;
 }
@@ -182,7 +189,8 @@ Handle makeArcButton(ShellWindows& w, Handle window, const std::string& text, in
 }
 
 // An owner-drawn button with a gradient face; font 0 keeps the widget's default font.
-Handle makeFaceButton(Handle window, const std::string& text, int x, int y, int width, const char* colour, Handle font)
+Handle makeFaceButton(
+    Handle window, const std::string& text, int x, int y, int width, const char* colour, Handle font)
 {
     ODBProperties props;
     PrepareODB(props, colour);
@@ -395,14 +403,6 @@ void showDefaults(const OptionsDialogControls& c, int profileSelection)
     showProfileFields(c, f);
 }
 
-std::string withoutTrailingSlashes(std::string path)
-{
-    while (path.size() > 1 && path.back() == '/') {
-        path.pop_back();
-    }
-    return path;
-}
-
 std::string chooseProgram(const std::string& title, const std::string& preset)
 {
     FileRequest request;
@@ -591,9 +591,11 @@ int EditExternalEditor(ShellState& state, ShellWindows& windows, int index)
         Ch,
         ownedByMainWindow(windows));
     makeLabel(c.window, font, "Name:", 5, 5, 50, false);
-    c.name = makeField(c.window, font, index > 0 ? editors.EditorName[row] : std::string(), 60, 3, Cw - 65, false);
+    c.name =
+        makeField(c.window, font, index > 0 ? editors.EditorName[row] : std::string(), 60, 3, Cw - 65, false);
     makeLabel(c.window, font, "Pfad:", 5, 30, 50, false);
-    c.path = makeField(c.window, font, index > 0 ? editors.EditorPath[row] : std::string(), 60, 28, Cw - 100, false);
+    c.path = makeField(
+        c.window, font, index > 0 ? editors.EditorPath[row] : std::string(), 60, 28, Cw - 100, false);
     c.pathChooser = create("BUTTON", c.window, "[...]", Cw - 35, 27, 30, 22, fontOpt(font));
     addTip(c.window, c.pathChooser, "Pfad zur Proragmm-Exe suchen");
     c.wait = create("CHECKBOX", c.window, "Programmende abfragen", 5, 55, 200, 20, fontOpt(font));
@@ -615,7 +617,8 @@ int EditExternalEditor(ShellState& state, ShellWindows& windows, int index)
         if (ok || returnPressed(event, c.ok, c.cancel)) {
             // A Return still held would reach the list, whose focused "+" would add again.
             waitWhileDown({VkReturn, VkSpace});
-            storeExternalEditor(editors, index, fieldText(c.name), fieldText(c.path), GetCheckState(c.wait) == 1);
+            storeExternalEditor(
+                editors, index, fieldText(c.name), fieldText(c.path), GetCheckState(c.wait) == 1);
             break;
         }
         if (control != NoHandle && control == c.pathChooser) {

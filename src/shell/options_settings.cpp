@@ -13,16 +13,9 @@ constexpr const char* MoreGeneralSection = "ALLGEMEINES";
 constexpr const char* EditorsSection = "EXTERNALEDITORS";
 constexpr const char* OcrSection = "OCR";
 
-std::string decimal(std::int64_t value)
-{
-    char buffer[24];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
-}
-
 std::string profileSection(int number)
 {
-    return "BLANK_PROFILE_" + decimal(number);
+    return "BLANK_PROFILE_" + std::to_string(number);
 }
 
 // The leading integer of a field, limited to low..high.
@@ -34,14 +27,6 @@ std::int32_t numberIn(const std::string& text, std::int64_t low, std::int64_t hi
 std::int32_t number(const std::string& text)
 {
     return numberIn(text, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max());
-}
-
-std::string withoutTrailingSlashes(std::string path)
-{
-    while (path.size() > 1 && path.back() == '/') {
-        path.pop_back();
-    }
-    return path;
 }
 
 } // namespace
@@ -68,15 +53,15 @@ std::string formatPercentage(double value)
 OptionsFields optionsFieldsFrom(const Settings& settings)
 {
     OptionsFields f;
-    f.jpgQuality = decimal(settings.JpgQuality);
-    f.frameRate = decimal(settings.AnimGifFrameRate);
-    f.loops = decimal(settings.AnimGifLoops);
+    f.jpgQuality = std::to_string(settings.JpgQuality);
+    f.frameRate = std::to_string(settings.AnimGifFrameRate);
+    f.loops = std::to_string(settings.AnimGifLoops);
     f.profileSelection = std::max(settings.AktBlankProfile - 1, 0);
-    f.thumbSize = decimal(settings.Rotate_ThumbSize);
-    f.refPicX = decimal(settings.RefPicX);
-    f.refPicY = decimal(settings.RefPicY);
-    f.refPicCutoff = decimal(settings.RefPicCutoff);
-    f.pdfDpi = decimal(settings.PDFasInputDPI);
+    f.thumbSize = std::to_string(settings.Rotate_ThumbSize);
+    f.refPicX = std::to_string(settings.RefPicX);
+    f.refPicY = std::to_string(settings.RefPicY);
+    f.refPicCutoff = std::to_string(settings.RefPicCutoff);
+    f.pdfDpi = std::to_string(settings.PDFasInputDPI);
     f.language = settings.Language;
     f.openLastScanner = settings.OpenLastScannerOnStartup == 1;
     f.deleteEmptyOnEdit = settings.DelEmptyOnEdit == 1;
@@ -123,19 +108,19 @@ void saveOptions(SettingsState& state, const OptionsFields& fields)
         writeSetting(state, section, key, value);
     };
     s.JpgQuality = static_cast<std::uint8_t>(numberIn(fields.jpgQuality, 1, 100));
-    write(LastValuesSection, "JpgQuality", decimal(s.JpgQuality));
+    write(LastValuesSection, "JpgQuality", std::to_string(s.JpgQuality));
     s.AnimGifFrameRate = std::max(number(fields.frameRate), 1);
-    write(LastValuesSection, "AnimGifFrameRate", decimal(s.AnimGifFrameRate));
+    write(LastValuesSection, "AnimGifFrameRate", std::to_string(s.AnimGifFrameRate));
     s.AnimGifLoops = std::max(number(fields.loops), 0);
-    write(LastValuesSection, "AnimGifLoops", decimal(s.AnimGifLoops));
+    write(LastValuesSection, "AnimGifLoops", std::to_string(s.AnimGifLoops));
     s.AktBlankProfile = fields.profileSelection + 1;
-    write(LastValuesSection, "AktBlankProfile", decimal(s.AktBlankProfile));
+    write(LastValuesSection, "AktBlankProfile", std::to_string(s.AktBlankProfile));
 
     const std::string profile = profileSection(s.AktBlankProfile);
     s.BlankRecognitionResolution = static_cast<std::uint8_t>(numberIn(fields.resolution, 1, 100));
-    write(profile, "BlankRecognitionResolution", decimal(s.BlankRecognitionResolution));
+    write(profile, "BlankRecognitionResolution", std::to_string(s.BlankRecognitionResolution));
     s.BlankRecognitionMinColor = static_cast<std::uint8_t>(numberIn(fields.minColor, 0, 255));
-    write(profile, "BlankRecognitionMinColor", decimal(s.BlankRecognitionMinColor));
+    write(profile, "BlankRecognitionMinColor", std::to_string(s.BlankRecognitionMinColor));
     std::string percentage = fields.percentage;
     std::replace(percentage.begin(), percentage.end(), ',', '.');
     s.BlankRecognitionPercentage = std::clamp(readLeadingDecimal(percentage), 0.0, 100.0);
@@ -147,27 +132,27 @@ void saveOptions(SettingsState& state, const OptionsFields& fields)
     if (s.Rotate_ThumbSize < 1) {
         s.Rotate_ThumbSize = DefaultThumbSizePx;
     }
-    write(MoreGeneralSection, "Rotate_ThumbSize", decimal(s.Rotate_ThumbSize));
+    write(MoreGeneralSection, "Rotate_ThumbSize", std::to_string(s.Rotate_ThumbSize));
     const std::string previousTmpPath = s.TmpPath;
     s.TmpPath = resolveTmpPathPlaceholders(state, fields.tmpPath);
     write(MoreGeneralSection, "TmpPath", s.TmpPath);
     s.GSPath = withoutTrailingSlashes(fields.gsPath);
     write(MoreGeneralSection, "GSPath", s.GSPath);
     s.DelEmptyOnEdit = fields.deleteEmptyOnEdit ? 1 : 0;
-    write(MoreGeneralSection, "DelEmptyOnEdit", decimal(s.DelEmptyOnEdit));
+    write(MoreGeneralSection, "DelEmptyOnEdit", std::to_string(s.DelEmptyOnEdit));
     s.PDFasInputDPI = number(fields.pdfDpi);
     if (s.PDFasInputDPI < 1) {
         s.PDFasInputDPI = DefaultPdfInputDpi;
     }
-    write(MoreGeneralSection, "PDFasInputDPI", decimal(s.PDFasInputDPI));
+    write(MoreGeneralSection, "PDFasInputDPI", std::to_string(s.PDFasInputDPI));
     s.OpenLastScannerOnStartup = fields.openLastScanner ? 1 : 0;
-    write(MoreGeneralSection, "OpenLastScannerOnStartup", decimal(s.OpenLastScannerOnStartup));
+    write(MoreGeneralSection, "OpenLastScannerOnStartup", std::to_string(s.OpenLastScannerOnStartup));
     s.RefPicX = number(fields.refPicX);
-    write(MoreGeneralSection, "RefPicX", decimal(s.RefPicX));
+    write(MoreGeneralSection, "RefPicX", std::to_string(s.RefPicX));
     s.RefPicY = number(fields.refPicY);
-    write(MoreGeneralSection, "RefPicY", decimal(s.RefPicY));
+    write(MoreGeneralSection, "RefPicY", std::to_string(s.RefPicY));
     s.RefPicCutoff = number(fields.refPicCutoff);
-    write(MoreGeneralSection, "RefPicCutoff", decimal(s.RefPicCutoff));
+    write(MoreGeneralSection, "RefPicCutoff", std::to_string(s.RefPicCutoff));
     s.Language = fields.language;
     write(OcrSection, "Language", s.Language);
 
@@ -214,19 +199,23 @@ bool removeExternalEditor(ExternalEditorTables& editors, int index)
 void writeExternalEditors(SettingsState& state)
 {
     const ExternalEditorTables& editors = state.settings.ExternalEditors;
-    writeSetting(state, EditorsSection, "AnzExtEditors", decimal(editors.AnzExtEditors));
+    writeSetting(state, EditorsSection, "AnzExtEditors", std::to_string(editors.AnzExtEditors));
     for (int i = 1; i <= editors.AnzExtEditors; ++i) {
         const auto row = static_cast<std::size_t>(i);
-        writeSetting(state, EditorsSection, "EditorName" + decimal(i), editors.EditorName[row]);
-        writeSetting(state, EditorsSection, "EditorPath" + decimal(i), editors.EditorPath[row]);
-        writeSetting(state, EditorsSection, "EditorWait" + decimal(i), editors.EditorWait[row] != 0 ? "1" : "0");
+        writeSetting(state, EditorsSection, "EditorName" + std::to_string(i), editors.EditorName[row]);
+        writeSetting(state, EditorsSection, "EditorPath" + std::to_string(i), editors.EditorPath[row]);
+        writeSetting(
+            state,
+            EditorsSection,
+            "EditorWait" + std::to_string(i),
+            editors.EditorWait[row] != 0 ? "1" : "0");
     }
 }
 
 std::string externalEditorRow(const ExternalEditorTables& editors, int index)
 {
     const auto row = static_cast<std::size_t>(index);
-    return editors.EditorName[row] + "|" + editors.EditorPath[row] + "|" + decimal(index);
+    return editors.EditorName[row] + "|" + editors.EditorPath[row] + "|" + std::to_string(index);
 }
 
 } // namespace folvex

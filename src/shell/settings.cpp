@@ -58,14 +58,6 @@ std::string environment(const char* name)
     return value != nullptr ? std::string(value) : std::string();
 }
 
-std::string withoutTrailingSlashes(std::string folder)
-{
-    while (folder.size() > 1 && folder.back() == '/') {
-        folder.pop_back();
-    }
-    return folder;
-}
-
 // The user's profile folder: $HOME, else the home folder of the account.
 std::string homeFolder()
 {
@@ -438,6 +430,14 @@ void loadSettings(SettingsState& state, const ScreenRect& startRect, bool maximi
             0);
     }
     ensureTmpPath(state);
+}
+
+std::string withoutTrailingSlashes(std::string path)
+{
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    return path;
 }
 
 std::string tmpPathMissingNote(const std::string& missing, const std::string& replacement)

@@ -137,6 +137,9 @@ void chooseTmpPath(SettingsState& state);
 // defaults stay.
 void loadSettings(SettingsState& state, const ScreenRect& startRect, bool maximized);
 
+// The path without its trailing "/" ("/" alone stays).
+std::string withoutTrailingSlashes(std::string path);
+
 // The note shown when the temporary folder missing cannot be created and replacement is used instead.
 std::string tmpPathMissingNote(const std::string& missing, const std::string& replacement);
 

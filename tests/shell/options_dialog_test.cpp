@@ -74,9 +74,10 @@ private:
             ADD_FAILURE() << "dialog script stalled with " << m_steps.size() << " steps left";
             m_steps.clear();
             clearKeyStates();
-            for (const Handle open : {openEditorWindow() ? openEditorWindow()->window : NoHandle,
-                                     openEditorList() ? openEditorList()->window : NoHandle,
-                                     openOptionsDialog() ? openOptionsDialog()->window : NoHandle}) {
+            for (const Handle open :
+                 {openEditorWindow() ? openEditorWindow()->window : NoHandle,
+                  openEditorList() ? openEditorList()->window : NoHandle,
+                  openOptionsDialog() ? openOptionsDialog()->window : NoHandle}) {
                 if (open != NoHandle) {
                     postCloseEvent(open);
                 }
@@ -195,7 +196,8 @@ protected:
     void focusRow(const std::string& name)
     {
         QTreeWidget* view = findListView(openEditorList()->list);
-        const QList<QTreeWidgetItem*> found = view->findItems(QString::fromStdString(name), Qt::MatchExactly, 0);
+        const QList<QTreeWidgetItem*> found =
+            view->findItems(QString::fromStdString(name), Qt::MatchExactly, 0);
         ASSERT_EQ(found.size(), 1);
         view->setCurrentItem(found.front());
     }
@@ -253,6 +255,7 @@ TEST_F(OptionsDialogTest, CancelChangesNothingEvenAfterDefaultsAndTyping)
     settings().JpgQuality = 33;
     const Settings before = settings();
     const std::string file = iniBytes();
+
     const struct
     {
         const char* way;
@@ -262,16 +265,18 @@ TEST_F(OptionsDialogTest, CancelChangesNothingEvenAfterDefaultsAndTyping)
         {"Esc", [] { QTest::keyClick(findWidget(options().language), Qt::Key_Escape); }},
         {"close box", [] { postCloseEvent(options().window); }},
     };
+
     for (const auto& w : ways) {
         SCOPED_TRACE(w.way);
         DialogScript script;
         script.when(optionsOpen, [] { click(options().defaults); })
-            .when([] { return text(options().jpgQuality) == "75"; },
-                  [] {
-                      type(options().thumbSize, "99");
-                      type(options().tmpPath, "/elsewhere");
-                      ComboSelectIndex(options().profile, 1);
-                  })
+            .when(
+                [] { return text(options().jpgQuality) == "75"; },
+                [] {
+                    type(options().thumbSize, "99");
+                    type(options().tmpPath, "/elsewhere");
+                    ComboSelectIndex(options().profile, 1);
+                })
             .then(w.cancel);
         runOptions(script);
         EXPECT_EQ(settings().JpgQuality, before.JpgQuality);
@@ -285,17 +290,20 @@ TEST_F(OptionsDialogTest, CancelChangesNothingEvenAfterDefaultsAndTyping)
 TEST_F(OptionsDialogTest, ChosenProfileShowsItsStoredValuesAndIsSaved)
 {
     DialogScript script;
-    script.when(optionsOpen,
-                [] {
-                    EXPECT_EQ(text(options().minColor), "250");
-                    type(options().minColor, "111");
-                    ComboSelectIndex(options().profile, 1);
-                })
-        .when([] { return text(options().minColor) == "170"; },
-              [] {
-                  type(options().percentage, "97,5");
-                  click(options().save);
-              });
+    script
+        .when(
+            optionsOpen,
+            [] {
+                EXPECT_EQ(text(options().minColor), "250");
+                type(options().minColor, "111");
+                ComboSelectIndex(options().profile, 1);
+            })
+        .when(
+            [] { return text(options().minColor) == "170"; },
+            [] {
+                type(options().percentage, "97,5");
+                click(options().save);
+            });
     runOptions(script);
     EXPECT_EQ(ini("LAST_VALUES", "AktBlankProfile"), "2");
     EXPECT_EQ(ini("BLANK_PROFILE_2", "BlankRecognitionMinColor"), "170");
@@ -309,13 +317,16 @@ TEST_F(OptionsDialogTest, EmptyTemporaryFolderKeepsTheWindowOpen)
 {
     fakeEffects.messages.queueAnswer(MessageAnswer::Ok);
     DialogScript script;
-    script.when(optionsOpen,
-                [] {
-                    type(options().tmpPath, "");
-                    click(options().save);
-                })
-        .when([this] { return !fakeEffects.messages.shown.empty(); },
-              [] { QTest::keyClick(findWidget(options().tmpPath), Qt::Key_Escape); });
+    script
+        .when(
+            optionsOpen,
+            [] {
+                type(options().tmpPath, "");
+                click(options().save);
+            })
+        .when(
+            [this] { return !fakeEffects.messages.shown.empty(); },
+            [] { QTest::keyClick(findWidget(options().tmpPath), Qt::Key_Escape); });
     const std::string file = iniBytes();
     runOptions(script);
     ASSERT_EQ(fakeEffects.messages.shown.size(), 1U);
@@ -326,11 +337,10 @@ TEST_F(OptionsDialogTest, EmptyTemporaryFolderKeepsTheWindowOpen)
 TEST_F(OptionsDialogTest, ReturnSavesUnlessAnOwnerDrawnButtonTakesIt)
 {
     DialogScript script;
-    script.when(optionsOpen,
-                [] {
-                    type(options().jpgQuality, "90");
-                    QTest::keyClick(findWidget(options().language), Qt::Key_Return);
-                });
+    script.when(optionsOpen, [] {
+        type(options().jpgQuality, "90");
+        QTest::keyClick(findWidget(options().language), Qt::Key_Return);
+    });
     runOptions(script);
     EXPECT_EQ(settings().JpgQuality, 90);
     EXPECT_EQ(ini("LAST_VALUES", "JpgQuality"), "90");
@@ -352,16 +362,19 @@ TEST_F(OptionsDialogTest, HeldKeyDelaysTheCloseUntilReleased)
         SCOPED_TRACE(key);
         QElapsedTimer held;
         DialogScript script;
-        script.when(optionsOpen,
-                    [key, &held] {
-                        QTest::keyPress(findWidget(options().language), key);
-                        held.start();
-                    })
-            .when([&held] { return held.elapsed() > 150; },
-                  [key] {
-                      EXPECT_TRUE(optionsOpen());
-                      QTest::keyRelease(findWidget(options().language), key);
-                  });
+        script
+            .when(
+                optionsOpen,
+                [key, &held] {
+                    QTest::keyPress(findWidget(options().language), key);
+                    held.start();
+                })
+            .when(
+                [&held] { return held.elapsed() > 150; },
+                [key] {
+                    EXPECT_TRUE(optionsOpen());
+                    QTest::keyRelease(findWidget(options().language), key);
+                });
         runOptions(script);
         EXPECT_GE(held.elapsed(), 150);
     }
@@ -391,19 +404,22 @@ TEST_F(OptionsDialogTest, ChoosersFillTheirFieldsAndCancelLeavesThem)
     fakeEffects.files.queueAnswer(std::vector<std::string>{});
     DialogScript script;
     script.when(optionsOpen, [] { postControlEvent(options().window, options().tmpPathChooser); })
-        .when([] { return text(options().tmpPath) == "/x/y"; },
-              [] { postControlEvent(options().window, options().gsPathChooser); })
-        .when([] { return text(options().gsPath) == "/opt/gs/bin/gs"; },
-              [] {
-                  postControlEvent(options().window, options().tmpPathChooser);
-                  postControlEvent(options().window, options().gsPathChooser);
-              })
-        .when([this] { return fakeEffects.files.dialogs.size() == 4; },
-              [] {
-                  EXPECT_EQ(text(options().tmpPath), "/x/y");
-                  EXPECT_EQ(text(options().gsPath), "/opt/gs/bin/gs");
-                  click(options().cancel);
-              });
+        .when(
+            [] { return text(options().tmpPath) == "/x/y"; },
+            [] { postControlEvent(options().window, options().gsPathChooser); })
+        .when(
+            [] { return text(options().gsPath) == "/opt/gs/bin/gs"; },
+            [] {
+                postControlEvent(options().window, options().tmpPathChooser);
+                postControlEvent(options().window, options().gsPathChooser);
+            })
+        .when(
+            [this] { return fakeEffects.files.dialogs.size() == 4; },
+            [] {
+                EXPECT_EQ(text(options().tmpPath), "/x/y");
+                EXPECT_EQ(text(options().gsPath), "/opt/gs/bin/gs");
+                click(options().cancel);
+            });
     runOptions(script);
     ASSERT_EQ(fakeEffects.files.dialogs.size(), 4U);
     EXPECT_EQ(fakeEffects.files.dialogs[0].request.title, "Pfad für temporäre Dateien wählen");
@@ -418,35 +434,42 @@ TEST_F(OptionsDialogTest, EditorListIsSortedAndKeepsEachRowsNumber)
     fakeEffects.messages.queueAnswer(MessageAnswer::Ok);
     fakeEffects.messages.queueAnswer(MessageAnswer::Ok);
     DialogScript script;
-    script.when(listOpen,
-                [this] {
-                    EXPECT_EQ(
-                        listRows(),
-                        (std::vector<std::string>{
-                            "Alpha|/usr/bin/Alpha|2", "Beta|/usr/bin/Beta|3", "Zeta|/usr/bin/Zeta|1"}));
-                    click(openEditorList()->edit);
-                })
-        .when([this] { return fakeEffects.messages.shown.size() == 1; }, [] { click(openEditorList()->remove); })
-        .when([this] { return fakeEffects.messages.shown.size() == 2; },
-              [this] {
-                  focusRow("Beta");
-                  click(openEditorList()->remove);
-              })
-        .when([this] { return listRows().size() == 2; },
-              [this] {
-                  EXPECT_EQ(
-                      listRows(), (std::vector<std::string>{"Alpha|/usr/bin/Alpha|2", "Zeta|/usr/bin/Zeta|1"}));
-                  focusRow("Alpha");
-                  click(openEditorList()->edit);
-              })
-        .when(editorOpen,
-              [] {
-                  const EditorWindowControls& e = *openEditorWindow();
-                  EXPECT_EQ(findWidget(e.window)->windowTitle(), "externen Bildeditor bearbeiten");
-                  EXPECT_EQ(text(e.name), "Alpha");
-                  type(e.name, "Aleph");
-                  click(e.ok);
-              })
+    script
+        .when(
+            listOpen,
+            [this] {
+                EXPECT_EQ(
+                    listRows(),
+                    (std::vector<std::string>{
+                        "Alpha|/usr/bin/Alpha|2", "Beta|/usr/bin/Beta|3", "Zeta|/usr/bin/Zeta|1"}));
+                click(openEditorList()->edit);
+            })
+        .when(
+            [this] { return fakeEffects.messages.shown.size() == 1; },
+            [] { click(openEditorList()->remove); })
+        .when(
+            [this] { return fakeEffects.messages.shown.size() == 2; },
+            [this] {
+                focusRow("Beta");
+                click(openEditorList()->remove);
+            })
+        .when(
+            [this] { return listRows().size() == 2; },
+            [this] {
+                EXPECT_EQ(
+                    listRows(), (std::vector<std::string>{"Alpha|/usr/bin/Alpha|2", "Zeta|/usr/bin/Zeta|1"}));
+                focusRow("Alpha");
+                click(openEditorList()->edit);
+            })
+        .when(
+            editorOpen,
+            [] {
+                const EditorWindowControls& e = *openEditorWindow();
+                EXPECT_EQ(findWidget(e.window)->windowTitle(), "externen Bildeditor bearbeiten");
+                EXPECT_EQ(text(e.name), "Alpha");
+                type(e.name, "Aleph");
+                click(e.ok);
+            })
         .when([] { return !editorOpen(); }, [] { click(openEditorList()->back); });
     runEditorList(script);
     ASSERT_EQ(fakeEffects.messages.shown.size(), 2U);
@@ -464,23 +487,27 @@ TEST_F(OptionsDialogTest, AddingStoresOnlyOnOkAndOnceWithReturnHeld)
     const std::string file = iniBytes();
     DialogScript script;
     script.when(listOpen, [] { click(openEditorList()->add); })
-        .when(editorOpen,
-              [] {
-                  EXPECT_EQ(findWidget(openEditorWindow()->window)->windowTitle(), "externen Bildeditor hinzufügen");
-                  type(openEditorWindow()->name, "Neu");
-                  click(openEditorWindow()->cancel);
-              })
-        .when([] { return !editorOpen(); },
-              [this, &file] {
-                  EXPECT_EQ(iniBytes(), file);
-                  findWidget(openEditorList()->add)->setFocus();
-                  click(openEditorList()->add);
-              })
-        .when(editorOpen,
-              [] {
-                  // Empty texts are stored too; Return is pressed in the name field and held.
-                  QTest::keyPress(findWidget(openEditorWindow()->name), Qt::Key_Return);
-              })
+        .when(
+            editorOpen,
+            [] {
+                EXPECT_EQ(
+                    findWidget(openEditorWindow()->window)->windowTitle(), "externen Bildeditor hinzufügen");
+                type(openEditorWindow()->name, "Neu");
+                click(openEditorWindow()->cancel);
+            })
+        .when(
+            [] { return !editorOpen(); },
+            [this, &file] {
+                EXPECT_EQ(iniBytes(), file);
+                findWidget(openEditorList()->add)->setFocus();
+                click(openEditorList()->add);
+            })
+        .when(
+            editorOpen,
+            [] {
+                // Empty texts are stored too; Return is pressed in the name field and held.
+                QTest::keyPress(findWidget(openEditorWindow()->name), Qt::Key_Return);
+            })
         .when([] { return true; }, [] { Delay(60); })
         .then([] {
             EXPECT_TRUE(editorOpen());

@@ -75,6 +75,7 @@ TEST(OptionsPercentageTest, TenDecimalsAtMostWithoutTrailingZeros)
         {1.0 / 3.0, "0.3333333333"},
         {12.00000000004, "12"},
     };
+
     for (const auto& c : cases) {
         EXPECT_EQ(formatPercentage(c.value), c.text) << c.value;
     }
@@ -95,13 +96,21 @@ TEST_F(OptionsSettingsTest, SavedValuesAreLimitedAndWrittenToTheirSections)
         {"JPEG abc", [](OptionsFields& f) { f.jpgQuality = "abc"; }, "LAST_VALUES", "JpgQuality", "1"},
         {"frame 0", [](OptionsFields& f) { f.frameRate = "0"; }, "LAST_VALUES", "AnimGifFrameRate", "1"},
         {"loops -5", [](OptionsFields& f) { f.loops = "-5"; }, "LAST_VALUES", "AnimGifLoops", "0"},
-        {"step 0", [](OptionsFields& f) { f.resolution = "0"; }, "BLANK_PROFILE_1", "BlankRecognitionResolution", "1"},
+        {"step 0",
+         [](OptionsFields& f) { f.resolution = "0"; },
+         "BLANK_PROFILE_1",
+         "BlankRecognitionResolution",
+         "1"},
         {"step 150",
          [](OptionsFields& f) { f.resolution = "150"; },
          "BLANK_PROFILE_1",
          "BlankRecognitionResolution",
          "100"},
-        {"colour 300", [](OptionsFields& f) { f.minColor = "300"; }, "BLANK_PROFILE_1", "BlankRecognitionMinColor", "255"},
+        {"colour 300",
+         [](OptionsFields& f) { f.minColor = "300"; },
+         "BLANK_PROFILE_1",
+         "BlankRecognitionMinColor",
+         "255"},
         {"percent 99,5",
          [](OptionsFields& f) { f.percentage = "99,5"; },
          "BLANK_PROFILE_1",
@@ -126,11 +135,20 @@ TEST_F(OptionsSettingsTest, SavedValuesAreLimitedAndWrittenToTheirSections)
         {"dpi 0", [](OptionsFields& f) { f.pdfDpi = "0"; }, "ALLGEMEINES", "PDFasInputDPI", "200"},
         {"ref x", [](OptionsFields& f) { f.refPicX = "123456"; }, "ALLGEMEINES", "RefPicX", "123456"},
         {"ref y", [](OptionsFields& f) { f.refPicY = "7"; }, "ALLGEMEINES", "RefPicY", "7"},
-        {"cutoff -40", [](OptionsFields& f) { f.refPicCutoff = "-40"; }, "ALLGEMEINES", "RefPicCutoff", "-40"},
+        {"cutoff -40",
+         [](OptionsFields& f) { f.refPicCutoff = "-40"; },
+         "ALLGEMEINES",
+         "RefPicCutoff",
+         "-40"},
         {"language", [](OptionsFields& f) { f.language = " deu+eng "; }, "OCR", "Language", " deu+eng "},
         {"gs path", [](OptionsFields& f) { f.gsPath = "/opt/gs//"; }, "ALLGEMEINES", "GSPath", "/opt/gs"},
-        {"boxes", [](OptionsFields& f) { f.deleteEmptyOnEdit = false; }, "ALLGEMEINES", "DelEmptyOnEdit", "0"},
+        {"boxes",
+         [](OptionsFields& f) { f.deleteEmptyOnEdit = false; },
+         "ALLGEMEINES",
+         "DelEmptyOnEdit",
+         "0"},
     };
+
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         OptionsFields fields = opened();
@@ -190,6 +208,7 @@ TEST_F(OptionsSettingsTest, DefaultsDependOnTheProfile)
         const char* minColor;
         const char* percentage;
     } cases[] = {{0, "3", "250", "98.5"}, {1, "3", "170", "98.5"}, {2, "9", "99", "12.5"}};
+
     for (const auto& c : cases) {
         SCOPED_TRACE(c.selection);
         OptionsFields fields;
@@ -215,6 +234,7 @@ TEST_F(OptionsSettingsTest, DefaultsDependOnTheProfile)
 TEST_F(OptionsSettingsTest, TemporaryFolderIsResolvedAndCreated)
 {
     const std::string fresh = root.file("new/deeper/");
+
     const struct
     {
         std::string typed;
@@ -224,6 +244,7 @@ TEST_F(OptionsSettingsTest, TemporaryFolderIsResolvedAndCreated)
         {"%TempPath", root.file("systmp")},
         {fresh, fresh},
     };
+
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed);
         OptionsFields fields = opened();
