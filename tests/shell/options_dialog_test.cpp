@@ -442,7 +442,29 @@ TEST_F(OptionsDialogTest, EditorListIsSortedAndKeepsEachRowsNumber)
                     listRows(),
                     (std::vector<std::string>{
                         "Alpha|/usr/bin/Alpha|2", "Beta|/usr/bin/Beta|3", "Zeta|/usr/bin/Zeta|1"}));
-                click(openEditorList()->edit);
+                const EditorListControls& l = *openEditorList();
+                QTreeWidget* view = findListView(l.list);
+                EXPECT_EQ(view->geometry(), QRect(5, 5, 440, 355));
+                EXPECT_EQ(view->columnWidth(0), 150);
+                EXPECT_EQ(view->columnWidth(1), 440 - 168);
+                EXPECT_EQ(view->columnWidth(2), 0);
+                const struct
+                {
+                    Handle button;
+                    QRect place;
+                } buttons[] = {
+                    {l.add, {5, 365, 30, 30}},
+                    {l.edit, {40, 365, 30, 30}},
+                    {l.remove, {75, 365, 30, 30}},
+                    {l.back, {345, 365, 100, 30}},
+                };
+                for (const auto& b : buttons) {
+                    EXPECT_EQ(findWidget(b.button)->geometry(), b.place);
+                }
+                // A list that gets the focus makes its first row current: take the focus away first.
+                findWidget(l.add)->setFocus();
+                view->setCurrentIndex(QModelIndex());
+                click(l.edit);
             })
         .when(
             [this] { return fakeEffects.messages.shown.size() == 1; },
@@ -492,6 +514,13 @@ TEST_F(OptionsDialogTest, AddingStoresOnlyOnOkAndOnceWithReturnHeld)
             [] {
                 EXPECT_EQ(
                     findWidget(openEditorWindow()->window)->windowTitle(), "externen Bildeditor hinzufügen");
+                const EditorWindowControls& e = *openEditorWindow();
+                EXPECT_EQ(findWidget(e.window)->size(), QSize(425, 135));
+                EXPECT_EQ(findWidget(e.name)->geometry(), QRect(60, 3, 360, 20));
+                EXPECT_EQ(findWidget(e.path)->geometry(), QRect(60, 28, 325, 20));
+                EXPECT_EQ(findWidget(e.pathChooser)->geometry(), QRect(390, 27, 30, 22));
+                EXPECT_EQ(findWidget(e.ok)->geometry(), QRect(5, 100, 100, 30));
+                EXPECT_EQ(findWidget(e.cancel)->geometry(), QRect(320, 100, 100, 30));
                 type(openEditorWindow()->name, "Neu");
                 click(openEditorWindow()->cancel);
             })
