@@ -524,6 +524,11 @@ int ExternalEditorsDialog(ShellState& state, ShellWindows& windows)
     addTip(c.window, c.remove, "entfernt einen externen Editor");
     c.back = makeFaceButton(c.window, "Zurück", Cw - 105, Ch - 35, 100, "silver", windows.ButtonFont);
     const OpenWindowScope scope(g_editorList, c);
+    // "+" starts with the focus: a list view that gets the focus makes its first row current, and "···"
+    // or "-" would then act on an editor nobody marked.
+    if (QWidget* add = findWidget(c.add)) {
+        add->setFocus();
+    }
 
     const auto rewrite = [&] {
         LVClear(c.list);

@@ -443,7 +443,7 @@ TEST_F(OptionsDialogTest, EditorListIsSortedAndKeepsEachRowsNumber)
                     (std::vector<std::string>{
                         "Alpha|/usr/bin/Alpha|2", "Beta|/usr/bin/Beta|3", "Zeta|/usr/bin/Zeta|1"}));
                 const EditorListControls& l = *openEditorList();
-                QTreeWidget* view = findListView(l.list);
+                const QTreeWidget* view = findListView(l.list);
                 EXPECT_EQ(view->geometry(), QRect(5, 5, 440, 355));
                 EXPECT_EQ(view->columnWidth(0), 150);
                 EXPECT_EQ(view->columnWidth(1), 440 - 168);
@@ -461,9 +461,11 @@ TEST_F(OptionsDialogTest, EditorListIsSortedAndKeepsEachRowsNumber)
                 for (const auto& b : buttons) {
                     EXPECT_EQ(findWidget(b.button)->geometry(), b.place);
                 }
-                // A list that gets the focus makes its first row current: take the focus away first.
-                findWidget(l.add)->setFocus();
-                view->setCurrentIndex(QModelIndex());
+                // No row is marked until the user marks one.
+                QWidget* window = findWidget(l.window);
+                window->activateWindow();
+                EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+                EXPECT_EQ(LVFirstFocused(l.list), -1);
                 click(l.edit);
             })
         .when(
