@@ -93,6 +93,7 @@ struct ShellState
 
     // Scan job and scanner.
     std::string LastOutputFile;
+    std::string LastSaveFolder; // folder of the last save dialog confirmed since the start; empty: none
     std::uint8_t AcquisitionRunning = 0;
     ScanCounterPair ScanCounters;
     Handle CurrentSource = NoHandle;
@@ -103,13 +104,9 @@ struct ShellState
     PageEditorInput InputFlags;
 
     // Tables of the main program; the element counts include index 0.
-    std::vector<Handle> ThumbnailButtons;
     std::vector<std::uint8_t> PageSplitFlags;
-    std::vector<double> StraightenAngle;
-    std::vector<std::uint8_t> RotationState;
     std::vector<std::string> DestinationTypes;
     std::int32_t DestinationTypeCount = 0;
-    std::vector<Handle> SplitToggles;
     std::int32_t SplitToggleWidth = 0;
 
     // The main window's outer rectangle right after its creation.
