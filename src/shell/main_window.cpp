@@ -22,6 +22,7 @@
 #include "scan/scan_result.h"
 #include "scan/scan_writers.h"
 #include "shell/help_texts.h"
+#include "shell/options_dialog.h"
 #include "shell/page_import_qt.h"
 #include "shell/scan_job_window.h"
 #include "shell/scanner_selection.h"
@@ -572,6 +573,7 @@ void installShellEntryPoints(ShellProgram& program)
     };
 
     s.entryPoints.AboutBox = [] { AboutBox(); };
+    s.entryPoints.OptionsDialog = [&program] { OptionsDialog(program.state, program.windows); };
     s.entryPoints.ShowLicence = [&s](int which) { ShowLicence(which, s.settingsState.ProgramDir); };
     const auto updateContext = [&program] {
         return UpdateCheckContext{
