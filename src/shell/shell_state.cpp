@@ -8,16 +8,12 @@ namespace folvex {
 
 void allocateMainProgramTables(ShellState& state)
 {
-    state.ThumbnailButtons.assign(101, NoHandle);
     state.PageSplitFlags.assign(10001, 0);
-    state.StraightenAngle.assign(26, 0.0);
-    state.RotationState.assign(2, 0);
     Settings& settings = state.settingsState.settings;
     settings.ExternalEditors.EditorName.assign(2, std::string());
     settings.ExternalEditors.EditorPath.assign(2, std::string());
     settings.ExternalEditors.EditorWait.assign(2, 0);
     state.DestinationTypes.assign(101, std::string());
-    state.SplitToggles.assign(101, NoHandle);
 }
 
 void fillDestinationTypes(ShellState& state)

@@ -103,13 +103,9 @@ struct ShellState
     PageEditorInput InputFlags;
 
     // Tables of the main program; the element counts include index 0.
-    std::vector<Handle> ThumbnailButtons;
     std::vector<std::uint8_t> PageSplitFlags;
-    std::vector<double> StraightenAngle;
-    std::vector<std::uint8_t> RotationState;
     std::vector<std::string> DestinationTypes;
     std::int32_t DestinationTypeCount = 0;
-    std::vector<Handle> SplitToggles;
     std::int32_t SplitToggleWidth = 0;
 
     // The main window's outer rectangle right after its creation.

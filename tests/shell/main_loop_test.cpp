@@ -604,11 +604,7 @@ TEST(ShellStateTest, TablesHaveTheirStartSizes)
     ShellState state;
     allocateMainProgramTables(state);
     fillDestinationTypes(state);
-    EXPECT_EQ(state.ThumbnailButtons.size(), 101U);
     EXPECT_EQ(state.PageSplitFlags.size(), 10001U);
-    EXPECT_EQ(state.StraightenAngle.size(), 26U);
-    EXPECT_EQ(state.RotationState.size(), 2U);
-    EXPECT_EQ(state.SplitToggles.size(), 101U);
     EXPECT_EQ(state.settingsState.settings.ExternalEditors.EditorName.size(), 2U);
     ASSERT_EQ(state.DestinationTypes.size(), 101U);
     EXPECT_EQ(state.DestinationTypeCount, 10);

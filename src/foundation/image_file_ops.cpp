@@ -1,0 +1,15 @@
+#include "foundation/image_file_ops.h"
+
+namespace folvex {
+
+FIBITMAP* ImageFileOps::loadBmp(const std::string& path)
+{
+    return m_functions.LoadU(FIF_BMP, path, 0);
+}
+
+bool ImageFileOps::saveBmp(FIBITMAP* image, const std::string& path)
+{
+    return image != nullptr && m_functions.SaveU(FIF_BMP, image, path, 0) == TRUE;
+}
+
+} // namespace folvex
