@@ -7,7 +7,7 @@
 
 namespace folvex {
 
-class ImageFileOps final : public SystemFileOps
+class ImageFileOps : public SystemFileOps
 {
 public:
     explicit ImageFileOps(const FreeImageFunctionTable& functions)

@@ -1,7 +1,8 @@
 #include "pageeditor/apply_edits.h"
 
+#include "imageops/raster.h"
+
 #include <cerrno>
-#include <memory>
 
 namespace folvex {
 
@@ -17,20 +18,6 @@ bool rowKept(const PageRow& row, bool dropBlank)
 {
     return !row.markedForDeletion() && !(dropBlank && row.markedBlank());
 }
-
-struct ImageDeleter
-{
-    PageRotation* rotation = nullptr;
-
-    void operator()(FIBITMAP* image) const
-    {
-        if (image != nullptr) {
-            rotation->unload(image);
-        }
-    }
-};
-
-using OwnedImage = std::unique_ptr<FIBITMAP, ImageDeleter>;
 
 // What turning and straightening one page gave; the notes are shown in page order on the GUI thread.
 enum class PageWorkResult
@@ -61,20 +48,21 @@ struct PageWorkOutcome
 
 // Loads the page once, applies the turns and then the angle in memory and saves it once; the page
 // file is replaced only by a complete new file. Runs on a worker.
-PageWorkOutcome turnAndStraighten(FileOps& files, PageRotation& rotation, const PageWork& work)
+PageWorkOutcome
+turnAndStraighten(FileOps& files, const FreeImageFunctionTable& functions, const PageWork& work)
 {
     PageWorkOutcome outcome;
     if (work.turns == 0 && work.angleDeg == 0.0) {
         return outcome;
     }
-    OwnedImage image(files.loadBmp(work.path), ImageDeleter{&rotation});
+    FreeImageBitmap image = ownFreeImage(functions, files.loadBmp(work.path));
     if (!image) {
         outcome.result = PageWorkResult::LoadFailed;
         return outcome;
     }
     bool changed = false;
     if (work.turns != 0) {
-        OwnedImage turned(rotation.quarterTurn(image.get(), work.turns), ImageDeleter{&rotation});
+        FreeImageBitmap turned = QuarterTurn(functions, image.get(), work.turns);
         if (turned) {
             image = std::move(turned);
             changed = true;
@@ -83,7 +71,7 @@ PageWorkOutcome turnAndStraighten(FileOps& files, PageRotation& rotation, const 
         }
     }
     if (work.angleDeg != 0.0) {
-        OwnedImage rotated(rotation.rotateCropWhite(image.get(), work.angleDeg), ImageDeleter{&rotation});
+        FreeImageBitmap rotated = RotateCropWhite(functions, image.get(), work.angleDeg);
         if (rotated) {
             image = std::move(rotated);
             changed = true;
@@ -280,7 +268,11 @@ void storeSplitFlags(
     }
 }
 
-void ApplyEdits(PageEditorModel& model, PageRotation& rotation, WorkerPool& pool, std::uint8_t& emptyRemoved)
+void ApplyEdits(
+    PageEditorModel& model,
+    const FreeImageFunctionTable& functions,
+    WorkerPool& pool,
+    std::uint8_t& emptyRemoved)
 {
     FileOps& files = model.files();
     EditorUi& ui = model.ui();
@@ -321,7 +313,7 @@ void ApplyEdits(PageEditorModel& model, PageRotation& rotation, WorkerPool& pool
         works.size(),
         std::size_t{2} * pool.workerCount(),
         [&](std::size_t index) -> Expected<PageWorkOutcome> {
-            return turnAndStraighten(files, rotation, works[index]);
+            return turnAndStraighten(files, functions, works[index]);
         },
         [&](JobOutcome<PageWorkOutcome>&& outcome) {
             const PageWork& work = works[outcome.index];

@@ -4,6 +4,7 @@
 // page files renumbered in table order with the dropped pages removed and their split points carried.
 // "Abbruch" drops every working copy and angle. GUI thread; the page work may run on workers.
 
+#include "foundation/freeimage_binding.h"
 #include "pageeditor/page_editor_model.h"
 #include "runtime/worker_pool.h"
 
@@ -11,26 +12,7 @@
 #include <string>
 #include <vector>
 
-struct FIBITMAP;
-
 namespace folvex {
-
-// The pixel work of turning and straightening one page. Called on worker threads, several at once.
-class PageRotation
-{
-public:
-    virtual ~PageRotation() = default;
-
-    // The image turned by 1 to 3 clockwise quarter turns, a new image owned by the caller; nullptr
-    // when it cannot be made. image is left as it is.
-    virtual FIBITMAP* quarterTurn(FIBITMAP* image, int turns) = 0;
-
-    // The image rotated by angleDeg (counter-clockwise positive) on white and cut back to its size,
-    // with its depth; a new image owned by the caller, nullptr when it cannot be made.
-    virtual FIBITMAP* rotateCropWhite(FIBITMAP* image, double angleDeg) = 0;
-
-    virtual void unload(FIBITMAP* image) = 0;
-};
 
 inline constexpr const char* ApplyWaitStartText = "drehe Seite 0/0000...";
 inline constexpr const char* ArrangeFailedNote =
@@ -70,7 +52,11 @@ void storeSplitFlags(
 // as a note (OK only). emptyRemoved becomes 1 when DelEmptyOnEdit is on, else 0, unless the
 // renumbering failed; PageSplitFlags likewise keep their values then. The pages are turned and
 // straightened on pool's workers; the notes and wait texts come in page order on the calling thread.
-void ApplyEdits(PageEditorModel& model, PageRotation& rotation, WorkerPool& pool, std::uint8_t& emptyRemoved);
+void ApplyEdits(
+    PageEditorModel& model,
+    const FreeImageFunctionTable& functions,
+    WorkerPool& pool,
+    std::uint8_t& emptyRemoved);
 
 // Removes every working copy of the model's pages, sets every angle to 0.0 and returns once Esc is
 // released. The page files stay as they are.

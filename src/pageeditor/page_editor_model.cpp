@@ -1,5 +1,7 @@
 #include "pageeditor/page_editor_model.h"
 
+#include "imageops/raster.h"
+
 #include <algorithm>
 
 namespace folvex {

@@ -53,11 +53,6 @@ std::int32_t ComparePageNumbers(const PageRow& row1, const PageRow& row2)
     return 0;
 }
 
-std::string workingCopyPath(const std::string& pagePath)
-{
-    return PathWithoutExtension(pagePath) + "_edited.bmp";
-}
-
 bool isPageFileName(const std::string& name)
 {
     const std::string lower = lowerCase(name);

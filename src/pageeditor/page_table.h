@@ -1,6 +1,6 @@
 #pragma once
 // The editor's table of pages: one row of six text cells per page in page order, the order of the
-// page numbers, the working-copy names and the collection of the page files from the temporary
+// page numbers and the collection of the page files from the temporary
 // folder. GUI thread; no state of its own.
 
 #include "runtime/file_ops.h"
@@ -45,9 +45,6 @@ std::int32_t pageNumberOf(const std::string& path);
 
 // Orders two rows by their page numbers: 1 when the first is greater, −1 when the second is, else 0.
 std::int32_t ComparePageNumbers(const PageRow& row1, const PageRow& row2);
-
-// The page's working copy: its path without extension + "_edited.bmp".
-std::string workingCopyPath(const std::string& pagePath);
 
 // True for a file name the collection takes as a page: in lower case it ends ".bmp" and begins
 // "tmpimg" or "tmpreadyimg", and it does not contain "_edited".

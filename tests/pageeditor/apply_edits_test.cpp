@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -86,45 +85,17 @@ bool samePixels(FIBITMAP* a, FIBITMAP* b)
     return true;
 }
 
-// Quarter turns and free angles done directly with the library, counting the calls; each kind can be
-// made to fail.
-class LibraryRotation final : public PageRotation
+// Stand-ins for library calls that fail: no image can be made (exact quarter turns allocate their
+// result) and no image can be turned by a free angle.
+FIBITMAP* DLL_CALLCONV failingAllocate(int, int, int, unsigned, unsigned, unsigned)
 {
-public:
-    FIBITMAP* quarterTurn(FIBITMAP* image, int turns) override
-    {
-        ++turnCalls;
-        return failTurns ? nullptr : freeImage().Rotate(image, 360.0 - 90.0 * turns, nullptr);
-    }
+    return nullptr;
+}
 
-    FIBITMAP* rotateCropWhite(FIBITMAP* image, double angleDeg) override
-    {
-        ++angleCalls;
-        if (failAngles) {
-            return nullptr;
-        }
-        const FreeImageFunctionTable& fi = freeImage();
-        RGBQUAD white{255, 255, 255, 0};
-        const ImagePtr rotated(fi.Rotate(image, angleDeg, &white));
-        const int width = static_cast<int>(fi.GetWidth(image));
-        const int height = static_cast<int>(fi.GetHeight(image));
-        const int left = (static_cast<int>(fi.GetWidth(rotated.get())) - width) / 2;
-        const int top = (static_cast<int>(fi.GetHeight(rotated.get())) - height) / 2;
-        return fi.Copy(rotated.get(), left, top, left + width, top + height);
-    }
-
-    void unload(FIBITMAP* image) override
-    {
-        ++unloads;
-        freeImage().Unload(image);
-    }
-
-    std::atomic<int> turnCalls{0};
-    std::atomic<int> angleCalls{0};
-    std::atomic<int> unloads{0};
-    bool failTurns = false;
-    bool failAngles = false;
-};
+FIBITMAP* DLL_CALLCONV failingRotate(FIBITMAP*, double, const void*)
+{
+    return nullptr;
+}
 
 // A temporary folder with page files, the model opened on it, and the effects recorded.
 struct ApplyFixture
@@ -197,7 +168,7 @@ struct ApplyFixture
         }
     }
 
-    void apply() { ApplyEdits(model, rotation, pool, emptyRemoved); }
+    void apply() { ApplyEdits(model, functions, pool, emptyRemoved); }
 
     std::vector<std::uint8_t> splitFlags(std::int32_t last) const
     {
@@ -210,7 +181,8 @@ struct ApplyFixture
     testing::RecordingFileOps files{real};
     testing::RecordingEditorUi ui;
     PageEditorModel model{shell, files, ui, 0, "PDF"};
-    LibraryRotation rotation;
+    // A copy of the library table whose entries a test may replace.
+    FreeImageFunctionTable functions = freeImage();
     WorkerPool pool;
     std::uint8_t emptyRemoved = 7;
 };
@@ -378,7 +350,6 @@ TEST(ApplyEditsTest, TurnsAnglesAndWorkingCopiesReachThePageFiles)
     EXPECT_EQ(testing::readFile(fixture.page(4)), page4Bytes);
     EXPECT_EQ(fixture.files.count(FileCall::Load), 2);
     EXPECT_EQ(fixture.files.count(FileCall::Save), 2);
-    EXPECT_EQ(fixture.rotation.unloads, 2 + 3); // two loaded pages, one turn, one angle, one both
     EXPECT_TRUE(fixture.ui.notes.empty());
     fixture.expectCleanFolder();
 }
@@ -417,11 +388,11 @@ TEST(ApplyEditsTest, FailuresLoseNoPage)
          {1, 5, 4},
          {"Seite 4 konnte nicht begradigt werden."}},
         {"quarter turn cannot be made",
-         [](ApplyFixture& f) { f.rotation.failTurns = true; },
+         [](ApplyFixture& f) { f.functions.Allocate = failingAllocate; },
          {1, 5, 4},
          {"Seite 1 konnte nicht gedreht werden (2)."}},
         {"free angle cannot be made",
-         [](ApplyFixture& f) { f.rotation.failAngles = true; },
+         [](ApplyFixture& f) { f.functions.Rotate = failingRotate; },
          {1, 5, 4},
          {"Seite 4 konnte nicht begradigt werden."}},
         {"first pass-1 rename fails",
@@ -494,6 +465,39 @@ TEST(ApplyEditsTest, FailedRenumberingKeepsFlagsAndEmptyRemoved)
     EXPECT_EQ(fixture.splitFlags(2), (std::vector<std::uint8_t>{1, 0}));
     EXPECT_EQ(fixture.emptyRemoved, 7);
     fixture.expectCleanFolder();
+}
+
+// Pages of few colours keep their depth: a 1-bit page straightened, a 4-bit page turned.
+TEST(ApplyEditsTest, PagesKeepTheirDepth)
+{
+    ApplyFixture fixture(readyPages(2));
+    const FreeImageFunctionTable& fi = freeImage();
+    const ImagePtr colour = makePage(1);
+    const ImagePtr grey(fi.ConvertToGreyscale(colour.get()));
+    const ImagePtr oneBit(fi.Threshold(grey.get(), 128));
+    const ImagePtr fourBit(fi.ConvertTo4Bits(colour.get()));
+    ASSERT_TRUE(fi.SaveU(FIF_BMP, oneBit.get(), fixture.page(1), 0));
+    ASSERT_TRUE(fi.SaveU(FIF_BMP, fourBit.get(), fixture.page(2), 0));
+    fixture.model.setAngle(1, 2.0);
+    fixture.model.turnRight(2);
+    fixture.apply();
+    EXPECT_TRUE(fixture.ui.notes.empty());
+
+    const ImagePtr straightened = loadImage(fixture.page(1));
+    ASSERT_TRUE(straightened);
+    EXPECT_EQ(fi.GetBPP(straightened.get()), 1U);
+    EXPECT_EQ(fi.GetWidth(straightened.get()), PageWidth);
+    EXPECT_EQ(fi.GetHeight(straightened.get()), PageHeight);
+    EXPECT_FALSE(samePixels(straightened.get(), oneBit.get()));
+
+    const ImagePtr turned = loadImage(fixture.page(2));
+    ASSERT_TRUE(turned);
+    EXPECT_EQ(fi.GetBPP(turned.get()), 4U);
+    EXPECT_EQ(fi.GetWidth(turned.get()), PageHeight);
+    EXPECT_EQ(fi.GetHeight(turned.get()), PageWidth);
+    // The black block of the top-left corner is now in the top-right one.
+    EXPECT_EQ(testing::libraryColourAt(turned.get(), PageHeight - 1, 0), 0U);
+    EXPECT_NE(testing::libraryColourAt(turned.get(), 0, 0), 0U);
 }
 
 // The pages turned on many workers come out as on one, with the same texts and notes in page order.

@@ -139,11 +139,5 @@ TEST(PageTableTest, FolderThatCannotBeListedGivesNoPages)
     EXPECT_EQ(collectPages(files, "").PageCount(), 0);
 }
 
-TEST(PageTableTest, WorkingCopyNames)
-{
-    EXPECT_EQ(workingCopyPath("/tmp/f/TmpReadyImg3.bmp"), "/tmp/f/TmpReadyImg3_edited.bmp");
-    EXPECT_EQ(workingCopyPath("/tmp/f.d/tmpimg3.BMP"), "/tmp/f.d/tmpimg3_edited.bmp");
-}
-
 } // namespace
 } // namespace folvex
