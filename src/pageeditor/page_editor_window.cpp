@@ -214,30 +214,6 @@ void drawMarks(DibBitmap& dib, bool forDeletion)
     }
 }
 
-// Turning and straightening the page files for "Anwenden", on the image library.
-class LibraryPageRotation final : public PageRotation
-{
-public:
-    explicit LibraryPageRotation(const FreeImageFunctionTable& functions)
-        : m_functions(functions)
-    {}
-
-    FIBITMAP* quarterTurn(FIBITMAP* image, int turns) override
-    {
-        return QuarterTurn(m_functions, image, turns).release();
-    }
-
-    FIBITMAP* rotateCropWhite(FIBITMAP* image, double angleDeg) override
-    {
-        return RotateCropWhite(m_functions, image, angleDeg).release();
-    }
-
-    void unload(FIBITMAP* image) override { m_functions.Unload(image); }
-
-private:
-    const FreeImageFunctionTable& m_functions;
-};
-
 } // namespace
 
 std::vector<PlacedEditorControl> editorControls(std::int32_t clientWidth, std::int32_t clientHeight)
@@ -623,7 +599,6 @@ void PageEditorWindow::relayout(std::int32_t lo, std::int32_t hi)
 
 void PageEditorWindow::runLoop(std::uint8_t& emptyRemoved)
 {
-    LibraryPageRotation rotation(m_context.functions);
     for (;;) {
         const auto kind = static_cast<EventKind>(WaitWindowEvent(-1));
         const Handle control = EventControl();
@@ -635,7 +610,7 @@ void PageEditorWindow::runLoop(std::uint8_t& emptyRemoved)
             return;
         }
         if (kind == EventKind::Control && control == m_controls[ApplyButton]) {
-            ApplyEdits(m_model, rotation, m_context.pool, emptyRemoved);
+            ApplyEdits(m_model, m_context.functions, m_context.pool, emptyRemoved);
             return;
         }
         if (kind == EventKind::Control) {
