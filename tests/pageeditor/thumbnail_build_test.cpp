@@ -1,0 +1,166 @@
+#include "pageeditor/thumbnail_build.h"
+
+#include "imageops/raster.h"
+#include "support/image_fixtures.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace folvex {
+namespace {
+
+using testing::realFunctions;
+
+TEST(ThumbnailShapeTest, FitsPagesIntoTheSquareWithoutEnlarging)
+{
+    struct Case
+    {
+        std::int32_t width, height;
+        ThumbnailShape shape;
+    };
+    const std::vector<Case> cases{
+        {3000, 2000, {250, 166, true, false, 0, 0}},
+        {300, 200, {250, 166, true, true, 0, 42}},
+        {200, 100, {200, 100, false, true, 25, 75}},
+        {2000, 3000, {166, 250, true, false, 0, 0}},
+        {200, 300, {166, 250, true, true, 42, 0}},
+        {250, 250, {250, 250, false, true, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(thumbnailShape(c.width, c.height, 250), c.shape) << c.width << " x " << c.height;
+    }
+}
+
+TEST(ThumbnailShapeTest, LightensGreyTowardsWhite)
+{
+    EXPECT_EQ(lightenedGrey(0), 170);
+    EXPECT_EQ(lightenedGrey(255), 255);
+    EXPECT_EQ(lightenedGrey(100), 203);
+}
+
+TEST(ThumbnailCaptionsTest, NamesFilesOnlyWhenAToggleIsPressed)
+{
+    std::vector<bool> pressed(5);
+    pressed[2] = true;
+    pressed[4] = true;
+    EXPECT_EQ(
+        thumbnailCaptions(5, pressed),
+        (std::vector<std::string>{
+            "",
+            "Datei 1, Seite 1",
+            "Datei 1, Seite 2",
+            "Datei 2, Seite 1",
+            "Datei 2, Seite 2",
+            "Datei 3, Seite 1 / Ref.-Bild"}));
+    EXPECT_EQ(
+        thumbnailCaptions(5, {}),
+        (std::vector<std::string>{"", "Seite 1", "Seite 2", "Seite 3", "Seite 4", "Seite 5 / Ref.-Bild"}));
+    EXPECT_EQ(thumbnailCaptions(1, {}), (std::vector<std::string>{"", "Seite 1"}));
+}
+
+// A 24-bit page of one colour saved as BMP with the given dots per metre.
+void writePage(const std::string& path, unsigned width, unsigned height, BYTE grey, unsigned dpm)
+{
+    const FreeImageFunctionTable& f = realFunctions();
+    FIBITMAP* page = f.Allocate(static_cast<int>(width), static_cast<int>(height), 24, 0, 0, 0);
+    RGBQUAD colour{grey, grey, grey, 0};
+    f.FillBackground(page, &colour, 0);
+    f.SetDotsPerMeterX(page, dpm);
+    f.SetDotsPerMeterY(page, dpm);
+    ASSERT_TRUE(f.SaveU(FIF_BMP, page, path, 0));
+    f.Unload(page);
+}
+
+class BuildThumbnailTest : public ::testing::Test
+{
+protected:
+    ThumbnailJob job(const std::string& name)
+    {
+        ThumbnailJob j;
+        j.pagePath = dir.file(name);
+        j.thumbnailSize = 100;
+        return j;
+    }
+
+    testing::TempDir dir;
+};
+
+TEST_F(BuildThumbnailTest, RecordsTheResolutionOfThePageFileOnly)
+{
+    writePage(dir.file("TmpReadyImg1.bmp"), 300, 200, 40, 11811);
+    writePage(dir.file("TmpReadyImg2.bmp"), 300, 200, 40, 0);
+    writePage(dir.file("TmpReadyImg3.bmp"), 300, 200, 40, 11811);
+    writePage(dir.file("TmpReadyImg3_edited.bmp"), 300, 200, 40, 11811);
+
+    EXPECT_EQ(buildThumbnail(realFunctions(), job("TmpReadyImg1.bmp")).dpiText, "300");
+    EXPECT_EQ(buildThumbnail(realFunctions(), job("TmpReadyImg2.bmp")).dpiText, "200");
+    const ThumbnailResult edited = buildThumbnail(realFunctions(), job("TmpReadyImg3.bmp"));
+    EXPECT_TRUE(edited.loaded);
+    EXPECT_EQ(edited.dpiText, "");
+}
+
+TEST_F(BuildThumbnailTest, BlankTestMarksOnlyWhenAskedAndLightensMarkedPages)
+{
+    writePage(dir.file("TmpReadyImg1.bmp"), 300, 200, 255, 0);
+    ThumbnailJob blank = job("TmpReadyImg1.bmp");
+    EXPECT_FALSE(buildThumbnail(realFunctions(), blank).blank);
+
+    blank.blankTest = true;
+    const ThumbnailResult tested = buildThumbnail(realFunctions(), blank);
+    EXPECT_TRUE(tested.blank);
+    EXPECT_TRUE(tested.marked);
+
+    // A dark page marked for deletion shows lightened grey: black becomes 170.
+    writePage(dir.file("TmpReadyImg2.bmp"), 300, 200, 0, 0);
+    ThumbnailJob marked = job("TmpReadyImg2.bmp");
+    marked.markedForDeletion = true;
+    marked.blankTest = true;
+    const ThumbnailResult result = buildThumbnail(realFunctions(), marked);
+    EXPECT_FALSE(result.blank);
+    ASSERT_TRUE(result.image);
+    EXPECT_EQ(realFunctions().GetBPP(result.image.get()), 24U);
+    EXPECT_EQ(testing::libraryColourAt(result.image.get(), 50, 50), 0xAAAAAAU);
+    EXPECT_EQ(realFunctions().GetHeight(result.image.get()), 66U);
+}
+
+TEST_F(BuildThumbnailTest, UnreadablePageGivesAnEmptyTileAndIsNotTested)
+{
+    std::string bytes = "BM not an image";
+    FILE* file = std::fopen(dir.file("TmpReadyImg1.bmp").c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+    ThumbnailJob broken = job("TmpReadyImg1.bmp");
+    broken.blankTest = true;
+    const ThumbnailResult result = buildThumbnail(realFunctions(), broken);
+    EXPECT_FALSE(result.loaded);
+    EXPECT_FALSE(result.blank);
+    EXPECT_FALSE(result.marked);
+    EXPECT_EQ(result.dpiText, "");
+    ASSERT_TRUE(result.image);
+    EXPECT_EQ(realFunctions().GetWidth(result.image.get()), 100U);
+    EXPECT_EQ(testing::libraryColourAt(result.image.get(), 0, 0), 0xFFEFD5U);
+}
+
+TEST_F(BuildThumbnailTest, PendingTurnsAndAngleKeepTheThumbnailSize)
+{
+    writePage(dir.file("TmpReadyImg1.bmp"), 3000, 2000, 0, 0);
+    ThumbnailJob turned = job("TmpReadyImg1.bmp");
+    turned.turns = 1;
+    ThumbnailResult result = buildThumbnail(realFunctions(), turned);
+    EXPECT_EQ(realFunctions().GetWidth(result.image.get()), 66U);
+    EXPECT_EQ(realFunctions().GetHeight(result.image.get()), 100U);
+
+    turned.turns = 0;
+    turned.angleDeg = 20.0;
+    result = buildThumbnail(realFunctions(), turned);
+    EXPECT_EQ(realFunctions().GetWidth(result.image.get()), 100U);
+    EXPECT_EQ(realFunctions().GetHeight(result.image.get()), 66U);
+    EXPECT_EQ(testing::libraryColourAt(result.image.get(), 0, 0), 0xFFFFFFU);
+    EXPECT_EQ(testing::libraryColourAt(result.image.get(), 50, 33), 0x000000U);
+}
+
+} // namespace
+} // namespace folvex
