@@ -16,6 +16,7 @@
 #include "runtime/window_events.h"
 #include "runtime/window_messages.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QFont>
 #include <QFontMetrics>
@@ -373,6 +374,13 @@ FIBITMAP* PageEditorWindow::thumbnailImage(std::int32_t page) const
                : nullptr;
 }
 
+Handle PageEditorWindow::thumbnailBitmap(std::int32_t page) const
+{
+    return page >= 1 && static_cast<std::size_t>(page) < m_pages.size()
+               ? m_pages[static_cast<std::size_t>(page)].bitmap
+               : NoHandle;
+}
+
 bool PageEditorWindow::togglesShown() const
 {
     return destinationTypeSplits(m_model.destinationType());
@@ -511,6 +519,12 @@ void PageEditorWindow::makeSplitToggle(std::int32_t page)
     widgets.toggle = create("TOGGLE", m_panel, "", r.left, r.top, r.width, r.height, 0);
     SetToggleColours(widgets.toggle, GridColour, PressedToggleColour);
     SetCheckState(widgets.toggle, m_model.splitTogglePressed(page) ? 1 : 0);
+    // The model follows the toggle at once, so a rebuild of the page keeps what the user chose.
+    if (auto* toggle = qobject_cast<QAbstractButton*>(findWidget(widgets.toggle))) {
+        QObject::connect(toggle, &QAbstractButton::toggled, [this, page](bool pressed) {
+            m_model.state().SplitToggles[static_cast<std::size_t>(page)].pressed = pressed;
+        });
+    }
     create("TOOLTIP", widgets.toggle, SplitToggleTooltip, 0, 0, 0, 0, static_cast<std::intptr_t>(m_window));
 }
 
@@ -616,7 +630,6 @@ void PageEditorWindow::runLoop(std::uint8_t& emptyRemoved)
         if (kind == EventKind::Control) {
             for (std::int32_t p = 1; p < m_model.PageCount(); ++p) {
                 if (control != NoHandle && control == m_pages[static_cast<std::size_t>(p)].toggle) {
-                    m_model.state().SplitToggles[static_cast<std::size_t>(p)].pressed = GetCheckState(control) == 1;
                     RelabelThumbnails();
                 }
             }

@@ -151,6 +151,7 @@ public:
     Handle splitToggle(std::int32_t page) const;
     Handle caption(std::int32_t page) const;
     FIBITMAP* thumbnailImage(std::int32_t page) const;
+    Handle thumbnailBitmap(std::int32_t page) const;
 
     // Every wait text shown, in order.
     const std::vector<std::string>& waitTexts() const { return m_waitTexts; }
