@@ -23,6 +23,14 @@ inline constexpr const char* SplitToggleTooltip = "an dieser Stelle Ausgabe tren
 // The resolution recorded for a page file that states none.
 inline constexpr std::int32_t DefaultPageDpi = 200;
 
+// The blank-page profile the first build tests with.
+struct BlankTestProfile
+{
+    float percentage = 98.5F;
+    int step = 5;
+    int minColour = 250;
+};
+
 // "erstelle Thumbnail p/N"
 std::string thumbnailWaitText(std::int32_t position, std::int32_t count);
 
@@ -54,14 +62,6 @@ std::string pageDpiText(std::int32_t dpi);
 // after page p; missing entries read as released.
 std::vector<std::string> thumbnailCaptions(std::int32_t pageCount, const std::vector<bool>& pressed);
 
-// The blank-page profile the first build tests with.
-struct BlankTestProfile
-{
-    float percentage = 98.5F;
-    int step = 5;
-    int minColour = 250;
-};
-
 // One page's thumbnail job, as the GUI thread hands it to a worker.
 struct ThumbnailJob
 {
@@ -85,7 +85,26 @@ struct ThumbnailResult
 };
 
 // The thumbnail image of a loaded page by the shape rule: a tile of 24 bits, or the rescaled page.
+// With a profile the page is also tested for blankness into blank, exactly as the blank-page test
+// answers 1 for it; a 24-bit page is reduced and tested in one pass.
 FreeImageBitmap makeThumbnailImage(const FreeImageFunctionTable& functions, FIBITMAP* page, std::int32_t size);
+FreeImageBitmap makeThumbnailImage(
+    const FreeImageFunctionTable& functions,
+    FIBITMAP* page,
+    std::int32_t size,
+    const BlankTestProfile* profile,
+    bool* blank);
+
+// A 24-bit page reduced to targetWidth × targetHeight (each at most the page's), every target pixel
+// the rounded mean of the page pixels whose centres fall into its box; with a profile the same pass
+// takes the blank test's samples and sets blank.
+FreeImageBitmap areaAverage24(
+    const FreeImageFunctionTable& functions,
+    FIBITMAP* page,
+    std::int32_t targetWidth,
+    std::int32_t targetHeight,
+    const BlankTestProfile* profile,
+    bool& blank);
 
 // The thumbnail turned by a free angle, cut back to its size, white in the corners.
 FreeImageBitmap turnThumbnail(const FreeImageFunctionTable& functions, FIBITMAP* thumbnail, double angleDeg);

@@ -1,11 +1,14 @@
 #include "pageeditor/thumbnail_build.h"
 
+#include "foundation/blank_page.h"
 #include "imageops/raster.h"
 #include "support/image_fixtures.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -160,6 +163,81 @@ TEST_F(BuildThumbnailTest, PendingTurnsAndAngleKeepTheThumbnailSize)
     EXPECT_EQ(realFunctions().GetHeight(result.image.get()), 66U);
     EXPECT_EQ(testing::libraryColourAt(result.image.get(), 0, 0), 0xFFFFFFU);
     EXPECT_EQ(testing::libraryColourAt(result.image.get(), 50, 33), 0x000000U);
+}
+
+} // namespace
+} // namespace folvex
+
+namespace folvex {
+namespace {
+
+// A 24-bit page with a random share of white pixels and grey ones just below the white level.
+void writeSpeckledPage(const std::string& path, int width, int height, double whiteShare, unsigned seed)
+{
+    const FreeImageFunctionTable& f = realFunctions();
+    FIBITMAP* page = f.Allocate(width, height, 24, 0, 0, 0);
+    std::mt19937 random(seed);
+    std::bernoulli_distribution white(whiteShare);
+    for (int y = 0; y < height; ++y) {
+        BYTE* row = f.GetScanLine(page, y);
+        for (int x = 0; x < width; ++x) {
+            const bool w = white(random);
+            row[3 * x] = w ? 251 : 249;
+            row[3 * x + 1] = w ? 255 : static_cast<BYTE>(random() % 256);
+            row[3 * x + 2] = 250;
+        }
+    }
+    ASSERT_TRUE(f.SaveU(FIF_BMP, page, path, 0));
+    f.Unload(page);
+}
+
+TEST_F(BuildThumbnailTest, ReadingThePageRowByRowAnswersAsTheLibraryAndTheBlankTest)
+{
+    const FreeImageFunctionTable& f = realFunctions();
+    for (const double share : {0.97, 0.985, 0.995}) {
+        writeSpeckledPage(dir.file("TmpReadyImg1.bmp"), 613, 401, share, 7);
+        FreeImageBitmap page = ownFreeImage(f, f.LoadU(FIF_BMP, dir.file("TmpReadyImg1.bmp"), 0));
+        const Handle bitmap = FreeImageToHBitmap(f, page.get());
+        for (const int step : {1, 3, 5}) {
+            ThumbnailJob streamed = job("TmpReadyImg1.bmp");
+            streamed.blankTest = true;
+            streamed.profile = {98.5F, step, 250};
+            const ThumbnailResult result = buildThumbnail(f, streamed);
+            EXPECT_EQ(result.blank, IsPicBlank(bitmap, 613, 401, 98.5F, step, 250) == 1) << share << " step " << step;
+
+            bool blank = false;
+            FreeImageBitmap loaded = makeThumbnailImage(f, page.get(), 100, &streamed.profile, &blank);
+            EXPECT_EQ(blank, result.blank);
+            // Unmarked, the page read row by row shows what the loaded page shows.
+            streamed.blankTest = false;
+            const ThumbnailResult unmarked = buildThumbnail(f, streamed);
+            ASSERT_EQ(f.GetHeight(loaded.get()), f.GetHeight(unmarked.image.get()));
+            for (unsigned y = 0; y < f.GetHeight(loaded.get()); ++y) {
+                ASSERT_EQ(std::memcmp(rowFromTop(f, loaded.get(), y), rowFromTop(f, unmarked.image.get(), y), 300), 0);
+            }
+        }
+        FreeHBitmap(bitmap);
+    }
+}
+
+TEST(AreaAverageTest, EveryTargetPixelIsTheMeanOfItsBox)
+{
+    const FreeImageFunctionTable& f = realFunctions();
+    // 5 × 2 to 2 × 1: the centres 0.5, 1.5 fall into the first box, 2.5, 3.5, 4.5 into the second.
+    FreeImageBitmap page = ownFreeImage(f, f.Allocate(5, 2, 24, 0, 0, 0));
+    const BYTE values[2][5] = {{0, 30, 60, 90, 120}, {10, 40, 70, 100, 131}};
+    for (unsigned y = 0; y < 2; ++y) {
+        BYTE* row = rowFromTop(f, page.get(), y);
+        for (int x = 0; x < 5; ++x) {
+            row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = values[y][x];
+        }
+    }
+    bool blank = true;
+    FreeImageBitmap reduced = areaAverage24(f, page.get(), 2, 1, nullptr, blank);
+    EXPECT_FALSE(blank);
+    const BYTE* row = rowFromTop(f, reduced.get(), 0);
+    EXPECT_EQ(row[0], 20);  // (0 + 30 + 10 + 40) / 4
+    EXPECT_EQ(row[3], 95);  // (60 + 90 + 120 + 70 + 100 + 131) / 6 = 95.17
 }
 
 } // namespace
