@@ -6,6 +6,7 @@
 
 #include "foundation/image_file_ops.h"
 #include "pageeditor/apply_edits.h"
+#include "runtime/safe_file.h"
 
 #include <atomic>
 #include <chrono>
@@ -106,6 +107,11 @@ RunFigures runApply(
 {
     std::filesystem::remove_all(work);
     std::filesystem::copy(pristine, work);
+    // Warm cache and no write-back of the copies competing with the run.
+    ::sync();
+    for (const auto& entry : std::filesystem::directory_iterator(work)) {
+        (void)folvex::readWholeFile(entry.path().string());
+    }
     folvex::ShellState shell;
     folvex::allocateMainProgramTables(shell);
     shell.settingsState.settings.TmpPath = work.string();
