@@ -3,7 +3,8 @@
 // button shows, on a pool of one worker per core with at most workers + 1 pages in memory, the results
 // taken in page order as the editor takes them. Beside it the time of loading the same files once in a
 // plain loop (second pass, warm cache). The build should take at most 1.5 x the plain loading.
-// Usage: bench_thumbnails [pages] [folder] (default 100 pages in $TMPDIR or /tmp).
+// Usage: bench_thumbnails [pages] [folder] (default 100 pages in $TMPDIR or /tmp); FOLVEX_BENCH_WORKERS
+// sets the number of workers (default one per core), FOLVEX_BENCH_KEEP keeps the page files.
 
 #include "foundation/freeimage_binding.h"
 #include "pageeditor/thumbnail_build.h"
@@ -104,7 +105,9 @@ int main(int argc, char** argv)
     if (std::getenv("FOLVEX_BENCH_KEEP") == nullptr) {
         std::filesystem::remove_all(folder);
     }
-    std::printf("%d pages on %u cores: plain load %.3f s, first thumbnail build %.3f s, ratio %.2f (at most 1.5)\n",
-                pages, pool.workerCount(), loadSeconds, buildSeconds, buildSeconds / loadSeconds);
+    std::printf("%d pages, %u cores, %u workers: plain load %.3f s, first thumbnail build %.3f s, ratio %.2f "
+                "(at most 1.5)\n",
+                pages, folvex::defaultWorkerCount(), pool.workerCount(), loadSeconds, buildSeconds,
+                buildSeconds / loadSeconds);
     return 0;
 }

@@ -100,6 +100,7 @@ public:
         , m_rows(boxStarts(height, targetHeight))
         , m_rowBox(static_cast<std::size_t>(height))
         , m_sums(static_cast<std::size_t>(targetWidth) * static_cast<std::size_t>(targetHeight) * 3)
+        , m_columnSums(static_cast<std::size_t>(width) * 3)
         , m_profile(profile)
         , m_step(profile != nullptr ? std::max(profile->step, 1) : 1)
         , m_level(static_cast<std::uint8_t>(profile != nullptr ? std::clamp(profile->minColour, 0, 255) : 0))
@@ -112,25 +113,20 @@ public:
         }
     }
 
-    // Row y of the picture, counted from the top, as 3-byte pixels.
+    // Row y of the picture, counted from the top, as 3-byte pixels. The rows of one box come one
+    // after the other (top down or bottom up): they are summed byte by byte, and the box row is
+    // reduced across once they are all in.
     void addRow(std::int32_t y, const BYTE* row)
     {
-        std::uint32_t* sum = &m_sums[3 * static_cast<std::size_t>(m_rowBox[static_cast<std::size_t>(y)])
-                                     * static_cast<std::size_t>(m_targetWidth)];
-        for (std::int32_t tx = 0; tx < m_targetWidth; ++tx, sum += 3) {
-            std::uint32_t b = 0;
-            std::uint32_t g = 0;
-            std::uint32_t r = 0;
-            const BYTE* pixel = row + 3 * m_columns[static_cast<std::size_t>(tx)];
-            const BYTE* end = row + 3 * m_columns[static_cast<std::size_t>(tx) + 1];
-            for (; pixel < end; pixel += 3) {
-                b += pixel[0];
-                g += pixel[1];
-                r += pixel[2];
-            }
-            sum[0] += b;
-            sum[1] += g;
-            sum[2] += r;
+        const std::int32_t box = m_rowBox[static_cast<std::size_t>(y)];
+        if (box != m_openBox) {
+            closeBox();
+            m_openBox = box;
+        }
+        std::uint32_t* column = m_columnSums.data();
+        const std::size_t bytes = m_columnSums.size();
+        for (std::size_t i = 0; i < bytes; ++i) {
+            column[i] += row[i];
         }
         if (m_profile != nullptr && y % m_step == 0) {
             for (std::int32_t x = 0; x < m_width; x += m_step) {
@@ -140,11 +136,32 @@ public:
         }
     }
 
+    // Adds the summed rows of the open box into its target row.
+    void closeBox()
+    {
+        if (m_openBox < 0) {
+            return;
+        }
+        std::uint32_t* sum = &m_sums[3 * static_cast<std::size_t>(m_openBox) * static_cast<std::size_t>(m_targetWidth)];
+        for (std::int32_t tx = 0; tx < m_targetWidth; ++tx, sum += 3) {
+            const auto from = static_cast<std::size_t>(m_columns[static_cast<std::size_t>(tx)]);
+            const auto to = static_cast<std::size_t>(m_columns[static_cast<std::size_t>(tx) + 1]);
+            for (std::size_t x = from; x < to; ++x) {
+                sum[0] += m_columnSums[3 * x];
+                sum[1] += m_columnSums[3 * x + 1];
+                sum[2] += m_columnSums[3 * x + 2];
+            }
+        }
+        std::fill(m_columnSums.begin(), m_columnSums.end(), 0U);
+        m_openBox = -1;
+    }
+
     bool blank() const { return m_profile != nullptr && blankVerdict(m_white, m_samples, m_profile->percentage); }
 
     // The reduced image: every box's rounded mean.
-    FreeImageBitmap image(const FreeImageFunctionTable& functions) const
+    FreeImageBitmap image(const FreeImageFunctionTable& functions)
     {
+        closeBox();
         FreeImageBitmap target = ownFreeImage(functions, functions.Allocate(m_targetWidth, m_targetHeight, 24, 0, 0, 0));
         if (!target) {
             return target;
@@ -172,6 +189,8 @@ private:
     std::vector<std::int32_t> m_rows;
     std::vector<std::int32_t> m_rowBox;
     std::vector<std::uint32_t> m_sums;
+    std::vector<std::uint32_t> m_columnSums; // the rows of the open box, summed per byte
+    std::int32_t m_openBox = -1;
     const BlankTestProfile* m_profile;
     std::int32_t m_step;
     std::uint8_t m_level;
@@ -219,12 +238,20 @@ std::optional<StreamedPage> streamReducedBmp(
         return std::nullopt;
     }
     BoxReducer reducer(width, height, shape.scaledWidth, shape.scaledHeight, profile);
-    std::vector<BYTE> row(stride);
-    for (std::int32_t fileRow = 0; fileRow < height; ++fileRow) {
-        if (std::fread(row.data(), 1, stride, file.get()) != stride) {
+    // Rows are read about a megabyte at a time into a buffer each worker keeps.
+    thread_local std::vector<BYTE> buffer;
+    const auto rowsPerRead = static_cast<std::int32_t>(std::max<std::size_t>(1, (std::size_t{1} << 20) / stride));
+    buffer.resize(std::max(buffer.size(), stride * static_cast<std::size_t>(rowsPerRead)));
+    for (std::int32_t fileRow = 0; fileRow < height; fileRow += rowsPerRead) {
+        const std::int32_t count = std::min(rowsPerRead, height - fileRow);
+        const std::size_t bytes = stride * static_cast<std::size_t>(count);
+        if (std::fread(buffer.data(), 1, bytes, file.get()) != bytes) {
             return std::nullopt; // a short file goes to the library, which says what it can read
         }
-        reducer.addRow(topDown ? fileRow : height - 1 - fileRow, row.data());
+        for (std::int32_t i = 0; i < count; ++i) {
+            const std::int32_t r = fileRow + i;
+            reducer.addRow(topDown ? r : height - 1 - r, buffer.data() + stride * static_cast<std::size_t>(i));
+        }
     }
     StreamedPage page{reducer.image(functions), width, height, reducer.blank()};
     if (page.reduced) {
