@@ -1,6 +1,6 @@
 #include "pageeditor/page_editor_window.h"
 
-#include "components/owner_drawn_button.h"
+#include "components/owner_drawn_button_table.h"
 #include "foundation/window_routines.h"
 #include "runtime/controls.h"
 #include "runtime/dib.h"
@@ -380,6 +380,112 @@ TEST_F(PageEditorWindowTest, CancelEscAndCloseRequestEndWithoutChangesAndRelease
     }
 }
 
+
+// A copy of the image library's table that counts the images its creating entries give and the
+// images Unload frees.
+std::atomic<int> imagesAlive{0};
+FreeImageFunctionTable countedOriginal;
+
+#define FOLVEX_COUNTED(name, params, args)                                                                   \
+    FIBITMAP* DLL_CALLCONV counted##name params                                                            \
+    {                                                                                                      \
+        FIBITMAP* image = countedOriginal.name args;                                                       \
+        if (image != nullptr) {                                                                            \
+            ++imagesAlive;                                                                                 \
+        }                                                                                                  \
+        return image;                                                                                      \
+    }
+
+FOLVEX_COUNTED(Load, (FREE_IMAGE_FORMAT f, const char* p, int fl), (f, p, fl))
+FOLVEX_COUNTED(Allocate, (int w, int h, int b, unsigned r, unsigned g, unsigned bl), (w, h, b, r, g, bl))
+FOLVEX_COUNTED(Clone, (FIBITMAP * i), (i))
+FOLVEX_COUNTED(Rescale, (FIBITMAP * i, int w, int h, FREE_IMAGE_FILTER f), (i, w, h, f))
+FOLVEX_COUNTED(ConvertTo24Bits, (FIBITMAP * i), (i))
+FOLVEX_COUNTED(ConvertTo32Bits, (FIBITMAP * i), (i))
+FOLVEX_COUNTED(ConvertTo8Bits, (FIBITMAP * i), (i))
+FOLVEX_COUNTED(ConvertToGreyscale, (FIBITMAP * i), (i))
+FOLVEX_COUNTED(Rotate, (FIBITMAP * i, double a, const void* c), (i, a, c))
+FOLVEX_COUNTED(Copy, (FIBITMAP * i, int l, int t, int r, int b), (i, l, t, r, b))
+#undef FOLVEX_COUNTED
+
+void DLL_CALLCONV countedUnload(FIBITMAP* image)
+{
+    if (image != nullptr) {
+        --imagesAlive;
+    }
+    countedOriginal.Unload(image);
+}
+
+FreeImageFunctionTable countingTable(const FreeImageFunctionTable& real)
+{
+    countedOriginal = real;
+    FreeImageFunctionTable table = real;
+    table.Load = countedLoad;
+    table.Allocate = countedAllocate;
+    table.Clone = countedClone;
+    table.Rescale = countedRescale;
+    table.ConvertTo24Bits = countedConvertTo24Bits;
+    table.ConvertTo32Bits = countedConvertTo32Bits;
+    table.ConvertTo8Bits = countedConvertTo8Bits;
+    table.ConvertToGreyscale = countedConvertToGreyscale;
+    table.Rotate = countedRotate;
+    table.Copy = countedCopy;
+    table.Unload = countedUnload;
+    return table;
+}
+
+// The editor bound to the shell's window parts, on another image-library table and pool.
+PageEditorContext editorContext(const FreeImageFunctionTable& functions, WorkerPool& pool)
+{
+    ShellWindows& w = shellProgram().windows;
+    return PageEditorContext{
+        shellProgram().state,
+        functions,
+        w.ButtonFont,
+        w.DialogFont,
+        w.ButtonFaceProps,
+        w.ShellArcSets,
+        ClickSubclassProc,
+        w.MarkedPageMenu,
+        [] { return 0; },
+        [] { return std::string("PDF"); },
+        pool};
+}
+
+TEST_F(PageEditorWindowTest, EveryImageTheEditorMadeIsFreedAndEveryOwnerDrawnSlotReleased)
+{
+    writePages(3, {2});
+    // A small page is pasted on a tile, so that the library's reduction and pasting are used too.
+    writePage(tmp() + "/TmpReadyImg4.bmp", 120, 90, 60);
+    const FreeImageFunctionTable functions = countingTable(program().freeImage.FreeImageFunctions);
+    WorkerPool pool(2);
+    for (const std::size_t ending : {Cancel, Apply}) {
+        imagesAlive = 0;
+        PageEditorContext context = editorContext(functions, pool);
+        std::vector<Handle> buttons;
+        setPageEditorReadyHook([&](PageEditorWindow& editor) {
+            editor.model().markForDeletion(3);
+            editor.BuildThumbnails(3, false);
+            editor.RenderOneThumbnail(1, true);
+            editor.model().setAngle(4, 5.0);
+            editor.BuildThumbnails(4, false);
+            for (const std::size_t i : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12, 13, 14, 15, 16, 31, 32}) {
+                buttons.push_back(editor.controls()[i]);
+                EXPECT_NE(ODBIndex(static_cast<std::intptr_t>(buttons.back())), 0);
+            }
+            click(editor, ending);
+        });
+        std::uint8_t removed = 0;
+        EditPages(context, 1, removed);
+        EXPECT_EQ(imagesAlive.load(), 0) << (ending == Apply ? "Anwenden" : "Abbruch");
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        for (const Handle button : buttons) {
+            EXPECT_EQ(ODBIndex(static_cast<std::intptr_t>(button)), 0);
+            EXPECT_EQ(findWidget(button), nullptr);
+        }
+    }
+}
+
 // The build keeps the window painting while a worker waits for a page.
 std::mutex latchMutex;
 std::condition_variable latchChanged;
@@ -412,19 +518,7 @@ TEST_F(PageEditorWindowTest, BuildKeepsPaintingWhileAPageLoads)
         latchChanged.notify_all();
     });
     WorkerPool pool(2);
-    ShellWindows& w = program().windows;
-    PageEditorContext context{
-        program().state,
-        functions,
-        w.ButtonFont,
-        w.DialogFont,
-        w.ButtonFaceProps,
-        w.ShellArcSets,
-        ClickSubclassProc,
-        w.MarkedPageMenu,
-        [] { return 0; },
-        [] { return std::string("PDF"); },
-        pool};
+    PageEditorContext context = editorContext(functions, pool);
     bool complete = false;
     setPageEditorReadyHook([&](PageEditorWindow& editor) {
         complete = editor.thumbnailButton(1) != NoHandle && editor.thumbnailButton(2) != NoHandle
