@@ -611,6 +611,18 @@ void PageEditorWindow::relayout(std::int32_t lo, std::int32_t hi)
     m_context.shell.DragInProgress = 0;
 }
 
+bool PageEditorWindow::applyThumbnailSize()
+{
+    const std::int32_t size = m_context.shell.settingsState.settings.Rotate_ThumbSize;
+    if (GridColumns(m_clientWidth, size) < 1) {
+        return false;
+    }
+    m_model.state().ThumbnailSize = size;
+    m_model.state().GridColumns = GridColumns(m_clientWidth, size);
+    BuildThumbnails(-1, false);
+    return true;
+}
+
 void PageEditorWindow::runLoop(std::uint8_t& emptyRemoved)
 {
     for (;;) {

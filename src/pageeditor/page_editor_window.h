@@ -129,6 +129,11 @@ public:
     // Places the thumbnails of positions lo .. hi at their cells again after a move.
     void relayout(std::int32_t lo, std::int32_t hi);
 
+    // After the options dialog: takes the thumbnail size of the settings when one thumbnail still fits
+    // a row, computes the columns again and builds all thumbnails anew. False (and the grid as it
+    // was) when it does not fit.
+    bool applyThumbnailSize();
+
     // Runs the loop until "Anwenden" or a cancel ends it.
     void runLoop(std::uint8_t& emptyRemoved);
 

@@ -348,6 +348,16 @@ TEST_F(PageEditorWindowTest, QuarterTurnsAndRelayoutUseTheShownThumbnails)
         EXPECT_EQ(
             (std::vector<Handle>{editor.caption(2), editor.caption(3), editor.caption(4)}), captions);
         EXPECT_EQ(program().state.DragInProgress, 0);
+
+        // A new size from the options: too large changes nothing, a fitting one rebuilds the grid.
+        program().state.settingsState.settings.Rotate_ThumbSize = 700;
+        EXPECT_FALSE(editor.applyThumbnailSize());
+        EXPECT_EQ(editor.model().grid().GridColumns, 2);
+        program().state.settingsState.settings.Rotate_ThumbSize = 100;
+        EXPECT_TRUE(editor.applyThumbnailSize());
+        EXPECT_EQ(editor.model().grid().GridColumns, (ClientWidth(editor.window()) - 19 - 30) / 130);
+        EXPECT_EQ(findWidget(editor.thumbnailButton(2))->geometry(), QRect(160, 32 + 17, 100, 66));
+        EXPECT_EQ(editor.waitTexts().back(), "erstelle Thumbnail 5/5");
         click(editor, Cancel);
     }));
     EXPECT_EQ(pageFiles().size(), 5U);
