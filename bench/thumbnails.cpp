@@ -56,8 +56,9 @@ int main(int argc, char** argv)
 {
     const int pages = argc > 1 ? std::atoi(argv[1]) : 100;
     const char* tmp = std::getenv("TMPDIR");
-    const std::filesystem::path folder = std::filesystem::path(argc > 2 ? argv[2] : (tmp != nullptr ? tmp : "/tmp"))
-                                         / ("folvex_bench_thumbnails_" + std::to_string(getpid()));
+    const std::filesystem::path folder =
+        std::filesystem::path(argc > 2 ? argv[2] : (tmp != nullptr ? tmp : "/tmp")) /
+        ("folvex_bench_thumbnails_" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
     folvex::FreeImageLibrary library;
     if (!folvex::loadFreeImageBinding(library)) {
@@ -80,7 +81,8 @@ int main(int argc, char** argv)
     }
 
     const char* workers = std::getenv("FOLVEX_BENCH_WORKERS");
-    folvex::WorkerPool pool(workers != nullptr ? static_cast<unsigned>(std::atoi(workers)) : folvex::defaultWorkerCount());
+    folvex::WorkerPool pool(
+        workers != nullptr ? static_cast<unsigned>(std::atoi(workers)) : folvex::defaultWorkerCount());
     const std::size_t ahead = pool.workerCount() + 1;
     const Clock::time_point start = Clock::now();
     std::deque<std::future<folvex::ThumbnailResult>> pending;
@@ -105,9 +107,14 @@ int main(int argc, char** argv)
     if (std::getenv("FOLVEX_BENCH_KEEP") == nullptr) {
         std::filesystem::remove_all(folder);
     }
-    std::printf("%d pages, %u cores, %u workers: plain load %.3f s, first thumbnail build %.3f s, ratio %.2f "
-                "(at most 1.5)\n",
-                pages, folvex::defaultWorkerCount(), pool.workerCount(), loadSeconds, buildSeconds,
-                buildSeconds / loadSeconds);
+    std::printf(
+        "%d pages, %u cores, %u workers: plain load %.3f s, first thumbnail build %.3f s, ratio %.2f "
+        "(at most 1.5)\n",
+        pages,
+        folvex::defaultWorkerCount(),
+        pool.workerCount(),
+        loadSeconds,
+        buildSeconds,
+        buildSeconds / loadSeconds);
     return 0;
 }

@@ -71,9 +71,11 @@ constexpr bool faceMatches(const EditorFace& face)
     return sameText(set.colour, face.colour) && set.width == face.width && set.height == face.height;
 }
 
-static_assert(faceMatches(RedFace) && faceMatches(GreenFace) && faceMatches(SilverFace) && faceMatches(YellowFace));
+static_assert(
+    faceMatches(RedFace) && faceMatches(GreenFace) && faceMatches(SilverFace) && faceMatches(YellowFace));
 static_assert(faceMatches(PurpleFace) && faceMatches(BlackFace) && faceMatches(SecondBlackFace));
-static_assert(faceMatches(PinkFace) && faceMatches(OrangeFace) && faceMatches(CyanFace) && faceMatches(BrownFace));
+static_assert(
+    faceMatches(PinkFace) && faceMatches(OrangeFace) && faceMatches(CyanFace) && faceMatches(BrownFace));
 
 // An x or width of FromClientWidth − d stands for CW − d.
 inline constexpr std::int32_t FromClientWidth = -1000;
@@ -177,7 +179,8 @@ void drawMarkText(QPainter& painter, const QString& text, int x, int y, const QC
     const QFontMetrics metrics(painter.font());
     const int advance = metrics.horizontalAdvance(text);
     const int left = x - advance / 2;
-    painter.fillRect(left, y - metrics.ascent(), advance, metrics.ascent() + metrics.descent(), QColor(255, 0, 0));
+    painter.fillRect(
+        left, y - metrics.ascent(), advance, metrics.ascent() + metrics.descent(), QColor(255, 0, 0));
     painter.setPen(colour);
     painter.drawText(left, y, text);
 }
@@ -193,7 +196,8 @@ void drawMarks(DibBitmap& dib, bool forDeletion)
         font.setPixelSize(MarkFontPx);
         painter.setFont(font);
         const QString row = forDeletion ? QStringLiteral(" X   X   X ") : QStringLiteral(" -   -   - ");
-        const QString labelText = forDeletion ? QStringLiteral(" ZU LÖSCHEN ") : QStringLiteral(" SEITE LEER ");
+        const QString labelText =
+            forDeletion ? QStringLiteral(" ZU LÖSCHEN ") : QStringLiteral(" SEITE LEER ");
         const int cx = dib.width / 2;
         const int cy = dib.height / 2;
         const QColor red(255, 0, 0);
@@ -291,8 +295,15 @@ bool PageEditorWindow::open()
         return false;
     }
     growPages();
-    m_area = create("SCROLLAREA", m_window, "", 0, ThumbnailAreaTop, m_clientWidth,
-                    m_clientHeight - ThumbnailAreaBottomMargin, 0);
+    m_area = create(
+        "SCROLLAREA",
+        m_window,
+        "",
+        0,
+        ThumbnailAreaTop,
+        m_clientWidth,
+        m_clientHeight - ThumbnailAreaBottomMargin,
+        0);
     m_panel = ScrollAreaPanel(m_area);
     if (QWidget* panel = findWidget(m_panel)) {
         QPalette palette = panel->palette();
@@ -313,16 +324,24 @@ void PageEditorWindow::createControls()
         Handle handle = NoHandle;
         switch (control.spec.kind) {
             case EditorControlKind::OwnerDrawnButton:
-                PrepareArcODB(m_context.ButtonFaceProps,
-                              m_context.ShellArcSets[static_cast<std::size_t>(control.spec.arcSet)]);
+                PrepareArcODB(
+                    m_context.ButtonFaceProps,
+                    m_context.ShellArcSets[static_cast<std::size_t>(control.spec.arcSet)]);
                 m_context.ButtonFaceProps.Font = static_cast<std::intptr_t>(m_context.ButtonFont);
-                handle = CreateODB(m_window, control.spec.text, r.x, r.y, r.width, r.height,
-                                   m_context.ButtonFaceProps);
+                handle = CreateODB(
+                    m_window, control.spec.text, r.x, r.y, r.width, r.height, m_context.ButtonFaceProps);
                 break;
             case EditorControlKind::Label:
-                handle = create("TEXT", m_window, control.spec.text, r.x, r.y, r.width, r.height,
-                                static_cast<std::intptr_t>(m_controls.size() == HintLabel ? m_context.ButtonFont
-                                                                                          : m_context.DialogFont));
+                handle = create(
+                    "TEXT",
+                    m_window,
+                    control.spec.text,
+                    r.x,
+                    r.y,
+                    r.width,
+                    r.height,
+                    static_cast<std::intptr_t>(
+                        m_controls.size() == HintLabel ? m_context.ButtonFont : m_context.DialogFont));
                 break;
             case EditorControlKind::TextField:
                 handle = create("EDIT", m_window, control.spec.text, r.x, r.y, r.width, r.height, 0);
@@ -339,7 +358,8 @@ void PageEditorWindow::createControls()
     };
     tooltip(WhitePick, WhitePickTooltip);
     tooltip(BlackPick, BlackPickTooltip);
-    tooltip(ApplyButton, applyTooltipText(discardBlank, m_context.shell.settingsState.settings.DelEmptyOnEdit));
+    tooltip(
+        ApplyButton, applyTooltipText(discardBlank, m_context.shell.settingsState.settings.DelEmptyOnEdit));
     tooltip(CancelButton, CancelTooltip);
 }
 
@@ -350,14 +370,16 @@ void PageEditorWindow::growPages()
 
 Handle PageEditorWindow::thumbnailButton(std::int32_t page) const
 {
-    return page >= 1 && static_cast<std::size_t>(page) < m_pages.size() ? m_pages[static_cast<std::size_t>(page)].button
-                                                                          : NoHandle;
+    return page >= 1 && static_cast<std::size_t>(page) < m_pages.size()
+               ? m_pages[static_cast<std::size_t>(page)].button
+               : NoHandle;
 }
 
 Handle PageEditorWindow::splitToggle(std::int32_t page) const
 {
-    return page >= 1 && static_cast<std::size_t>(page) < m_pages.size() ? m_pages[static_cast<std::size_t>(page)].toggle
-                                                                          : NoHandle;
+    return page >= 1 && static_cast<std::size_t>(page) < m_pages.size()
+               ? m_pages[static_cast<std::size_t>(page)].toggle
+               : NoHandle;
 }
 
 Handle PageEditorWindow::caption(std::int32_t page) const
@@ -419,7 +441,9 @@ void PageEditorWindow::BuildThumbnails(std::int32_t page, bool blankTest)
     std::int32_t next = 1;
     const auto submit = [&](std::int32_t p) {
         auto task = std::make_shared<std::packaged_task<ThumbnailResult()>>(
-            [&functions = m_context.functions, job = jobFor(p, blankTest)] { return buildThumbnail(functions, job); });
+            [&functions = m_context.functions, job = jobFor(p, blankTest)] {
+                return buildThumbnail(functions, job);
+            });
         pending[static_cast<std::size_t>(p)] = task->get_future();
         m_context.pool.post([task] { (*task)(); });
     };
@@ -496,12 +520,20 @@ void PageEditorWindow::placeButton(std::int32_t page)
     destroyButton(page);
     PageWidgets& widgets = m_pages[static_cast<std::size_t>(page)];
     const std::int32_t size = m_model.state().ThumbnailSize;
-    const auto width = widgets.image ? static_cast<std::int32_t>(m_context.functions.GetWidth(widgets.image.get())) : size;
+    const auto width =
+        widgets.image ? static_cast<std::int32_t>(m_context.functions.GetWidth(widgets.image.get())) : size;
     const auto height =
         widgets.image ? static_cast<std::int32_t>(m_context.functions.GetHeight(widgets.image.get())) : size;
     const GridRect r = m_model.grid().thumbnailButton(page, width, height);
-    widgets.button = create("PICBUTTON", m_panel, "", r.left, r.top, r.width, r.height,
-                            static_cast<std::intptr_t>(widgets.bitmap));
+    widgets.button = create(
+        "PICBUTTON",
+        m_panel,
+        "",
+        r.left,
+        r.top,
+        r.width,
+        r.height,
+        static_cast<std::intptr_t>(widgets.bitmap));
     RequestButtonUpEvents(widgets.button, true);
     if (m_context.clickProc != nullptr) {
         Subclass(widgets.button, 1, m_context.clickProc, 1, 0);
@@ -565,8 +597,15 @@ void PageEditorWindow::RelabelThumbnails()
         PageWidgets& widgets = m_pages[static_cast<std::size_t>(p)];
         deleteControl(widgets.caption);
         const GridRect r = m_model.grid().caption(p);
-        widgets.caption = create("TEXT", m_panel, captions[static_cast<std::size_t>(p)], r.left, r.top, r.width,
-                                 r.height, static_cast<std::intptr_t>(m_captionFont));
+        widgets.caption = create(
+            "TEXT",
+            m_panel,
+            captions[static_cast<std::size_t>(p)],
+            r.left,
+            r.top,
+            r.width,
+            r.height,
+            static_cast<std::intptr_t>(m_captionFont));
         if (auto* text = qobject_cast<QLabel*>(findWidget(widgets.caption))) {
             text->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
             text->setWordWrap(false);
@@ -594,13 +633,23 @@ void PageEditorWindow::relayout(std::int32_t lo, std::int32_t hi)
         PageWidgets& widgets = m_pages[static_cast<std::size_t>(p)];
         destroyButton(p);
         const std::int32_t size = m_model.state().ThumbnailSize;
-        const auto width = widgets.image ? static_cast<std::int32_t>(m_context.functions.GetWidth(widgets.image.get())) : size;
+        const auto width = widgets.image
+                               ? static_cast<std::int32_t>(m_context.functions.GetWidth(widgets.image.get()))
+                               : size;
         const auto height =
-            widgets.image ? static_cast<std::int32_t>(m_context.functions.GetHeight(widgets.image.get())) : size;
+            widgets.image ? static_cast<std::int32_t>(m_context.functions.GetHeight(widgets.image.get()))
+                          : size;
         const GridRect r = m_model.grid().thumbnailButton(p, width, height);
         const std::string text = forDeletion ? "X X X\nZU LÖSCHEN\nX X X" : "- - -\nSeite leer\n- - -";
-        widgets.button = create("BUTTON", m_panel, text, r.left, r.top, r.width, r.height,
-                                static_cast<std::intptr_t>(m_context.ButtonFont));
+        widgets.button = create(
+            "BUTTON",
+            m_panel,
+            text,
+            r.left,
+            r.top,
+            r.width,
+            r.height,
+            static_cast<std::intptr_t>(m_context.ButtonFont));
         RequestButtonUpEvents(widgets.button, true);
         if (m_context.clickProc != nullptr) {
             Subclass(widgets.button, 1, m_context.clickProc, 1, 0);
@@ -628,9 +677,9 @@ void PageEditorWindow::runLoop(std::uint8_t& emptyRemoved)
     for (;;) {
         const auto kind = static_cast<EventKind>(WaitWindowEvent(-1));
         const Handle control = EventControl();
-        const bool cancel = (kind == EventKind::CloseWindow && EventWindow() == m_window)
-                            || (kind == EventKind::Control && control == m_controls[CancelButton])
-                            || (kind == EventKind::Key && EventType() == VkEscape && EventWindow() == m_window);
+        const bool cancel = (kind == EventKind::CloseWindow && EventWindow() == m_window) ||
+                            (kind == EventKind::Control && control == m_controls[CancelButton]) ||
+                            (kind == EventKind::Key && EventType() == VkEscape && EventWindow() == m_window);
         if (cancel) {
             CancelEdits(m_model);
             return;

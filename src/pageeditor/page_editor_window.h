@@ -26,7 +26,8 @@ namespace folvex {
 inline constexpr const char* EditorWindowTitle = "Seiten bearbeiten";
 inline constexpr const char* EditorHintText =
     "Linksklick=rechts drehen; Rechtsklick=Menü; langer Linksklick=verschieben";
-inline constexpr const char* ApplyTooltipDeleting = "wendet die Änderungen physisch an und löscht leere Seiten";
+inline constexpr const char* ApplyTooltipDeleting =
+    "wendet die Änderungen physisch an und löscht leere Seiten";
 inline constexpr const char* ApplyTooltip = "wendet die Änderungen physisch an";
 inline constexpr const char* CancelTooltip = "verwirft die Änderungen";
 inline constexpr const char* WhitePickTooltip = "Farbwerte für Weißpunkt aus Grafik abgreifen";

@@ -48,7 +48,8 @@ std::vector<std::int32_t> boxStarts(std::int32_t source, std::int32_t target)
     std::vector<std::int32_t> starts(static_cast<std::size_t>(target) + 1, source);
     std::int32_t box = 0;
     for (std::int32_t i = 0; i < source && box < target; ++i) {
-        const auto of = static_cast<std::int32_t>((2 * std::int64_t{i} + 1) * target / (2 * std::int64_t{source}));
+        const auto of =
+            static_cast<std::int32_t>((2 * std::int64_t{i} + 1) * target / (2 * std::int64_t{source}));
         while (box <= of && box < target) {
             starts[static_cast<std::size_t>(box++)] = i;
         }
@@ -61,15 +62,13 @@ std::vector<std::int32_t> boxStarts(std::int32_t source, std::int32_t target)
 bool blankByTest(const FreeImageFunctionTable& functions, FIBITMAP* page, const BlankTestProfile& profile)
 {
     const Handle bitmap = FreeImageToHBitmap(functions, page);
-    const bool blank = bitmap != NoHandle
-                       && IsPicBlank(
-                              bitmap,
-                              static_cast<int>(functions.GetWidth(page)),
-                              static_cast<int>(functions.GetHeight(page)),
-                              profile.percentage,
-                              profile.step,
-                              profile.minColour)
-                              == 1;
+    const bool blank = bitmap != NoHandle && IsPicBlank(
+                                                 bitmap,
+                                                 static_cast<int>(functions.GetWidth(page)),
+                                                 static_cast<int>(functions.GetHeight(page)),
+                                                 profile.percentage,
+                                                 profile.step,
+                                                 profile.minColour) == 1;
     FreeHBitmap(bitmap);
     return blank;
 }
@@ -77,8 +76,8 @@ bool blankByTest(const FreeImageFunctionTable& functions, FIBITMAP* page, const 
 // Little-endian fields of a BMP header.
 std::uint32_t u32At(const unsigned char* p)
 {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8
-           | static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
 std::uint16_t u16At(const unsigned char* p)
@@ -91,8 +90,12 @@ std::uint16_t u16At(const unsigned char* p)
 class BoxReducer
 {
 public:
-    BoxReducer(std::int32_t width, std::int32_t height, std::int32_t targetWidth, std::int32_t targetHeight,
-               const BlankTestProfile* profile)
+    BoxReducer(
+        std::int32_t width,
+        std::int32_t height,
+        std::int32_t targetWidth,
+        std::int32_t targetHeight,
+        const BlankTestProfile* profile)
         : m_width(width)
         , m_targetWidth(targetWidth)
         , m_targetHeight(targetHeight)
@@ -104,10 +107,13 @@ public:
         , m_profile(profile)
         , m_step(profile != nullptr ? std::max(profile->step, 1) : 1)
         , m_level(static_cast<std::uint8_t>(profile != nullptr ? std::clamp(profile->minColour, 0, 255) : 0))
-        , m_samples(((std::int64_t{width} + m_step - 1) / m_step) * ((std::int64_t{height} + m_step - 1) / m_step))
+        , m_samples(
+              ((std::int64_t{width} + m_step - 1) / m_step) * ((std::int64_t{height} + m_step - 1) / m_step))
     {
         for (std::int32_t ty = 0; ty < targetHeight; ++ty) {
-            for (std::int32_t y = m_rows[static_cast<std::size_t>(ty)]; y < m_rows[static_cast<std::size_t>(ty) + 1]; ++y) {
+            for (std::int32_t y = m_rows[static_cast<std::size_t>(ty)];
+                 y < m_rows[static_cast<std::size_t>(ty) + 1];
+                 ++y) {
                 m_rowBox[static_cast<std::size_t>(y)] = ty;
             }
         }
@@ -142,7 +148,8 @@ public:
         if (m_openBox < 0) {
             return;
         }
-        std::uint32_t* sum = &m_sums[3 * static_cast<std::size_t>(m_openBox) * static_cast<std::size_t>(m_targetWidth)];
+        std::uint32_t* sum =
+            &m_sums[3 * static_cast<std::size_t>(m_openBox) * static_cast<std::size_t>(m_targetWidth)];
         for (std::int32_t tx = 0; tx < m_targetWidth; ++tx, sum += 3) {
             const auto from = static_cast<std::size_t>(m_columns[static_cast<std::size_t>(tx)]);
             const auto to = static_cast<std::size_t>(m_columns[static_cast<std::size_t>(tx) + 1]);
@@ -156,25 +163,33 @@ public:
         m_openBox = -1;
     }
 
-    bool blank() const { return m_profile != nullptr && blankVerdict(m_white, m_samples, m_profile->percentage); }
+    bool blank() const
+    {
+        return m_profile != nullptr && blankVerdict(m_white, m_samples, m_profile->percentage);
+    }
 
     // The reduced image: every box's rounded mean.
     FreeImageBitmap image(const FreeImageFunctionTable& functions)
     {
         closeBox();
-        FreeImageBitmap target = ownFreeImage(functions, functions.Allocate(m_targetWidth, m_targetHeight, 24, 0, 0, 0));
+        FreeImageBitmap target =
+            ownFreeImage(functions, functions.Allocate(m_targetWidth, m_targetHeight, 24, 0, 0, 0));
         if (!target) {
             return target;
         }
         for (std::int32_t ty = 0; ty < m_targetHeight; ++ty) {
             BYTE* out = rowFromTop(functions, target.get(), static_cast<unsigned>(ty));
-            const std::uint32_t* sum = &m_sums[3 * static_cast<std::size_t>(ty) * static_cast<std::size_t>(m_targetWidth)];
-            const std::int32_t rows = m_rows[static_cast<std::size_t>(ty) + 1] - m_rows[static_cast<std::size_t>(ty)];
+            const std::uint32_t* sum =
+                &m_sums[3 * static_cast<std::size_t>(ty) * static_cast<std::size_t>(m_targetWidth)];
+            const std::int32_t rows =
+                m_rows[static_cast<std::size_t>(ty) + 1] - m_rows[static_cast<std::size_t>(ty)];
             for (std::int32_t tx = 0; tx < m_targetWidth; ++tx) {
                 const auto count = static_cast<std::uint32_t>(
-                    rows * (m_columns[static_cast<std::size_t>(tx) + 1] - m_columns[static_cast<std::size_t>(tx)]));
+                    rows *
+                    (m_columns[static_cast<std::size_t>(tx) + 1] - m_columns[static_cast<std::size_t>(tx)]));
                 for (int c = 0; c < 3; ++c) {
-                    out[3 * tx + c] = static_cast<BYTE>(count == 0 ? 255 : (sum[3 * tx + c] + count / 2) / count);
+                    out[3 * tx + c] =
+                        static_cast<BYTE>(count == 0 ? 255 : (sum[3 * tx + c] + count / 2) / count);
                 }
             }
         }
@@ -209,22 +224,26 @@ struct StreamedPage
 };
 
 std::optional<StreamedPage> streamReducedBmp(
-    const FreeImageFunctionTable& functions, const std::string& path, std::int32_t size, const BlankTestProfile* profile)
+    const FreeImageFunctionTable& functions,
+    const std::string& path,
+    std::int32_t size,
+    const BlankTestProfile* profile)
 {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
     if (!file) {
         return std::nullopt;
     }
     unsigned char header[54];
-    if (std::fread(header, 1, sizeof header, file.get()) != sizeof header || header[0] != 'B' || header[1] != 'M') {
+    if (std::fread(header, 1, sizeof header, file.get()) != sizeof header || header[0] != 'B' ||
+        header[1] != 'M') {
         return std::nullopt;
     }
     const std::uint32_t offset = u32At(header + 10);
     const std::uint32_t infoSize = u32At(header + 14);
     const auto width = static_cast<std::int32_t>(u32At(header + 18));
     const auto rawHeight = static_cast<std::int32_t>(u32At(header + 22));
-    if (infoSize < 40 || u16At(header + 26) != 1 || u16At(header + 28) != 24 || u32At(header + 30) != 0 || width <= 0
-        || rawHeight == 0 || rawHeight == INT32_MIN || width > 1 << 20) {
+    if (infoSize < 40 || u16At(header + 26) != 1 || u16At(header + 28) != 24 || u32At(header + 30) != 0 ||
+        width <= 0 || rawHeight == 0 || rawHeight == INT32_MIN || width > 1 << 20) {
         return std::nullopt;
     }
     const bool topDown = rawHeight < 0;
@@ -240,7 +259,8 @@ std::optional<StreamedPage> streamReducedBmp(
     BoxReducer reducer(width, height, shape.scaledWidth, shape.scaledHeight, profile);
     // Rows are read about a megabyte at a time into a buffer each worker keeps.
     thread_local std::vector<BYTE> buffer;
-    const auto rowsPerRead = static_cast<std::int32_t>(std::max<std::size_t>(1, (std::size_t{1} << 20) / stride));
+    const auto rowsPerRead =
+        static_cast<std::int32_t>(std::max<std::size_t>(1, (std::size_t{1} << 20) / stride));
     buffer.resize(std::max(buffer.size(), stride * static_cast<std::size_t>(rowsPerRead)));
     for (std::int32_t fileRow = 0; fileRow < height; fileRow += rowsPerRead) {
         const std::int32_t count = std::min(rowsPerRead, height - fileRow);
@@ -250,7 +270,8 @@ std::optional<StreamedPage> streamReducedBmp(
         }
         for (std::int32_t i = 0; i < count; ++i) {
             const std::int32_t r = fileRow + i;
-            reducer.addRow(topDown ? r : height - 1 - r, buffer.data() + stride * static_cast<std::size_t>(i));
+            reducer.addRow(
+                topDown ? r : height - 1 - r, buffer.data() + stride * static_cast<std::size_t>(i));
         }
     }
     StreamedPage page{reducer.image(functions), width, height, reducer.blank()};
@@ -262,8 +283,11 @@ std::optional<StreamedPage> streamReducedBmp(
 }
 
 // The reduced page as the shape rule shows it: alone, or pasted on a tile.
-FreeImageBitmap
-onTile(const FreeImageFunctionTable& functions, FreeImageBitmap scaled, const ThumbnailShape& shape, std::int32_t size)
+FreeImageBitmap onTile(
+    const FreeImageFunctionTable& functions,
+    FreeImageBitmap scaled,
+    const ThumbnailShape& shape,
+    std::int32_t size)
 {
     if (!shape.tile || !scaled) {
         return scaled;
@@ -450,7 +474,8 @@ ThumbnailResult buildThumbnail(const FreeImageFunctionTable& functions, const Th
     const std::string file = pageAsEditedPath(job.pagePath);
     const BlankTestProfile* profile = job.blankTest ? &job.profile : nullptr;
     // A scanned page is read row by row; any other file is loaded whole by the library.
-    if (std::optional<StreamedPage> streamed = streamReducedBmp(functions, file, job.thumbnailSize, profile)) {
+    if (std::optional<StreamedPage> streamed =
+            streamReducedBmp(functions, file, job.thumbnailSize, profile)) {
         result.loaded = true;
         if (file == job.pagePath) {
             result.dpiText = pageDpiText(PageDpi(functions, streamed->reduced.get()));

@@ -87,7 +87,8 @@ struct ThumbnailResult
 // The thumbnail image of a loaded page by the shape rule: a tile of 24 bits, or the rescaled page.
 // With a profile the page is also tested for blankness into blank, exactly as the blank-page test
 // answers 1 for it; a 24-bit page is reduced and tested in one pass.
-FreeImageBitmap makeThumbnailImage(const FreeImageFunctionTable& functions, FIBITMAP* page, std::int32_t size);
+FreeImageBitmap
+makeThumbnailImage(const FreeImageFunctionTable& functions, FIBITMAP* page, std::int32_t size);
 FreeImageBitmap makeThumbnailImage(
     const FreeImageFunctionTable& functions,
     FIBITMAP* page,

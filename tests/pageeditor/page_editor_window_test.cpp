@@ -144,7 +144,8 @@ TEST_F(PageEditorWindowTest, RefusesWithoutPagesOrWithTooLargeThumbnails)
     fakes.messages.queueAnswer(MessageAnswer::Ok);
     EXPECT_FALSE(edit(1, [](PageEditorWindow&) {}));
     ASSERT_EQ(fakes.messages.shown.size(), 1U);
-    EXPECT_NE(fakes.messages.shown[0].text.find("Es sind keine gescannten Seiten vorhanden."), std::string::npos);
+    EXPECT_NE(
+        fakes.messages.shown[0].text.find("Es sind keine gescannten Seiten vorhanden."), std::string::npos);
     EXPECT_EQ(emptyRemoved, 7);
 
     writePages(1);
@@ -184,8 +185,10 @@ TEST_F(PageEditorWindowTest, WindowHoldsEveryControlWhereTheTablePutsIt)
         EXPECT_EQ(table[10].rect.width, cw - 350);
         EXPECT_EQ(table[31].rect, (EditorControlRect{cw / 2 - 250, ch - 40, 150, 30}));
         EXPECT_EQ(table[32].rect, (EditorControlRect{cw / 2 + 100, ch - 40, 150, 30}));
-        EXPECT_EQ(qobject_cast<QLabel*>(findWidget(editor.controls()[17]))->text().toStdString(), "Weißpunkt rot:");
-        EXPECT_EQ(qobject_cast<QAbstractButton*>(findWidget(editor.controls()[23]))->text().toStdString(), "pick");
+        EXPECT_EQ(
+            qobject_cast<QLabel*>(findWidget(editor.controls()[17]))->text().toStdString(), "Weißpunkt rot:");
+        EXPECT_EQ(
+            qobject_cast<QAbstractButton*>(findWidget(editor.controls()[23]))->text().toStdString(), "pick");
 
         EXPECT_EQ(tipShownBy(editor.controls()[23]).toStdString(), WhitePickTooltip);
         EXPECT_EQ(tipShownBy(editor.controls()[30]).toStdString(), BlackPickTooltip);
@@ -226,13 +229,17 @@ TEST_F(PageEditorWindowTest, BuildsThirteenPagesInTheGridWithMarksCaptionsAndTog
 
         for (int p = 1; p <= 13; ++p) {
             const GridRect cell = grid.cell(p);
-            EXPECT_EQ(findWidget(editor.thumbnailButton(p))->geometry(), QRect(cell.left, cell.top + 42, 250, 166));
+            EXPECT_EQ(
+                findWidget(editor.thumbnailButton(p))->geometry(), QRect(cell.left, cell.top + 42, 250, 166));
             const QLabel* caption = qobject_cast<QLabel*>(findWidget(editor.caption(p)));
             ASSERT_NE(caption, nullptr);
-            EXPECT_EQ(caption->text().toStdString(), p == 13 ? "Seite 13 / Ref.-Bild" : "Seite " + std::to_string(p));
+            EXPECT_EQ(
+                caption->text().toStdString(),
+                p == 13 ? "Seite 13 / Ref.-Bild" : "Seite " + std::to_string(p));
             EXPECT_EQ(caption->geometry(), QRect(cell.left, cell.top + 253, 250, 15));
             if (p < 13) {
-                EXPECT_EQ(findWidget(editor.splitToggle(p))->geometry(), QRect(cell.left + 259, cell.top, 12, 250));
+                EXPECT_EQ(
+                    findWidget(editor.splitToggle(p))->geometry(), QRect(cell.left + 259, cell.top, 12, 250));
             } else {
                 EXPECT_EQ(editor.splitToggle(p), NoHandle);
             }
@@ -329,7 +336,8 @@ TEST_F(PageEditorWindowTest, QuarterTurnsAndRelayoutUseTheShownThumbnails)
         EXPECT_EQ(editor.model().turns(1), 0);
         FIBITMAP* after = editor.thumbnailImage(1);
         EXPECT_EQ(
-            std::string(reinterpret_cast<const char*>(f.GetBits(after)), f.GetPitch(after) * f.GetHeight(after)),
+            std::string(
+                reinterpret_cast<const char*>(f.GetBits(after)), f.GetPitch(after) * f.GetHeight(after)),
             before);
 
         editor.model().markForDeletion(3);
@@ -340,13 +348,17 @@ TEST_F(PageEditorWindowTest, QuarterTurnsAndRelayoutUseTheShownThumbnails)
         program().state.DragInProgress = 1;
         editor.relayout(2, 4);
         EXPECT_EQ(
-            std::vector<std::string>(editor.waitTexts().begin() + static_cast<std::ptrdiff_t>(waits), editor.waitTexts().end()),
-            (std::vector<std::string>{ThumbnailWaitStartText, "erstelle Thumbnail 1/3", "erstelle Thumbnail 2/3", "erstelle Thumbnail 3/3"}));
+            std::vector<std::string>(
+                editor.waitTexts().begin() + static_cast<std::ptrdiff_t>(waits), editor.waitTexts().end()),
+            (std::vector<std::string>{
+                ThumbnailWaitStartText,
+                "erstelle Thumbnail 1/3",
+                "erstelle Thumbnail 2/3",
+                "erstelle Thumbnail 3/3"}));
         EXPECT_EQ(
             qobject_cast<QAbstractButton*>(findWidget(editor.thumbnailButton(3)))->text().toStdString(),
             "X X X\nZU LÖSCHEN\nX X X");
-        EXPECT_EQ(
-            (std::vector<Handle>{editor.caption(2), editor.caption(3), editor.caption(4)}), captions);
+        EXPECT_EQ((std::vector<Handle>{editor.caption(2), editor.caption(3), editor.caption(4)}), captions);
         EXPECT_EQ(program().state.DragInProgress, 0);
 
         // A new size from the options: too large changes nothing, a fitting one rebuilds the grid.
@@ -376,7 +388,8 @@ TEST_F(PageEditorWindowTest, CancelEscAndCloseRequestEndWithoutChangesAndRelease
         std::vector<Handle> made;
         ASSERT_TRUE(edit(0, [&](PageEditorWindow& editor) {
             window = editor.window();
-            made = {editor.thumbnailButton(1), editor.splitToggle(1), editor.caption(2), editor.controls()[0]};
+            made = {
+                editor.thumbnailButton(1), editor.splitToggle(1), editor.caption(2), editor.controls()[0]};
             editor.model().turnRight(1);
             ending(editor);
         }));
@@ -390,20 +403,19 @@ TEST_F(PageEditorWindowTest, CancelEscAndCloseRequestEndWithoutChangesAndRelease
     }
 }
 
-
 // A copy of the image library's table that counts the images its creating entries give and the
 // images Unload frees.
 std::atomic<int> imagesAlive{0};
 FreeImageFunctionTable countedOriginal;
 
 #define FOLVEX_COUNTED(name, params, args)                                                                   \
-    FIBITMAP* DLL_CALLCONV counted##name params                                                            \
-    {                                                                                                      \
-        FIBITMAP* image = countedOriginal.name args;                                                       \
-        if (image != nullptr) {                                                                            \
-            ++imagesAlive;                                                                                 \
-        }                                                                                                  \
-        return image;                                                                                      \
+    FIBITMAP* DLL_CALLCONV counted##name params                                                              \
+    {                                                                                                        \
+        FIBITMAP* image = countedOriginal.name args;                                                         \
+        if (image != nullptr) {                                                                              \
+            ++imagesAlive;                                                                                   \
+        }                                                                                                    \
+        return image;                                                                                        \
     }
 
 FOLVEX_COUNTED(Load, (FREE_IMAGE_FORMAT f, const char* p, int fl), (f, p, fl))
@@ -531,8 +543,8 @@ TEST_F(PageEditorWindowTest, BuildKeepsPaintingWhileAPageLoads)
     PageEditorContext context = editorContext(functions, pool);
     bool complete = false;
     setPageEditorReadyHook([&](PageEditorWindow& editor) {
-        complete = editor.thumbnailButton(1) != NoHandle && editor.thumbnailButton(2) != NoHandle
-                   && editor.thumbnailButton(3) != NoHandle;
+        complete = editor.thumbnailButton(1) != NoHandle && editor.thumbnailButton(2) != NoHandle &&
+                   editor.thumbnailButton(3) != NoHandle;
         click(editor, Cancel);
     });
     EditPages(context, 0, emptyRemoved);

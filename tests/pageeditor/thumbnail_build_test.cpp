@@ -24,6 +24,7 @@ TEST(ThumbnailShapeTest, FitsPagesIntoTheSquareWithoutEnlarging)
         std::int32_t width, height;
         ThumbnailShape shape;
     };
+
     const std::vector<Case> cases{
         {3000, 2000, {250, 166, true, false, 0, 0}},
         {300, 200, {250, 166, true, true, 0, 42}},
@@ -203,7 +204,8 @@ TEST_F(BuildThumbnailTest, ReadingThePageRowByRowAnswersAsTheLibraryAndTheBlankT
             streamed.blankTest = true;
             streamed.profile = {98.5F, step, 250};
             const ThumbnailResult result = buildThumbnail(f, streamed);
-            EXPECT_EQ(result.blank, IsPicBlank(bitmap, 613, 401, 98.5F, step, 250) == 1) << share << " step " << step;
+            EXPECT_EQ(result.blank, IsPicBlank(bitmap, 613, 401, 98.5F, step, 250) == 1)
+                << share << " step " << step;
 
             bool blank = false;
             FreeImageBitmap loaded = makeThumbnailImage(f, page.get(), 100, &streamed.profile, &blank);
@@ -213,7 +215,9 @@ TEST_F(BuildThumbnailTest, ReadingThePageRowByRowAnswersAsTheLibraryAndTheBlankT
             const ThumbnailResult unmarked = buildThumbnail(f, streamed);
             ASSERT_EQ(f.GetHeight(loaded.get()), f.GetHeight(unmarked.image.get()));
             for (unsigned y = 0; y < f.GetHeight(loaded.get()); ++y) {
-                ASSERT_EQ(std::memcmp(rowFromTop(f, loaded.get(), y), rowFromTop(f, unmarked.image.get(), y), 300), 0);
+                ASSERT_EQ(
+                    std::memcmp(rowFromTop(f, loaded.get(), y), rowFromTop(f, unmarked.image.get(), y), 300),
+                    0);
             }
         }
         FreeHBitmap(bitmap);
@@ -236,8 +240,8 @@ TEST(AreaAverageTest, EveryTargetPixelIsTheMeanOfItsBox)
     FreeImageBitmap reduced = areaAverage24(f, page.get(), 2, 1, nullptr, blank);
     EXPECT_FALSE(blank);
     const BYTE* row = rowFromTop(f, reduced.get(), 0);
-    EXPECT_EQ(row[0], 20);  // (0 + 30 + 10 + 40) / 4
-    EXPECT_EQ(row[3], 95);  // (60 + 90 + 120 + 70 + 100 + 131) / 6 = 95.17
+    EXPECT_EQ(row[0], 20); // (0 + 30 + 10 + 40) / 4
+    EXPECT_EQ(row[3], 95); // (60 + 90 + 120 + 70 + 100 + 131) / 6 = 95.17
 }
 
 } // namespace
