@@ -230,13 +230,13 @@ std::vector<PlacedEditorControl> editorControls(std::int32_t clientWidth, std::i
     };
     for (std::size_t i = 0; i < ControlTable.size(); ++i) {
         const EditorControlSpec& spec = ControlTable[i];
-        EditorControlRect rect{resolve(spec.x), spec.y, resolve(spec.width), spec.height};
+        GridRect rect{resolve(spec.x), spec.y, resolve(spec.width), spec.height};
         if (i == ApplyButton) {
-            rect.x = clientWidth / 2 - 250;
-            rect.y = clientHeight - 40;
+            rect.left = clientWidth / 2 - 250;
+            rect.top = clientHeight - 40;
         } else if (i == CancelButton) {
-            rect.x = clientWidth / 2 + 100;
-            rect.y = clientHeight - 40;
+            rect.left = clientWidth / 2 + 100;
+            rect.top = clientHeight - 40;
         }
         placed.push_back({spec, rect});
     }
@@ -320,7 +320,7 @@ void PageEditorWindow::createControls()
 {
     const int discardBlank = m_context.discardBlankState ? m_context.discardBlankState() : 0;
     for (const PlacedEditorControl& control : editorControls(m_clientWidth, m_clientHeight)) {
-        const EditorControlRect& r = control.rect;
+        const GridRect& r = control.rect;
         Handle handle = NoHandle;
         switch (control.spec.kind) {
             case EditorControlKind::OwnerDrawnButton:
@@ -329,25 +329,25 @@ void PageEditorWindow::createControls()
                     m_context.ShellArcSets[static_cast<std::size_t>(control.spec.arcSet)]);
                 m_context.ButtonFaceProps.Font = static_cast<std::intptr_t>(m_context.ButtonFont);
                 handle = CreateODB(
-                    m_window, control.spec.text, r.x, r.y, r.width, r.height, m_context.ButtonFaceProps);
+                    m_window, control.spec.text, r.left, r.top, r.width, r.height, m_context.ButtonFaceProps);
                 break;
             case EditorControlKind::Label:
                 handle = create(
                     "TEXT",
                     m_window,
                     control.spec.text,
-                    r.x,
-                    r.y,
+                    r.left,
+                    r.top,
                     r.width,
                     r.height,
                     static_cast<std::intptr_t>(
                         m_controls.size() == HintLabel ? m_context.ButtonFont : m_context.DialogFont));
                 break;
             case EditorControlKind::TextField:
-                handle = create("EDIT", m_window, control.spec.text, r.x, r.y, r.width, r.height, 0);
+                handle = create("EDIT", m_window, control.spec.text, r.left, r.top, r.width, r.height, 0);
                 break;
             case EditorControlKind::PushButton:
-                handle = create("BUTTON", m_window, control.spec.text, r.x, r.y, r.width, r.height, 0);
+                handle = create("BUTTON", m_window, control.spec.text, r.left, r.top, r.width, r.height, 0);
                 break;
         }
         m_controls.push_back(handle);
@@ -517,23 +517,21 @@ void PageEditorWindow::destroyButton(std::int32_t page)
 
 void PageEditorWindow::placeButton(std::int32_t page)
 {
+    createButton(
+        page, "PICBUTTON", "", static_cast<std::intptr_t>(m_pages[static_cast<std::size_t>(page)].bitmap));
+}
+
+void PageEditorWindow::createButton(
+    std::int32_t page, const char* art, const std::string& text, std::intptr_t opt)
+{
     destroyButton(page);
     PageWidgets& widgets = m_pages[static_cast<std::size_t>(page)];
     const std::int32_t size = m_model.state().ThumbnailSize;
-    const auto width =
-        widgets.image ? static_cast<std::int32_t>(m_context.functions.GetWidth(widgets.image.get())) : size;
-    const auto height =
-        widgets.image ? static_cast<std::int32_t>(m_context.functions.GetHeight(widgets.image.get())) : size;
+    const FreeImageFunctionTable& f = m_context.functions;
+    const auto width = widgets.image ? static_cast<std::int32_t>(f.GetWidth(widgets.image.get())) : size;
+    const auto height = widgets.image ? static_cast<std::int32_t>(f.GetHeight(widgets.image.get())) : size;
     const GridRect r = m_model.grid().thumbnailButton(page, width, height);
-    widgets.button = create(
-        "PICBUTTON",
-        m_panel,
-        "",
-        r.left,
-        r.top,
-        r.width,
-        r.height,
-        static_cast<std::intptr_t>(widgets.bitmap));
+    widgets.button = create(art, m_panel, text, r.left, r.top, r.width, r.height, opt);
     RequestButtonUpEvents(widgets.button, true);
     if (m_context.clickProc != nullptr) {
         Subclass(widgets.button, 1, m_context.clickProc, 1, 0);
@@ -630,30 +628,11 @@ void PageEditorWindow::relayout(std::int32_t lo, std::int32_t hi)
             continue;
         }
         // A moved marked page shows its marks as text until its thumbnail is next rebuilt.
-        PageWidgets& widgets = m_pages[static_cast<std::size_t>(p)];
-        destroyButton(p);
-        const std::int32_t size = m_model.state().ThumbnailSize;
-        const auto width = widgets.image
-                               ? static_cast<std::int32_t>(m_context.functions.GetWidth(widgets.image.get()))
-                               : size;
-        const auto height =
-            widgets.image ? static_cast<std::int32_t>(m_context.functions.GetHeight(widgets.image.get()))
-                          : size;
-        const GridRect r = m_model.grid().thumbnailButton(p, width, height);
-        const std::string text = forDeletion ? "X X X\nZU LÖSCHEN\nX X X" : "- - -\nSeite leer\n- - -";
-        widgets.button = create(
+        createButton(
+            p,
             "BUTTON",
-            m_panel,
-            text,
-            r.left,
-            r.top,
-            r.width,
-            r.height,
+            forDeletion ? "X X X\nZU LÖSCHEN\nX X X" : "- - -\nSeite leer\n- - -",
             static_cast<std::intptr_t>(m_context.ButtonFont));
-        RequestButtonUpEvents(widgets.button, true);
-        if (m_context.clickProc != nullptr) {
-            Subclass(widgets.button, 1, m_context.clickProc, 1, 0);
-        }
     }
     closeWait();
     DrainWindowEvents();

@@ -54,21 +54,11 @@ struct EditorControlSpec
     int arcSet; // the arc face set of an owner-drawn button, −1 for the others
 };
 
-struct EditorControlRect
-{
-    std::int32_t x = 0;
-    std::int32_t y = 0;
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-
-    bool operator==(const EditorControlRect&) const = default;
-};
-
 // The 33 controls in the order they are made, placed for a client area of CW × CH.
 struct PlacedEditorControl
 {
     EditorControlSpec spec;
-    EditorControlRect rect;
+    GridRect rect;
 };
 
 std::vector<PlacedEditorControl> editorControls(std::int32_t clientWidth, std::int32_t clientHeight);
@@ -188,6 +178,7 @@ private:
     ThumbnailJob jobFor(std::int32_t page, bool blankTest) const;
     void showThumbnail(std::int32_t page, ThumbnailResult&& result);
     void placeButton(std::int32_t page);
+    void createButton(std::int32_t page, const char* art, const std::string& text, std::intptr_t opt);
     void makeSplitToggle(std::int32_t page);
     void destroyButton(std::int32_t page);
     void releasePage(std::int32_t page);

@@ -178,13 +178,13 @@ TEST_F(PageEditorWindowTest, WindowHoldsEveryControlWhereTheTablePutsIt)
             const QWidget* control = findWidget(editor.controls()[i]);
             ASSERT_NE(control, nullptr) << table[i].spec.text;
             EXPECT_EQ(control->parentWidget(), window) << table[i].spec.text;
-            const EditorControlRect& r = table[i].rect;
-            EXPECT_EQ(control->geometry(), QRect(r.x, r.y, r.width, r.height)) << table[i].spec.text;
+            const GridRect& r = table[i].rect;
+            EXPECT_EQ(control->geometry(), QRect(r.left, r.top, r.width, r.height)) << table[i].spec.text;
         }
-        EXPECT_EQ(table[11].rect, (EditorControlRect{cw - 110, 10, 100, 20}));
+        EXPECT_EQ(table[11].rect, (GridRect{cw - 110, 10, 100, 20}));
         EXPECT_EQ(table[10].rect.width, cw - 350);
-        EXPECT_EQ(table[31].rect, (EditorControlRect{cw / 2 - 250, ch - 40, 150, 30}));
-        EXPECT_EQ(table[32].rect, (EditorControlRect{cw / 2 + 100, ch - 40, 150, 30}));
+        EXPECT_EQ(table[31].rect, (GridRect{cw / 2 - 250, ch - 40, 150, 30}));
+        EXPECT_EQ(table[32].rect, (GridRect{cw / 2 + 100, ch - 40, 150, 30}));
         EXPECT_EQ(
             qobject_cast<QLabel*>(findWidget(editor.controls()[17]))->text().toStdString(), "Weißpunkt rot:");
         EXPECT_EQ(
