@@ -246,3 +246,27 @@ TEST(AreaAverageTest, EveryTargetPixelIsTheMeanOfItsBox)
 
 } // namespace
 } // namespace folvex
+
+namespace folvex {
+namespace {
+
+TEST(ThumbnailTileTest, SmallPagesOfAnyDepthArePastedOnTheTile)
+{
+    const FreeImageFunctionTable& f = realFunctions();
+    for (const unsigned bits : {1U, 8U, 24U, 32U}) {
+        std::string rgb;
+        testing::ImagePtr page(testing::makeLibraryImage(80, 60, bits, rgb));
+        FreeImageBitmap thumbnail = makeThumbnailImage(f, page.get(), 100);
+        ASSERT_TRUE(thumbnail) << bits;
+        EXPECT_EQ(f.GetBPP(thumbnail.get()), 24U);
+        EXPECT_EQ(testing::libraryColourAt(thumbnail.get(), 5, 5), 0xFFEFD5U) << bits;
+        // The page's top-left pixel stands at (10, 20) of the tile.
+        const std::uint32_t expected = static_cast<std::uint32_t>(static_cast<unsigned char>(rgb[0])) << 16 |
+                                       static_cast<std::uint32_t>(static_cast<unsigned char>(rgb[1])) << 8 |
+                                       static_cast<unsigned char>(rgb[2]);
+        EXPECT_EQ(testing::libraryColourAt(thumbnail.get(), 10, 20), expected) << bits;
+    }
+}
+
+} // namespace
+} // namespace folvex
