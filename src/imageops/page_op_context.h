@@ -4,6 +4,8 @@
 // read at use) and the editor's user interface (wait window, notes, the Esc test). The page editor's
 // model implements the context, its window the user interface. GUI thread.
 
+#include "runtime/text_renderer.h"
+
 #include <cstdint>
 #include <string>
 
@@ -38,6 +40,12 @@ enum class PointChannel
     Blue = 2,
 };
 
+// The destination types that split their output and so show split toggles.
+inline bool destinationTypeSplits(const std::string& destinationType)
+{
+    return destinationType == "PDF" || destinationType == "PDF+OCR" || destinationType == "mehrseitiges TIF";
+}
+
 // Pages are numbered 1 .. PageCount(); a number outside that range reads as an empty page entry
 // (no path, no marks, no turns, angle 0.0).
 class PageOpContext
@@ -71,6 +79,8 @@ public:
     virtual std::int32_t RefPicY() const = 0;
     virtual std::int32_t RefPicCutoff() const = 0;
     virtual EditorUi& ui() = 0;
+    // What draws text into pages (the page numbers); null when the editor has none.
+    virtual TextRenderer* textRenderer() = 0;
 };
 
 } // namespace folvex

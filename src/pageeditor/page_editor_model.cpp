@@ -6,11 +6,6 @@
 
 namespace folvex {
 
-bool destinationTypeSplits(const std::string& destinationType)
-{
-    return destinationType == "PDF" || destinationType == "PDF+OCR" || destinationType == "mehrseitiges TIF";
-}
-
 void growPageCapacity(std::int32_t& capacity, std::int32_t pageCount)
 {
     while (pageCount > capacity) {

@@ -22,9 +22,6 @@ inline constexpr std::int32_t PageCapacityStep = 25;
 inline constexpr const char* WhitePointDefault = "170";
 inline constexpr const char* BlackPointDefault = "70";
 
-// The destination types that split their output and so show split toggles.
-bool destinationTypeSplits(const std::string& destinationType);
-
 // Raises capacity by PageCapacityStep until it holds pageCount; never lowers it.
 void growPageCapacity(std::int32_t& capacity, std::int32_t pageCount);
 
@@ -121,6 +118,11 @@ public:
 
     EditorUi& ui() override { return m_ui; }
 
+    TextRenderer* textRenderer() override { return m_textRenderer; }
+
+    // The renderer the page operations draw text with; the editor window sets it once.
+    void setTextRenderer(TextRenderer* renderer) { m_textRenderer = renderer; }
+
 private:
     bool valid(std::int32_t page) const { return page >= 1 && page <= PageCount(); }
 
@@ -130,6 +132,7 @@ private:
     ShellState& m_shell;
     FileOps& m_files;
     EditorUi& m_ui;
+    TextRenderer* m_textRenderer = nullptr;
     PageEditorState m_state;
 };
 

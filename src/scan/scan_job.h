@@ -6,6 +6,7 @@
 // ScanJobDialogs, the shell's variables by reference. GUI thread.
 
 #include "components/action_box.h"
+#include "foundation/freeimage_binding.h"
 #include "scan/scan_job_state.h"
 #include "shell/main_loop.h"
 #include "shell/shell_state.h"
@@ -120,6 +121,12 @@ public:
     // The job's font (Arial, 9 points) and its release.
     virtual Handle createJobFont() = 0;
     virtual void freeJobFont(Handle font) = 0;
+
+    // The writers: whether a key (EscapeKey, ...) is held now, a pause of ms milliseconds, and a main
+    // menu item (100: open the last output file) enabled or disabled.
+    virtual bool keyHeld(int virtualKey) = 0;
+    virtual void delay(int ms) = 0;
+    virtual void enableMenuItem(int id, bool enabled) = 0;
 };
 
 // The job's dialogs beyond the note.
@@ -151,6 +158,8 @@ struct ScanJobContext
     ScanJobDialogs& dialogs;
     // Empty: the job ends where the result step would run; the scan files stay for a rescue.
     ScanResultStep resultStep;
+    // The image library the writers load and save pages with; nullptr where no writer runs.
+    const FreeImageFunctionTable* freeImage = nullptr;
 };
 
 // Runs one job to its end and returns 0. existingPages 1 works on the page files in the temporary

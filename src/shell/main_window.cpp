@@ -21,6 +21,7 @@
 #include "runtime/window_events.h"
 #include "runtime/window_geometry.h"
 #include "shell/help_texts.h"
+#include "shell/page_import_qt.h"
 #include "shell/scan_job_window.h"
 #include "shell/scanner_selection.h"
 #include "shell/scanner_selection_view_qt.h"
@@ -586,14 +587,17 @@ void installShellEntryPoints(ShellProgram& program)
     // result step is not there yet: a job ends where it would run, and its scan files stay for a rescue.
     s.entryPoints.ScanAndSave = [&program](std::uint8_t existingPages) {
         MainWindowScanJobPort port(program.windows.controls, *program.windows.scannerView);
-        ScanJobContext job{program.state, DTwainBinding(), port, port, {}};
+        ScanJobContext job{
+            program.state, DTwainBinding(), port, port, {}, &program.freeImage.FreeImageFunctions};
         return ScanAndSave(job, existingPages);
     };
     s.entryPoints.DeleteOldTempFiles = [&program](std::int32_t mode) {
         MainWindowScanJobPort port(program.windows.controls, *program.windows.scannerView);
-        ScanJobContext job{program.state, DTwainBinding(), port, port, {}};
+        ScanJobContext job{
+            program.state, DTwainBinding(), port, port, {}, &program.freeImage.FreeImageFunctions};
         DeleteOldTempFiles(job, mode);
     };
+    installPageImports(s, program.freeImage.FreeImageFunctions);
     // The editor's worker threads are started at its first use and kept for the program's life.
     auto editorPool = std::make_shared<std::unique_ptr<WorkerPool>>();
     s.entryPoints.EditPages = [&program, editorPool](std::int32_t detectBlank, std::uint8_t& emptyRemoved) {

@@ -124,7 +124,8 @@ struct ShellProgram
 ShellProgram& shellProgram();
 
 // Fills the entry points of the parts built on the shell: the scanner selection and its callback, the
-// about box, the licence texts, the update checker, the scan job and the clean-up of the temporary folder.
+// about box, the licence texts, the update checker, the scan job, the clean-up of the temporary folder
+// and the page imports.
 void installShellEntryPoints(ShellProgram& program);
 
 // Builds the main window (hidden until the end), the splash, the menus and the controls, sets and

@@ -114,6 +114,21 @@ void MainWindowScanJobPort::freeJobFont(Handle font)
     }
 }
 
+bool MainWindowScanJobPort::keyHeld(int virtualKey)
+{
+    return KeyDown(virtualKey, 0, NoHandle) != 0;
+}
+
+void MainWindowScanJobPort::delay(int ms)
+{
+    Delay(ms);
+}
+
+void MainWindowScanJobPort::enableMenuItem(int id, bool enabled)
+{
+    static_cast<void>(setMainMenuItemEnabled(id, enabled));
+}
+
 std::intptr_t MainWindowScanJobPort::actionBox(ActionBoxParams& params)
 {
     return ActionBox(params);

@@ -26,6 +26,9 @@ public:
     void drainWindowEvents() override;
     Handle createJobFont() override;
     void freeJobFont(Handle font) override;
+    bool keyHeld(int virtualKey) override;
+    void delay(int ms) override;
+    void enableMenuItem(int id, bool enabled) override;
 
     std::intptr_t actionBox(ActionBoxParams& params) override;
     void openWaitWindow(const std::string& text) override;

@@ -321,6 +321,7 @@ void readSettingsFile(SettingsState& state, const ScreenRect& startRect)
     readWindowRect(state, startRect);
     s.LastUpdateCheckDay = readSetting(state, GeneralSection, "LastUpdateCheckDay");
     s.LastSourceName = readSetting(state, LastValuesSection, "LastSourceName");
+    s.ImagePath = readSetting(state, LastValuesSection, "ImagePath");
     const std::string origin =
         readSetting(state, std::string(SourceSectionPrefix) + s.LastSourceName, "LastPageOrigin");
     s.PreviousPaperSource = origin.empty() ? std::string(FlatbedPaperSource) : origin;

@@ -93,6 +93,7 @@ struct ShellState
 
     // Scan job and scanner.
     std::string LastOutputFile;
+    std::string LastSaveFolder; // folder of the last save dialog confirmed since the start; empty: none
     std::uint8_t AcquisitionRunning = 0;
     ScanCounterPair ScanCounters;
     Handle CurrentSource = NoHandle;

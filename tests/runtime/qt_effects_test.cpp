@@ -1,15 +1,21 @@
 #include "runtime/qt_effects.h"
 
+#include "support/temp_dir.h"
+
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
+#include <QListView>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
+#include <utility>
 
 namespace folvex {
 namespace {
@@ -36,14 +42,15 @@ TEST(LineBreaksForDisplayTest, CarriageReturnsBecomeLineBreaks)
     }
 }
 
-// Runs action on the message box as soon as it is shown; closes any modal widget after a bound so a
-// failing test cannot hang.
-void whenMessageBoxShows(std::function<void(QMessageBox&)> action)
+// Runs action on the modal dialog of that class as soon as it is shown; closes any modal widget after
+// a bound so a failing test cannot hang.
+template <typename Dialog>
+void whenModalShows(std::function<void(Dialog&)> action)
 {
     auto* poll = new QTimer;
     int tries = 0;
     QObject::connect(poll, &QTimer::timeout, [poll, action, tries]() mutable {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        auto* box = qobject_cast<Dialog*>(QApplication::activeModalWidget());
         if (box == nullptr && ++tries < 2000) {
             return;
         }
@@ -56,6 +63,11 @@ void whenMessageBoxShows(std::function<void(QMessageBox&)> action)
         }
     });
     poll->start(5);
+}
+
+void whenMessageBoxShows(std::function<void(QMessageBox&)> action)
+{
+    whenModalShows<QMessageBox>(std::move(action));
 }
 
 struct ShownBox
@@ -191,6 +203,45 @@ TEST(QtMessageRequesterTest, ButtonsIconsAndAnswers)
         EXPECT_EQ(shown.icon, c.shownIcon);
         EXPECT_EQ(shown.buttons, c.buttonCount);
     }
+}
+
+// Linux names are case-sensitive, but the patterns a program gives are written for any case: a
+// photo.jpg must be offered for "*.JPG".
+TEST(QtFileRequesterTest, PatternsMatchWhateverTheCase)
+{
+    testing::TempDir folder;
+    for (const char* name : {"photo.jpg", "SCAN.TIFF", "Mixed.Jpg", "notes.txt"}) {
+        testing::writeFile(folder.file(name), "x");
+    }
+    QStringList offered;
+    whenModalShows<QFileDialog>([&offered](QFileDialog& dialog) {
+        auto* view = dialog.findChild<QListView*>(QStringLiteral("listView"));
+        if (view == nullptr) {
+            dialog.reject();
+            return;
+        }
+        const auto listed = [view, &offered] {
+            offered.clear();
+            const QModelIndex root = view->rootIndex();
+            for (int row = 0; row < view->model()->rowCount(root); ++row) {
+                const QModelIndex index = view->model()->index(row, 0, root);
+                if (view->model()->flags(index) & Qt::ItemIsEnabled) {
+                    offered.push_back(index.data().toString());
+                }
+            }
+            return offered.size() >= 3;
+        };
+        static_cast<void>(QTest::qWaitFor(listed, 5000));
+        dialog.reject();
+    });
+    QtFileRequester requester;
+    const std::vector<std::string> chosen =
+        requester.openFiles({"Öffnen", folder.file("x"), "Bilder|*.JPG;*.TIFF", 0, true});
+    EXPECT_TRUE(chosen.empty());
+    offered.sort();
+    EXPECT_EQ(
+        offered,
+        (QStringList{QStringLiteral("Mixed.Jpg"), QStringLiteral("SCAN.TIFF"), QStringLiteral("photo.jpg")}));
 }
 
 } // namespace

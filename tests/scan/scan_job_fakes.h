@@ -79,6 +79,27 @@ public:
 
     void freeJobFont(Handle font) override { fontsFreed.push_back(font); }
 
+    // Each ask for a key takes the next scripted answer (none left: not held); pauses are counted.
+    bool keyHeld(int virtualKey) override
+    {
+        keysAsked.push_back(virtualKey);
+        if (heldAnswers.empty()) {
+            return false;
+        }
+        const bool held = heldAnswers.front();
+        heldAnswers.erase(heldAnswers.begin());
+        return held;
+    }
+
+    void delay(int ms) override { delays.push_back(ms); }
+
+    void enableMenuItem(int id, bool enabled) override { menuItems[id] = enabled; }
+
+    std::vector<bool> heldAnswers;
+    std::vector<int> keysAsked;
+    std::vector<int> delays;
+    std::map<int, bool> menuItems;
+
     bool allButtonsEnabled() const
     {
         return buttons.at(MainButton::Scan) && buttons.at(MainButton::SelectScanner) &&

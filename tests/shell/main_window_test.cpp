@@ -5,6 +5,7 @@
 #include "foundation/control_creation.h"
 #include "foundation/paths.h"
 #include "foundation/twain_binding.h"
+#include "foundation/wait_window.h"
 #include "foundation/window_routines.h"
 #include "runtime/controls.h"
 #include "runtime/effects.h"
@@ -15,6 +16,7 @@
 #include "runtime/window_events.h"
 #include "runtime/window_geometry.h"
 #include "runtime/window_messages.h"
+#include "shell/page_import.h"
 #include "shell/program.h"
 #include "shell_parts.h"
 #include "shell/scanner_selection.h"
@@ -76,6 +78,27 @@ private:
     Handle m_mainWindow;
     QTimer m_timer;
     bool m_down = false;
+};
+
+// Stands in for Ghostscript: notes whether the wait window is shown while it runs and writes one page
+// file where the output pattern points.
+class WaitWindowWatchingRunner final : public ProcessRunner
+{
+public:
+    ProcessResult run(const ProcessRequest& request) override
+    {
+        waitText = WaitWindow() != NoHandle ? controlText(WaitWindowText()) : std::string();
+        argv = request.argv;
+        testing::writeFile(request.workingDir + "/TmpReadyImg1.bmp", "page");
+        return {true, 0, {}};
+    }
+
+    bool startDetached(const std::vector<std::string>&, const std::string&) override { return false; }
+
+    bool openWithDefaultViewer(const std::string&) override { return false; }
+
+    std::string waitText;
+    std::vector<std::string> argv;
 };
 
 // Releases Esc on the first pause, as a user would after a while.
@@ -966,6 +989,46 @@ TEST_F(MainWindowTest, ScannerHintWithoutFolvex32RunsOn)
         "Die 32bit-Version von Folvex ist nicht vorhanden:\\n\\n   »" + programDir.folder() +
             "Folvex32«\\n\\nFolvex läuft weiter.");
     EXPECT_TRUE(runner.started.empty());
+}
+
+} // namespace
+} // namespace folvex
+
+namespace folvex {
+namespace {
+
+TEST_F(MainWindowTest, ImportMenusOpenTheirRequesters)
+{
+    startShell();
+    WaitWindowWatchingRunner ghostscript;
+    effects().processes = &ghostscript;
+    std::vector<int> jobs;
+    // The wait window's end drops the input that came meanwhile, so the quit comes from the job.
+    state().entryPoints.ScanAndSave = [this, &jobs](std::uint8_t existing) {
+        jobs.push_back(existing);
+        postMenuEvent(mainWindow(), 190);
+        return 0;
+    };
+    const std::string pdf = programDir.file("a.pdf");
+    testing::writeFile(pdf, "%PDF-1.4");
+    fakeEffects.files.queueAnswer(std::vector<std::string>{});
+    fakeEffects.files.queueAnswer(std::vector<std::string>{});
+    fakeEffects.files.queueAnswer(pdf);
+    postMenuEvent(mainWindow(), 120);
+    postMenuEvent(mainWindow(), 130);
+    postMenuEvent(mainWindow(), 140);
+    runLoop();
+    effects().processes = &runner;
+
+    std::vector<std::string> titles;
+    for (const testing::RecordedFileDialog& dialog : fakeEffects.files.dialogs) {
+        titles.push_back(dialog.request.title);
+    }
+    EXPECT_EQ(titles, (std::vector<std::string>{ImportImagesTitle, ImportTiffTitle, ImportPdfTitle}));
+    EXPECT_EQ(ghostscript.waitText, ImportPdfWaitText);
+    EXPECT_EQ(ghostscript.argv.back(), pdf);
+    EXPECT_EQ(WaitWindow(), NoHandle);
+    EXPECT_EQ(jobs, std::vector<int>{1});
 }
 
 } // namespace

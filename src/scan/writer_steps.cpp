@@ -1,0 +1,221 @@
+#include "scan/writer_steps.h"
+
+#include "foundation/blank_page.h"
+#include "foundation/freeimage_messages.h"
+#include "foundation/note.h"
+#include "foundation/paths.h"
+#include "runtime/effects.h"
+#include "runtime/requesters.h"
+#include "runtime/text.h"
+#include "runtime/worker_pool.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace folvex {
+
+namespace {
+
+constexpr int OverwriteDefaultButton = 2;
+constexpr std::intptr_t OverwriteYes = 1;
+constexpr double MetresPerInch = 0.0254;
+constexpr double PointsPerInch = 72.0;
+
+// The folder the save dialog starts in: the last one confirmed since the start, else the stored
+// output folder when it exists, else the home folder.
+std::string startFolder(const ShellState& shell)
+{
+    if (!shell.LastSaveFolder.empty()) {
+        return shell.LastSaveFolder;
+    }
+    const std::string& stored = shell.settingsState.settings.ImagePath;
+    if (!stored.empty() && DirectoryExists(stored) != 0) {
+        return stored;
+    }
+    const char* home = std::getenv("HOME");
+    return home == nullptr ? std::string() : std::string(home);
+}
+
+std::string pageFile(const std::string& tmpPath, std::int32_t number)
+{
+    return tmpPath + "/" + std::string(PageFilePrefix) + std::to_string(number) + ".bmp";
+}
+
+bool overwriteAllowed(ScanJobContext& context, const std::string& target)
+{
+    ActionBoxParams params;
+    ResetActionBoxParams(params);
+    params.Title = std::string(OverwriteTitle);
+    params.Text = R"(Die Zieldatei\n\n\q)" + PathFileName(target) +
+                  R"(\q\n\nexistiert bereits.\n\nSoll sie überschrieben werden?)";
+    params.ButtonCount = 2;
+    params.Buttons = std::string(OverwriteButtons);
+    params.DefaultButton = OverwriteDefaultButton;
+    params.Icon = WarningIcon;
+    // Esc and the close box (0) keep the file, as "Nein" does.
+    return context.dialogs.actionBox(params) == OverwriteYes;
+}
+
+// What a worker gives for one page file.
+struct PageResult
+{
+    bool unreadable = false;
+    bool blank = false;
+    std::vector<std::string> messages; // the image library's messages raised on the page
+    PageWork work;
+};
+
+} // namespace
+
+std::uint8_t splitFlagAt(const ShellState& shell, std::size_t position)
+{
+    return position < shell.PageSplitFlags.size() ? shell.PageSplitFlags[position] : std::uint8_t{0};
+}
+
+bool splitModeOf(const ShellState& shell)
+{
+    for (std::size_t p = 1; p < shell.PageSplitFlags.size(); ++p) {
+        if (shell.PageSplitFlags[p] != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string withExtension(const std::string& name, std::string_view extension)
+{
+    if (name.size() >= extension.size() &&
+        upperCase(std::string_view(name).substr(name.size() - extension.size())) == upperCase(extension)) {
+        return name;
+    }
+    return name + std::string(extension);
+}
+
+std::string numberedName(const std::string& chosenName, std::int32_t number, std::string_view extension)
+{
+    return PathWithoutExtension(chosenName) + "_" + std::to_string(number) + std::string(extension);
+}
+
+float pagePoints(unsigned pixels, unsigned dotsPerMeter)
+{
+    if (dotsPerMeter == 0) {
+        return static_cast<float>(pixels);
+    }
+    const double dpi = dotsPerMeter * MetresPerInch;
+    return static_cast<float>(pixels * PointsPerInch / dpi);
+}
+
+WriterTarget chooseWriterTarget(ScanJobContext& context, ScanJobState& job, const WriterLiterals& literals)
+{
+    WriterTarget target;
+    job.nextCycle = 0;
+    target.splitMode = splitModeOf(context.shell);
+
+    FileRequest request;
+    request.title = std::string(literals.dialogTitle);
+    request.defaultFile = startFolder(context.shell) + "/" + std::string(literals.defaultName);
+    request.patterns = std::string(literals.patterns);
+    const std::string answer = effects().files->saveFile(request);
+    while (context.window.keyHeld(EscapeKey)) {
+        context.window.delay(EscapeWaitMs);
+    }
+    if (answer.empty()) {
+        target.outcome = WriterOutcome::Cancelled;
+        return target;
+    }
+    context.shell.LastSaveFolder = PathDirectory(answer);
+
+    target.chosenName = withExtension(answer, literals.extension);
+    target.targetName =
+        target.splitMode ? numberedName(target.chosenName, 1, literals.extension) : target.chosenName;
+    if (FileExists(target.targetName) != 0 && !overwriteAllowed(context, target.targetName)) {
+        job.ok = 0;
+        target.outcome = WriterOutcome::Declined;
+        return target;
+    }
+
+    SettingsState& settings = context.shell.settingsState;
+    settings.settings.ImagePath = PathDirectory(target.targetName);
+    static_cast<void>(writeSetting(settings, "LAST_VALUES", "ImagePath", settings.settings.ImagePath));
+    return target;
+}
+
+std::int32_t
+runPageLoop(ScanJobContext& context, ScanJobState& job, const PageLoopHooks& hooks, SaveOutcome& outcome)
+{
+    const FreeImageFunctionTable& functions = *context.freeImage;
+    const Settings& settings = context.shell.settingsState.settings;
+    const std::string tmpPath = settings.TmpPath;
+    const bool testBlank = job.discardBlank != 0 && job.emptyRemoved != 1;
+    const float percent = settings.BlankRecognitionPercentageSingle;
+    const int step = settings.BlankRecognitionResolution;
+    const int level = settings.BlankRecognitionMinColor;
+    const std::int32_t count = countNumberedFiles(tmpPath, PageFilePrefix, 1, ".bmp", MaxReadyPages);
+
+    const std::function<Expected<PageResult>(std::size_t)> work = [&](std::size_t index) {
+        const auto number = static_cast<std::int32_t>(index + 1);
+        PageResult result;
+        FreeImageMessageScope messages;
+        const FreeImageBitmap page =
+            ownFreeImage(functions, functions.LoadU(FIF_BMP, pageFile(tmpPath, number)));
+        if (!page) {
+            result.unreadable = true;
+        } else {
+            if (testBlank) {
+                // A page the bitmap cannot be made of is kept, as a failed test keeps it.
+                const Handle bitmap = FreeImageToHBitmap(functions, page.get());
+                if (bitmap != NoHandle) {
+                    result.blank = IsPicBlank(
+                                       bitmap,
+                                       static_cast<int>(functions.GetWidth(page.get())),
+                                       static_cast<int>(functions.GetHeight(page.get())),
+                                       percent,
+                                       step,
+                                       level) == 1;
+                    FreeHBitmap(bitmap);
+                }
+            }
+            if (!result.blank) {
+                hooks.prepare(result.work, page.get(), number);
+            }
+        }
+        result.messages = messages.take();
+        return Expected<PageResult>(std::move(result));
+    };
+
+    std::int32_t handled = 0;
+    const std::function<bool(JobOutcome<PageResult> &&)> consume = [&](JobOutcome<PageResult>&& done) {
+        const auto number = static_cast<std::int32_t>(done.index + 1);
+        ++handled;
+        context.window.setStatusNow(
+            std::string(PageStatusPrefix) + std::to_string(handled) + "/" + std::to_string(job.mergedPages) +
+            ")...");
+        context.window.drainWindowEvents();
+        if (!done.result) {
+            outcome.pageUnreadable(number);
+        } else {
+            PageResult& page = done.result.value();
+            if (!page.messages.empty()) {
+                ShowNote(freeImageNoteText(page.messages), 1, NoHandle);
+            }
+            if (page.unreadable) {
+                outcome.pageUnreadable(number);
+            } else if (!page.blank && page.work.failed) {
+                outcome.fileNotWritten(page.work.file);
+            } else if (!page.blank) {
+                hooks.add(page.work, number);
+            }
+        }
+        hooks.afterPage(number);
+        return true;
+    };
+
+    WorkerPool pool;
+    runInOrder<PageResult>(pool, static_cast<std::size_t>(count), pool.workerCount() + 2, work, consume);
+    return handled;
+}
+
+} // namespace folvex

@@ -1,0 +1,578 @@
+#include "shell/page_import.h"
+
+#include "foundation/note.h"
+#include "runtime/process_runner.h"
+#include "support/fakes.h"
+#include "support/image_fixtures.h"
+#include "support/temp_dir.h"
+
+#include <FreeImage.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace folvex {
+namespace {
+
+using testing::realFunctions;
+using testing::TempDir;
+using testing::writeFile;
+
+namespace fs = std::filesystem;
+
+// What a page file holds.
+struct PageFile
+{
+    unsigned width = 0;
+    unsigned height = 0;
+    unsigned bpp = 0;
+    unsigned dpmX = 0;
+    unsigned dpmY = 0;
+    std::string rgb; // rows from the top
+};
+
+PageFile readPage(const std::string& path)
+{
+    PageFile page;
+    testing::ImagePtr image(FreeImage_Load(FIF_BMP, path.c_str(), 0));
+    if (!image) {
+        ADD_FAILURE() << "page file not readable: " << path;
+        return page;
+    }
+    page.width = FreeImage_GetWidth(image.get());
+    page.height = FreeImage_GetHeight(image.get());
+    page.bpp = FreeImage_GetBPP(image.get());
+    page.dpmX = FreeImage_GetDotsPerMeterX(image.get());
+    page.dpmY = FreeImage_GetDotsPerMeterY(image.get());
+    for (unsigned y = 0; y < page.height; ++y) {
+        for (unsigned x = 0; x < page.width; ++x) {
+            const std::uint32_t colour = testing::libraryColourAt(image.get(), x, y);
+            page.rgb +=
+                {static_cast<char>(colour >> 16), static_cast<char>(colour >> 8), static_cast<char>(colour)};
+        }
+    }
+    return page;
+}
+
+class RecordingWaitView final : public PageImportWaitView
+{
+public:
+    void openWaitWindow(const std::string& text) override { calls.push_back("open " + text); }
+
+    void closeWaitWindow() override { calls.push_back("close"); }
+
+    std::vector<std::string> calls;
+};
+
+// Save that fails on its second call, for a copy of the function table.
+int saveCalls = 0;
+
+BOOL DLL_CALLCONV failingSecondSave(FREE_IMAGE_FORMAT format, FIBITMAP* image, const char* path, int flags)
+{
+    return ++saveCalls == 2 ? FALSE : FreeImage_Save(format, image, path, flags);
+}
+
+// The importers on the real image library with a real temporary folder; the scan job is a recorder of
+// the page files it finds, the clean-up deletes the page files as the job's would.
+class PageImportTest : public ::testing::Test
+{
+protected:
+    PageImportTest()
+    {
+        realFunctions().SetOutputMessage(FreeImageErrorHandler);
+        settings.TmpPath = root.file("tmp");
+        fs::create_directory(settings.TmpPath);
+        entryPoints.DeleteOldTempFiles = [this](std::int32_t mode) {
+            deleteModes.push_back(mode);
+            std::error_code error;
+            for (const auto& entry : fs::directory_iterator(settings.TmpPath, error)) {
+                if (entry.path().filename().string().starts_with("TmpReadyImg")) {
+                    fs::remove(entry.path());
+                }
+            }
+        };
+        entryPoints.ScanAndSave = [this](std::uint8_t existing) {
+            EXPECT_EQ(existing, 1);
+            int pages = 0;
+            while (fs::exists(pageFilePath(settings.TmpPath, pages + 1))) {
+                ++pages;
+            }
+            jobPages.push_back(pages);
+            return 0;
+        };
+        for (int i = 0; i < 8; ++i) {
+            fakes.messages.queueAnswer(MessageAnswer::Ok);
+        }
+    }
+
+    PageImportContext context() { return {settings, entryPoints, *functions, waitView}; }
+
+    void importImages(const std::vector<std::string>& paths)
+    {
+        fakes.files.queueAnswer(paths);
+        PageImportContext c = context();
+        ImportImageFiles(c);
+    }
+
+    void importTiff(const std::string& path)
+    {
+        fakes.files.queueAnswer(path);
+        PageImportContext c = context();
+        ImportMultipageTiff(c);
+    }
+
+    void importPdf(const std::string& path)
+    {
+        fakes.files.queueAnswer(path);
+        PageImportContext c = context();
+        ImportPdfViaGhostscript(c);
+    }
+
+    std::vector<std::string> notes() const
+    {
+        std::vector<std::string> texts;
+        for (const testing::RecordedMessage& shown : fakes.messages.shown) {
+            texts.push_back(shown.text);
+        }
+        return texts;
+    }
+
+    std::string page(int k) const { return pageFilePath(settings.TmpPath, k); }
+
+    // A file of the image made with the library.
+    std::string
+    saveImage(const std::string& name, FREE_IMAGE_FORMAT format, unsigned bpp, std::string* rgb = nullptr)
+    {
+        std::string pixels;
+        testing::ImagePtr image(testing::makeLibraryImage(7, 5, bpp, pixels));
+        testing::saveLibraryImage(image.get(), format, root.file(name));
+        if (rgb != nullptr) {
+            *rgb = pixels;
+        }
+        return root.file(name);
+    }
+
+    TempDir root;
+    testing::ScopedFakeEffects fakes;
+    Settings settings;
+    ShellEntryPoints entryPoints;
+    const FreeImageFunctionTable* functions = &realFunctions();
+    RecordingWaitView waitView;
+    std::vector<std::int32_t> deleteModes;
+    std::vector<int> jobPages;
+};
+
+std::string notOpened(const std::string& path)
+{
+    return path + NotOpenedSuffix;
+}
+
+TEST_F(PageImportTest, ImageFilesThatLoadBecomePagesWithoutGaps)
+{
+    std::string aRgb;
+    std::string cRgb;
+    const std::string a = saveImage("a.png", FIF_PNG, 24, &aRgb);
+    const std::string broken = root.file("broken.jpg");
+    writeFile(broken, std::string("\xFF\xD8\xFF\xDB\x00\x43", 6) + std::string(200, '\x11'));
+    const std::string c = saveImage("c.gif", FIF_GIF, 8, &cRgb);
+    writeFile(page(3), "left over from the previous job");
+
+    importImages({a, broken, c});
+
+    ASSERT_EQ(fakes.files.dialogs.size(), 1U);
+    const FileRequest& request = fakes.files.dialogs[0].request;
+    EXPECT_EQ(request.title, ImportImagesTitle);
+    EXPECT_EQ(request.patterns, ImportImagesPatterns);
+    EXPECT_TRUE(request.multiple);
+    EXPECT_EQ(deleteModes, std::vector<std::int32_t>{3});
+    EXPECT_EQ(readPage(page(1)).rgb, aRgb);
+    EXPECT_EQ(readPage(page(2)).rgb, cRgb);
+    EXPECT_FALSE(fs::exists(page(3)));
+    const std::vector<std::string> shown = notes();
+    ASSERT_EQ(shown.size(), 1U);
+    EXPECT_TRUE(shown[0].starts_with(notOpened(broken))) << shown[0];
+    EXPECT_NE(shown[0].find("FreeImage-Fehler"), std::string::npos) << "the library's message is missing";
+    EXPECT_GT(shown[0].size(), notOpened(broken).size() + 25);
+    EXPECT_EQ(jobPages, std::vector<int>{2});
+}
+
+TEST_F(PageImportTest, ExtensionsChooseTheFormatWhateverTheirCase)
+{
+    const std::string jpeg = saveImage("x-source.jpg", FIF_JPEG, 24);
+    fs::rename(jpeg, root.file("x.Jpeg"));
+    const std::string targa = saveImage("y.TaRgA", FIF_TARGA, 32);
+    const std::string text = root.file("notes.txt");
+    writeFile(text, "not an image");
+
+    importImages({root.file("x.Jpeg"), text, targa});
+
+    EXPECT_EQ(readPage(page(1)).bpp, 24U);
+    EXPECT_EQ(readPage(page(2)).bpp, 32U);
+    EXPECT_EQ(notes(), std::vector<std::string>{notOpened(text)});
+    EXPECT_EQ(jobPages, std::vector<int>{2});
+}
+
+TEST_F(PageImportTest, CancelledOrNothingLoadedStartsNoJob)
+{
+    writeFile(page(1), "old page");
+    importImages({});
+    EXPECT_TRUE(deleteModes.empty());
+    EXPECT_TRUE(fs::exists(page(1)));
+
+    const std::string text = root.file("notes.txt");
+    writeFile(text, "not an image");
+    importImages({text, root.file("missing.png")});
+    EXPECT_EQ(notes().size(), 2U);
+    EXPECT_EQ(deleteModes, std::vector<std::int32_t>{3});
+    EXPECT_TRUE(jobPages.empty());
+}
+
+// A 48-bit RGB image with 16-bit samples v * 257, whose 8-bit view is v.
+std::string saveRgb16Tiff(const std::string& path, std::string& rgb)
+{
+    testing::ImagePtr image(FreeImage_AllocateT(FIT_RGB16, 6, 4, 48));
+    rgb.clear();
+    for (unsigned y = 0; y < 4; ++y) {
+        auto* row = reinterpret_cast<FIRGB16*>(FreeImage_GetScanLine(image.get(), static_cast<int>(3 - y)));
+        for (unsigned x = 0; x < 6; ++x) {
+            const unsigned r = (x * 40 + y) % 256;
+            const unsigned g = (y * 60 + 7) % 256;
+            const unsigned b = (x * y * 30) % 256;
+            row[x] = {static_cast<WORD>(r * 257), static_cast<WORD>(g * 257), static_cast<WORD>(b * 257)};
+            rgb += {static_cast<char>(r), static_cast<char>(g), static_cast<char>(b)};
+        }
+    }
+    testing::saveLibraryImage(image.get(), FIF_TIFF, path);
+    return path;
+}
+
+// A 16-bit 565 BMP with pure colours, which every expansion to 8 bits maps to 0 or 255.
+std::string save565Bmp(const std::string& path, std::string& rgb)
+{
+    testing::ImagePtr image(
+        FreeImage_Allocate(5, 3, 16, FI16_565_RED_MASK, FI16_565_GREEN_MASK, FI16_565_BLUE_MASK));
+    const WORD colours[] = {0x0000, 0xF800, 0x07E0, 0x001F, 0xFFFF};
+    const char* shown[] = {"\x00\x00\x00", "\xFF\x00\x00", "\x00\xFF\x00", "\x00\x00\xFF", "\xFF\xFF\xFF"};
+    rgb.clear();
+    for (unsigned y = 0; y < 3; ++y) {
+        auto* row = reinterpret_cast<WORD*>(FreeImage_GetScanLine(image.get(), static_cast<int>(2 - y)));
+        for (unsigned x = 0; x < 5; ++x) {
+            const unsigned i = (x + y) % 5;
+            row[x] = colours[i];
+            rgb.append(shown[i], 3);
+        }
+    }
+    testing::saveLibraryImage(image.get(), FIF_BMP, path);
+    return path;
+}
+
+TEST_F(PageImportTest, PageFilesAreStandardBitmaps)
+{
+    struct Case
+    {
+        std::string label;
+        std::string path;
+        std::string rgb;
+        unsigned bpp;
+        unsigned dpm; // 0: not checked
+    };
+
+    std::vector<Case> cases;
+    for (const unsigned bpp : {1U, 4U, 8U, 24U, 32U}) {
+        std::string rgb;
+        testing::ImagePtr image(testing::makeLibraryImage(9, 4, bpp, rgb));
+        FreeImage_SetDotsPerMeterX(image.get(), 3937 + bpp);
+        FreeImage_SetDotsPerMeterY(image.get(), 2000 + bpp);
+        const std::string path = root.file("depth" + std::to_string(bpp) + ".bmp");
+        testing::saveLibraryImage(image.get(), FIF_BMP, path);
+        cases.push_back({std::to_string(bpp) + " bits", path, rgb, bpp, 3937 + bpp});
+    }
+    const testing::TestImage grey = testing::makePng(6, 5, 0, 16, false);
+    writeFile(root.file("grey16.png"), grey.bytes);
+    cases.push_back({"16-bit grey", root.file("grey16.png"), grey.rgb, 8, 0});
+    std::string rgb48;
+    cases.push_back({"48-bit RGB", saveRgb16Tiff(root.file("rgb48.tif"), rgb48), rgb48, 24, 0});
+    std::string rgb565;
+    cases.push_back({"565", save565Bmp(root.file("c565.bmp"), rgb565), rgb565, 24, 0});
+
+    std::vector<std::string> paths;
+    for (const Case& c : cases) {
+        paths.push_back(c.path);
+    }
+    importImages(paths);
+
+    EXPECT_TRUE(notes().empty());
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.label);
+        const PageFile written = readPage(page(static_cast<int>(i + 1)));
+        EXPECT_EQ(written.bpp, c.bpp);
+        EXPECT_EQ(written.rgb, c.rgb);
+        if (c.dpm != 0) {
+            EXPECT_EQ(written.dpmX, c.dpm);
+            EXPECT_EQ(written.dpmY, c.dpm - 3937 + 2000);
+        }
+    }
+}
+
+TEST_F(PageImportTest, FailedSaveStopsAndHandsOverThePagesMadeBefore)
+{
+    FreeImageFunctionTable failing = realFunctions();
+    failing.Save = failingSecondSave;
+    functions = &failing;
+    saveCalls = 0;
+    const std::string a = saveImage("a.bmp", FIF_BMP, 8);
+    const std::string b = saveImage("b.bmp", FIF_BMP, 8);
+    const std::string c = saveImage("c.bmp", FIF_BMP, 8);
+
+    importImages({a, b, c});
+
+    EXPECT_EQ(notes(), std::vector<std::string>{pageNotWrittenNote(b, settings.TmpPath)});
+    EXPECT_EQ(saveCalls, 2) << "the import must stop at the failed page";
+    EXPECT_EQ(jobPages, std::vector<int>{1});
+    EXPECT_FALSE(fs::exists(page(2)));
+}
+
+TEST_F(PageImportTest, TemporaryFolderThatIsAFileGivesTheNoteAndNoJob)
+{
+    settings.TmpPath = root.file("plain-file");
+    writeFile(settings.TmpPath, "x");
+    const std::string a = saveImage("a.bmp", FIF_BMP, 24);
+    importImages({a});
+    EXPECT_EQ(notes(), std::vector<std::string>{pageNotWrittenNote(a, settings.TmpPath)});
+    EXPECT_TRUE(jobPages.empty());
+}
+
+TEST_F(PageImportTest, MultipageTiffPagesBecomePageFiles)
+{
+    const fs::path folder = root.path() / "Mehrseitige Dokumente ä";
+    fs::create_directory(folder);
+    const std::string path = (folder / "Scan ä.tif").string();
+
+    struct PageSpec
+    {
+        unsigned width;
+        unsigned height;
+        unsigned bpp;
+    };
+
+    const PageSpec specs[] = {{31, 17, 1}, {12, 9, 8}, {20, 11, 24}};
+    {
+        FIMULTIBITMAP* multi = FreeImage_OpenMultiBitmap(FIF_TIFF, path.c_str(), TRUE, FALSE, FALSE, 0);
+        ASSERT_NE(multi, nullptr);
+        for (const PageSpec& spec : specs) {
+            std::string rgb;
+            testing::ImagePtr image(testing::makeLibraryImage(spec.width, spec.height, spec.bpp, rgb));
+            FreeImage_AppendPage(multi, image.get());
+        }
+        ASSERT_TRUE(FreeImage_CloseMultiBitmap(multi, 0));
+    }
+    writeFile(page(4), "left over from the previous job");
+
+    importTiff(path);
+
+    ASSERT_EQ(fakes.files.dialogs.size(), 1U);
+    EXPECT_EQ(fakes.files.dialogs[0].request.title, ImportTiffTitle);
+    EXPECT_EQ(fakes.files.dialogs[0].request.patterns, ImportTiffPatterns);
+    EXPECT_TRUE(notes().empty());
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const PageFile written = readPage(page(i + 1));
+        EXPECT_EQ(written.width, specs[i].width);
+        EXPECT_EQ(written.height, specs[i].height);
+        EXPECT_EQ(written.bpp, specs[i].bpp);
+    }
+    EXPECT_EQ(jobPages, std::vector<int>{3});
+}
+
+TEST_F(PageImportTest, FileThatIsNoTiffKeepsTheOldPages)
+{
+    writeFile(page(1), "old page");
+    const std::string path = saveImage("not-a-tiff.tif", FIF_BMP, 24);
+
+    importTiff(path);
+
+    ASSERT_EQ(notes().size(), 1U);
+    EXPECT_TRUE(notes()[0].starts_with(notOpened(path)));
+    EXPECT_TRUE(deleteModes.empty());
+    EXPECT_EQ(testing::readFile(page(1)), "old page");
+    EXPECT_TRUE(jobPages.empty());
+}
+
+// A PDF with an A4 page and a 200 x 100 pt page and nothing drawn.
+std::string twoPagePdf()
+{
+    const std::vector<std::string> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] >>",
+    };
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<std::size_t> offsets;
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const std::size_t xref = pdf.size();
+    pdf += "xref\n0 5\n0000000000 65535 f \n";
+    for (const std::size_t offset : offsets) {
+        std::string number = std::to_string(offset);
+        pdf += std::string(10 - number.size(), '0') + number + " 00000 n \n";
+    }
+    pdf += "trailer\n<< /Size 5 /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
+// Ghostscript itself renders; the program run is the real one.
+class PdfImportTest : public PageImportTest
+{
+protected:
+    PdfImportTest()
+    {
+        m_previousRunner = effects().processes;
+        effects().processes = &runner;
+        settings.PDFasInputDPI = 50;
+        settings.GSPath = findInPath("gs");
+        const char* path = std::getenv("PATH");
+        m_path = path != nullptr ? path : "";
+    }
+
+    ~PdfImportTest() override
+    {
+        effects().processes = m_previousRunner;
+        setenv("PATH", m_path.c_str(), 1);
+    }
+
+    PosixProcessRunner runner;
+    std::string m_path;
+
+private:
+    ProcessRunner* m_previousRunner = nullptr;
+};
+
+TEST_F(PdfImportTest, GhostscriptRendersEachPageAtTheChosenResolution)
+{
+    struct Case
+    {
+        const char* label;
+        const char* tmpFolder;
+        bool gsFromPath;
+    };
+
+    const Case cases[] = {
+        {"GSPath set", "tmp-gs", false},
+        {"folder with %, gs from PATH", "tmp%d 100%", true},
+    };
+    ASSERT_FALSE(settings.GSPath.empty()) << "gs is not installed";
+    const std::string pdf = root.file("zwei Seiten.pdf");
+    writeFile(pdf, twoPagePdf());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        settings.TmpPath = root.file(c.tmpFolder);
+        fs::create_directory(settings.TmpPath);
+        settings.GSPath = c.gsFromPath ? std::string() : findInPath("gs");
+        jobPages.clear();
+        waitView.calls.clear();
+
+        importPdf(pdf);
+
+        EXPECT_TRUE(notes().empty()) << notes().front();
+        EXPECT_EQ(
+            waitView.calls, (std::vector<std::string>{std::string("open ") + ImportPdfWaitText, "close"}));
+
+        const struct
+        {
+            double widthPt;
+            double heightPt;
+        } sizes[] = {{595, 842}, {200, 100}};
+
+        for (int k = 1; k <= 2; ++k) {
+            SCOPED_TRACE(k);
+            const PageFile written = readPage(page(k));
+            EXPECT_EQ(written.bpp, 24U);
+            EXPECT_NEAR(written.width, std::round(sizes[k - 1].widthPt * 50 / 72), 1);
+            EXPECT_NEAR(written.height, std::round(sizes[k - 1].heightPt * 50 / 72), 1);
+            EXPECT_EQ(written.dpmX, 1969U);
+        }
+        EXPECT_FALSE(fs::exists(page(3)));
+        EXPECT_EQ(jobPages, std::vector<int>{2});
+    }
+    EXPECT_EQ(fakes.files.dialogs.back().request.title, ImportPdfTitle);
+    EXPECT_EQ(fakes.files.dialogs.back().request.patterns, ImportPdfPatterns);
+}
+
+// A run that fails, or ends well without a page, is reported with its code and starts no job.
+TEST_F(PdfImportTest, RunWithoutPagesGivesItsCodeAndNoJob)
+{
+    struct Case
+    {
+        const char* label;
+        std::string bytes;
+        bool failingCode;
+    };
+
+    const Case cases[] = {
+        {"not a PDF", "this is no document at all\n", true},
+        {"PDF without pages",
+         "%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n2 0 obj\n<< /Type /Pages /Kids [] "
+         "/Count 0 >>\nendobj\ntrailer\n<< /Root 1 0 R >>\n%%EOF\n",
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        fakes.messages.shown.clear();
+        waitView.calls.clear();
+        const std::string pdf = root.file("kaputt.pdf");
+        writeFile(pdf, c.bytes);
+
+        importPdf(pdf);
+
+        ASSERT_EQ(notes().size(), 1U);
+        const std::string prefix =
+            "Ghostscript konnte »" + pdf + "« nicht vollständig umwandeln (Fehlercode ";
+        EXPECT_TRUE(notes()[0].starts_with(prefix)) << notes()[0];
+        EXPECT_EQ(notes()[0] != ghostscriptFailedNote(pdf, 0), c.failingCode) << notes()[0];
+        EXPECT_EQ(waitView.calls.size(), 2U);
+        EXPECT_TRUE(jobPages.empty());
+    }
+}
+
+TEST_F(PdfImportTest, MissingGhostscriptGivesTheNoteAndDeletesNothing)
+{
+    struct Case
+    {
+        const char* label;
+        std::string gsPath;
+        bool emptyPath;
+    };
+
+    const Case cases[] = {
+        {"GSPath names a missing file", root.file("gs-gibt-es-nicht"), false},
+        {"empty GSPath, no gs in PATH", "", true},
+    };
+    fs::create_directory(root.file("leer"));
+    writeFile(page(1), "old page");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        fakes.messages.shown.clear();
+        settings.GSPath = c.gsPath;
+        if (c.emptyPath) {
+            setenv("PATH", root.file("leer").c_str(), 1);
+        }
+        PageImportContext context{settings, entryPoints, *functions, waitView};
+        ImportPdfViaGhostscript(context);
+        EXPECT_EQ(notes(), std::vector<std::string>{prepareNoteText(GhostscriptMissingNote)});
+    }
+    EXPECT_TRUE(fakes.files.dialogs.empty());
+    EXPECT_TRUE(waitView.calls.empty());
+    EXPECT_TRUE(deleteModes.empty());
+    EXPECT_EQ(testing::readFile(page(1)), "old page");
+}
+
+} // namespace
+} // namespace folvex
