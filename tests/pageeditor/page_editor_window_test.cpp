@@ -512,13 +512,18 @@ TEST_F(PageEditorWindowTest, EveryImageTheEditorMadeIsFreedAndEveryOwnerDrawnSlo
 std::mutex latchMutex;
 std::condition_variable latchChanged;
 bool latchOpen = false;
+bool latchTimedOut = false;
+std::atomic<bool> latchReached{false};
+std::function<void()> latchArmed;
 std::atomic<FIBITMAP* (*)(FREE_IMAGE_FORMAT, const char*, int)> realLoad{nullptr};
 
 FIBITMAP* DLL_CALLCONV latchedLoad(FREE_IMAGE_FORMAT format, const char* path, int flags)
 {
-    if (std::string(path).find("TmpReadyImg2.bmp") != std::string::npos) {
+    if (std::string(path).find("TmpReadyImg1.bmp") != std::string::npos) {
+        latchReached = true;
+        QMetaObject::invokeMethod(qApp, latchArmed, Qt::QueuedConnection);
         std::unique_lock lock(latchMutex);
-        latchChanged.wait_for(lock, std::chrono::seconds(20), [] { return latchOpen; });
+        latchTimedOut = !latchChanged.wait_for(lock, std::chrono::seconds(10), [] { return latchOpen; });
     }
     return realLoad.load()(format, path, flags);
 }
@@ -526,19 +531,26 @@ FIBITMAP* DLL_CALLCONV latchedLoad(FREE_IMAGE_FORMAT format, const char* path, i
 TEST_F(PageEditorWindowTest, BuildKeepsPaintingWhileAPageLoads)
 {
     writePages(3);
+    // A page smaller than the thumbnail is loaded whole through the library's table.
+    writePage(tmp() + "/TmpReadyImg1.bmp", 200, 150, 60);
     FreeImageFunctionTable functions = program().freeImage.FreeImageFunctions;
     realLoad = functions.Load;
+    latchTimedOut = false;
     functions.Load = latchedLoad;
     latchOpen = false;
     bool firedWhileClosed = false;
-    QTimer::singleShot(0, [&] {
-        {
-            std::lock_guard lock(latchMutex);
-            firedWhileClosed = !latchOpen;
-            latchOpen = true;
-        }
-        latchChanged.notify_all();
-    });
+    // Armed by the waiting load itself, the timer can only fire while the GUI thread keeps
+    // processing its events during the wait.
+    latchArmed = [&] {
+        QTimer::singleShot(0, [&] {
+            {
+                std::lock_guard lock(latchMutex);
+                firedWhileClosed = !latchOpen;
+                latchOpen = true;
+            }
+            latchChanged.notify_all();
+        });
+    };
     WorkerPool pool(2);
     PageEditorContext context = editorContext(functions, pool);
     bool complete = false;
@@ -549,6 +561,9 @@ TEST_F(PageEditorWindowTest, BuildKeepsPaintingWhileAPageLoads)
     });
     EditPages(context, 0, emptyRemoved);
     EXPECT_TRUE(firedWhileClosed);
+    latchArmed = nullptr;
+    EXPECT_TRUE(latchReached);
+    EXPECT_FALSE(latchTimedOut);
     EXPECT_TRUE(complete);
 }
 
