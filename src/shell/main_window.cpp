@@ -10,6 +10,7 @@
 #include "foundation/paths.h"
 #include "foundation/twain_binding.h"
 #include "foundation/window_routines.h"
+#include "pageeditor/page_editor_window.h"
 #include "runtime/controls.h"
 #include "runtime/dib.h"
 #include "runtime/draw_objects.h"
@@ -606,6 +607,27 @@ void installShellEntryPoints(ShellProgram& program)
         DeleteOldTempFiles(job, mode);
     };
     installPageImports(s, program.freeImage.FreeImageFunctions);
+    // The editor's worker threads are started at its first use and kept for the program's life.
+    auto editorPool = std::make_shared<std::unique_ptr<WorkerPool>>();
+    s.entryPoints.EditPages = [&program, editorPool](std::int32_t detectBlank, std::uint8_t& emptyRemoved) {
+        if (!*editorPool) {
+            *editorPool = std::make_unique<WorkerPool>();
+        }
+        ShellWindows& shellWindows = program.windows;
+        PageEditorContext editor{
+            program.state,
+            program.freeImage.FreeImageFunctions,
+            shellWindows.ButtonFont,
+            shellWindows.DialogFont,
+            shellWindows.ButtonFaceProps,
+            shellWindows.ShellArcSets,
+            ClickSubclassProc,
+            shellWindows.MarkedPageMenu,
+            [&shellWindows] { return GetCheckState(shellWindows.controls.discardBlank); },
+            [&shellWindows] { return ComboText(shellWindows.controls.destinationType); },
+            **editorPool};
+        return EditPages(editor, detectBlank, emptyRemoved);
+    };
 }
 
 ShellProgram& shellProgram()
