@@ -1,5 +1,6 @@
 #include "scan/scan_writers.h"
 
+#include "scan/multipage_writers.h"
 #include "scan/pdf_output.h"
 
 namespace folvex {
@@ -8,6 +9,8 @@ WriterTable scanWriters()
 {
     WriterTable writers;
     writers["PDF"] = SavePdf;
+    writers["mehrseitiges TIF"] = SaveMultipageTiff;
+    writers["Animated GIF"] = SaveAnimatedGif;
     return writers;
 }
 
