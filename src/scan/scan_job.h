@@ -143,6 +143,7 @@ public:
 };
 
 struct ScanJobContext;
+class FileOps;
 
 // The result step: result dialog, page order, page editor and writers. It decides whether another
 // cycle follows (nextCycle, ok) and clears skipAcquisition.
@@ -160,6 +161,8 @@ struct ScanJobContext
     ScanResultStep resultStep;
     // The image library the writers load and save pages with; nullptr where no writer runs.
     const FreeImageFunctionTable* freeImage = nullptr;
+    // The file effects of the writers (moves, removals); nullptr: the system's own.
+    FileOps* files = nullptr;
 };
 
 // Runs one job to its end and returns 0. existingPages 1 works on the page files in the temporary

@@ -11,6 +11,7 @@
 #include "support/pdf_check.h"
 #include "support/temp_dir.h"
 #include "twain/fake_scanner_library.h"
+#include "writer_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -30,23 +31,6 @@ namespace fs = std::filesystem;
 using testing::readFile;
 using testing::realFunctions;
 using testing::writeFile;
-
-constexpr double MetresPerInch = 0.0254;
-
-// A library image of the depth: 1, 4 and 8 ("8 palette") with colour palettes, "8 grey", 16 (565),
-// 24 and 32 bits, with the fixtures' pattern.
-FIBITMAP* makeDepthImage(unsigned width, unsigned height, const std::string& depth)
-{
-    std::string rgb;
-    if (depth == "8 grey" || depth == "16") {
-        FIBITMAP* colour = testing::makeLibraryImage(width, height, 24, rgb);
-        FIBITMAP* converted =
-            depth == "16" ? FreeImage_ConvertTo16Bits565(colour) : FreeImage_ConvertToGreyscale(colour);
-        FreeImage_Unload(colour);
-        return converted;
-    }
-    return testing::makeLibraryImage(width, height, depth == "8 palette" ? 8 : std::stoul(depth), rgb);
-}
 
 // Every depth a page can have, prepared for every format that needs it, saves and reads back; no
 // format leaves a file behind that it could not write.
@@ -120,100 +104,12 @@ TEST(WriterStepsTest, PagePointsFollowTheResolution)
     EXPECT_FLOAT_EQ(pagePoints(123, 0), 123.0F);
 }
 
-// A page as the scan job leaves it: its depth, size and resolution; blank pages are white.
-struct PageSpec
-{
-    std::string depth = "24";
-    unsigned width = 120;
-    unsigned height = 160;
-    double dpi = 72.0;
-    bool blank = false;
-};
-
-class PdfWriterTest : public ::testing::Test
+class PdfWriterTest : public WriterTest
 {
 protected:
-    PdfWriterTest()
-    {
-        allocateMainProgramTables(shell);
-        SettingsState& s = shell.settingsState;
-        fs::create_directories(dir.path() / "prog");
-        fs::create_directories(dir.path() / "tmp");
-        fs::create_directories(dir.path() / "out");
-        s.ProgramDir = dir.folder() + "prog/";
-        s.settings.TmpPath = dir.file("tmp");
-        job.discardBlank = 1;
-    }
-
-    void writePage(int number, const PageSpec& spec = {})
-    {
-        FIBITMAP* image = makeDepthImage(spec.width, spec.height, spec.depth);
-        if (spec.blank) {
-            FIBITMAP* white =
-                FreeImage_Allocate(static_cast<int>(spec.width), static_cast<int>(spec.height), 24);
-            const RGBQUAD colour{255, 255, 255, 0};
-            FreeImage_FillBackground(white, &colour, 0);
-            FreeImage_Unload(image);
-            image = white;
-        }
-        const auto dpm = static_cast<unsigned>(std::lround(spec.dpi / MetresPerInch));
-        FreeImage_SetDotsPerMeterX(image, dpm);
-        FreeImage_SetDotsPerMeterY(image, dpm);
-        testing::saveLibraryImage(image, FIF_BMP, tmp("TmpReadyImg" + std::to_string(number) + ".bmp"));
-        FreeImage_Unload(image);
-        job.mergedPages = std::max(job.mergedPages, number);
-    }
-
-    void writePages(int count, const std::set<int>& blank = {})
-    {
-        for (int k = 1; k <= count; ++k) {
-            PageSpec spec;
-            spec.blank = blank.count(k) != 0;
-            writePage(k, spec);
-        }
-    }
-
-    WriterOutcome save(const std::string& answer)
-    {
-        effects.files.queueAnswer(answer);
-        ScanJobContext context{shell, scanner, window, dialogs, {}, &realFunctions()};
-        return SavePdf(context, job);
-    }
-
-    std::string tmp(const std::string& name) const { return dir.folder() + "tmp/" + name; }
-
-    std::string out(const std::string& name) const { return dir.folder() + "out/" + name; }
-
-    std::set<std::string> outFiles() const
-    {
-        std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir.path() / "out")) {
-            names.insert(entry.path().filename().string());
-        }
-        return names;
-    }
+    WriterOutcome save(const std::string& answer) { return WriterTest::save(SavePdf, answer); }
 
     int pageCount(const std::string& pdf) const { return std::stoi(testing::pdfInfo(pdf).at("Pages")); }
-
-    std::vector<std::string> boxTitles() const
-    {
-        std::vector<std::string> titles;
-        for (const ActionBoxParams& params : boxes.shown) {
-            titles.push_back(params.Title);
-        }
-        return titles;
-    }
-
-    bool beeped() const { return !effects.sound.systemSounds.empty(); }
-
-    testing::TempDir dir;
-    testing::ScopedFakeEffects effects;
-    testing::ScriptedActionBoxAnswerer boxes;
-    ShellState shell;
-    FakeScannerLibrary scanner;
-    testing::RecordingWindow window;
-    testing::RecordingDialogs dialogs;
-    ScanJobState job;
 };
 
 // Pages of 300 and 200 dpi become A4 pages; 1-bit pages go in losslessly, the others as JPEG; a page
