@@ -1,5 +1,6 @@
 #include "scan/image_writers.h"
 
+#include "foundation/image_file_ops.h"
 #include "foundation/paths.h"
 #include "runtime/file_ops.h"
 #include "runtime/safe_file.h"
@@ -7,7 +8,6 @@
 #include "scan/page_depth.h"
 
 #include <cerrno>
-#include <mutex>
 #include <string>
 
 namespace folvex {
@@ -91,22 +91,20 @@ WriterOutcome runSinglePageWriter(ScanJobContext& context, ScanJobState& job, co
     const std::string tmpPath = settings.TmpPath;
     const int flags = format.format == FIF_JPEG ? static_cast<int>(settings.JpgQuality) : 0;
     const std::int32_t total = job.mergedPages;
-    SystemFileOps systemFiles;
+    ImageFileOps systemFiles(functions);
     FileOps& files = context.files != nullptr ? *context.files : systemFiles;
-    std::mutex filesMutex; // the port is called from the workers
 
     SaveOutcome outcome;
     PageLoopHooks hooks;
     hooks.prepare = [&](PageWork& work, FIBITMAP* page, std::int32_t number) {
         work.file = singlePageName(chosenName, total, number, format.numberedExtension);
         if (format.format == FIF_UNKNOWN) {
-            const std::lock_guard<std::mutex> lock(filesMutex);
             work.failed = !movePageFile(files, pageFile(tmpPath, number), work.file);
             return;
         }
         const PreparedPage prepared = prepareDepthFor(functions, format.format, page);
-        work.failed = prepared.image == nullptr ||
-                      functions.SaveU(format.format, prepared.image, work.file, flags) == FALSE;
+        work.failed =
+            prepared.image == nullptr || !files.saveImage(format.format, prepared.image, work.file, flags);
     };
     hooks.add = [&outcome](PageWork& work, std::int32_t) { outcome.fileWritten(work.file); };
     hooks.afterPage = [](std::int32_t) {};
