@@ -108,6 +108,7 @@ WriterOutcome runSinglePageWriter(ScanJobContext& context, ScanJobState& job, co
     };
     hooks.add = [&outcome](PageWork& work, std::int32_t) { outcome.fileWritten(work.file); };
     hooks.afterPage = [](std::int32_t) {};
+    hooks.needsPixels = format.format != FIF_UNKNOWN; // "BMP" moves the page files as they are
     runPageLoop(context, job, hooks, outcome);
 
     if (!outcome.written.empty() && !format.setsLastOutput) {

@@ -170,6 +170,10 @@ runPageLoop(ScanJobContext& context, ScanJobState& job, const PageLoopHooks& hoo
         const auto number = static_cast<std::int32_t>(index + 1);
         PageResult result;
         FreeImageMessageScope messages;
+        if (!testBlank && !hooks.needsPixels) {
+            hooks.prepare(result.work, nullptr, number);
+            return Expected<PageResult>(std::move(result));
+        }
         const FreeImageBitmap page =
             ownFreeImage(functions, functions.LoadU(FIF_BMP, pageFile(tmpPath, number)));
         if (!page) {

@@ -95,6 +95,9 @@ struct PageLoopHooks
     std::function<void(PageWork& work, std::int32_t number)> add;
     // On the GUI thread in page order after every page, kept or not.
     std::function<void(std::int32_t number)> afterPage;
+    // False: prepare needs only the page file, so without the blank test no page is loaded and prepare
+    // gets nullptr.
+    bool needsPixels = true;
 };
 
 // The page files TmpReadyImg1.bmp .. of the temporary folder in order: each is loaded, tested for

@@ -271,6 +271,32 @@ TEST_F(ImageWriterTest, BmpOutputIsThePageFileItself)
     fs::remove_all(shmTmp);
 }
 
+// Without the blank test "BMP" reads no page: even a page file the image library cannot read is
+// moved as it is. With the test it is a page that could not be read, and stays.
+TEST_F(ImageWriterTest, BmpReadsPagesOnlyForTheBlankTest)
+{
+    for (const std::uint8_t discardBlank : {0, 1}) {
+        SCOPED_TRACE(int(discardBlank));
+        clearRun();
+        writeFile(tmp("TmpReadyImg1.bmp"), "no image");
+        job.mergedPages = 1;
+        job.discardBlank = discardBlank;
+        if (discardBlank != 0) {
+            boxes.queueAnswer(1);
+        }
+        EXPECT_EQ(save(SaveBmp, out("brief.bmp")), WriterOutcome::Written);
+        if (discardBlank == 0) {
+            EXPECT_EQ(readFile(out("brief.bmp")), "no image");
+            EXPECT_TRUE(beeped());
+        } else {
+            EXPECT_EQ(boxTitles(), (std::vector<std::string>{"Fehler beim Speichern"}));
+            EXPECT_NE(boxes.shown[0].Text.find("Seite 1: konnte nicht gelesen werden."), std::string::npos);
+            EXPECT_TRUE(outFiles().empty());
+            EXPECT_TRUE(fs::exists(tmp("TmpReadyImg1.bmp")));
+        }
+    }
+}
+
 // Only "JPG" offers its last file for opening; every other writer grays the menu item and the button,
 // also after an earlier PDF save, and keeps LastOutputFile.
 TEST_F(ImageWriterTest, OnlyJpgOffersTheLastFile)
