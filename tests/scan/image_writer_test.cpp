@@ -271,6 +271,20 @@ TEST_F(ImageWriterTest, BmpOutputIsThePageFileItself)
     fs::remove_all(shmTmp);
 }
 
+// A move across file systems whose copy cannot be written fails and keeps the page file.
+TEST_F(ImageWriterTest, FailedCopyKeepsThePageFile)
+{
+    writeFile(tmp("seite.bmp"), "page");
+    writeFile(out("datei"), "x");
+    ScriptedFileOps files;
+    files.crossDevice = true;
+    EXPECT_FALSE(movePageFile(files, tmp("seite.bmp"), out("datei/seite.bmp")));
+    EXPECT_EQ(readFile(tmp("seite.bmp")), "page");
+    EXPECT_TRUE(movePageFile(files, tmp("seite.bmp"), out("seite.bmp")));
+    EXPECT_EQ(readFile(out("seite.bmp")), "page");
+    EXPECT_FALSE(fs::exists(tmp("seite.bmp")));
+}
+
 // Without the blank test "BMP" reads no page: even a page file the image library cannot read is
 // moved as it is. With the test it is a page that could not be read, and stays.
 TEST_F(ImageWriterTest, BmpReadsPagesOnlyForTheBlankTest)
