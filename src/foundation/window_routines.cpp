@@ -7,6 +7,7 @@
 #include "runtime/window_events.h"
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
@@ -363,6 +364,8 @@ std::intptr_t InputSubclassProc(
             plain->selectAll();
         } else if (auto* rich = qobject_cast<QTextEdit*>(object)) {
             rich->selectAll();
+        } else if (auto* spin = qobject_cast<QAbstractSpinBox*>(object)) {
+            spin->selectAll();
         }
     }
     return DefSubclassProc(hwnd, message, wParam, lParam);

@@ -96,7 +96,7 @@ int EditSubclass(Handle hwnd, int on, std::intptr_t refData);
 // Returns 0.
 int Subclass(Handle hwnd, int on, SubclassProc proc, std::intptr_t id, std::intptr_t refData);
 
-// Selects the whole text of an edit field when it gets the focus.
+// Selects the whole text of an edit field or spin box when it gets the focus.
 std::intptr_t InputSubclassProc(
     Handle hwnd,
     std::uint32_t message,

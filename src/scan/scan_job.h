@@ -8,14 +8,17 @@
 #include "components/action_box.h"
 #include "foundation/freeimage_binding.h"
 #include "scan/scan_job_state.h"
+#include "scan/writer_table.h"
 #include "shell/main_loop.h"
 #include "shell/shell_state.h"
 #include "twain/scanner_library.h"
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace folvex {
 
@@ -127,6 +130,20 @@ public:
     virtual bool keyHeld(int virtualKey) = 0;
     virtual void delay(int ms) = 0;
     virtual void enableMenuItem(int id, bool enabled) = 0;
+
+    // Makes the destination-type item with exactly this text current (no such item: unchanged) and
+    // ticks or clears "leere Seiten entfernen".
+    virtual void setDestinationType(const std::string& type) = 0;
+    virtual void setDiscardBlank(bool ticked) = 0;
+};
+
+// The destination of a job's pages: a destination-type text and "leere Seiten entfernen".
+struct DestinationChoice
+{
+    std::string type;
+    bool discardBlank = false;
+
+    bool operator==(const DestinationChoice&) const = default;
 };
 
 // The job's dialogs beyond the note.
@@ -140,6 +157,11 @@ public:
     // The wait window with text, centred on the main window, and its end.
     virtual void openWaitWindow(const std::string& text) = 0;
     virtual void closeWaitWindow() = 0;
+
+    // The window "Ziel temporär ändern": the types in their order with current shown, in font.
+    // The user's choice on "Ok"; nothing on "Abbruch", Esc or a close event.
+    virtual std::optional<DestinationChoice> changeDestination(
+        const std::vector<std::string>& types, const DestinationChoice& current, Handle font) = 0;
 };
 
 struct ScanJobContext;
@@ -161,6 +183,8 @@ struct ScanJobContext
     ScanResultStep resultStep;
     // The image library the writers load and save pages with; nullptr where no writer runs.
     const FreeImageFunctionTable* freeImage = nullptr;
+    // The writers "Speichern" runs, by destination type.
+    WriterTable writers{};
     // The file effects of the writers (moves, removals); nullptr: the system's own.
     FileOps* files = nullptr;
 };

@@ -10,6 +10,7 @@
 #include "foundation/paths.h"
 #include "foundation/twain_binding.h"
 #include "foundation/window_routines.h"
+#include "pageeditor/page_editor_window.h"
 #include "runtime/controls.h"
 #include "runtime/dib.h"
 #include "runtime/draw_objects.h"
@@ -19,7 +20,10 @@
 #include "runtime/subclass.h"
 #include "runtime/window_events.h"
 #include "runtime/window_geometry.h"
+#include "scan/scan_result.h"
+#include "scan/scan_writers.h"
 #include "shell/help_texts.h"
+#include "shell/options_dialog.h"
 #include "shell/page_import_qt.h"
 #include "shell/scan_job_window.h"
 #include "shell/scanner_selection.h"
@@ -570,6 +574,7 @@ void installShellEntryPoints(ShellProgram& program)
     };
 
     s.entryPoints.AboutBox = [] { AboutBox(); };
+    s.entryPoints.OptionsDialog = [&program] { OptionsDialog(program.state, program.windows); };
     s.entryPoints.ShowLicence = [&s](int which) { ShowLicence(which, s.settingsState.ProgramDir); };
     const auto updateContext = [&program] {
         return UpdateCheckContext{
@@ -582,12 +587,17 @@ void installShellEntryPoints(ShellProgram& program)
     s.entryPoints.prepareUpdateCheck = [&program, updateContext] {
         prepareUpdateCheck(program.updateCheck, updateContext());
     };
-    // One port and context per job: the scanner library is the one installed when the job starts. The
-    // result step is not there yet: a job ends where it would run, and its scan files stay for a rescue.
+    // One port and context per job: the scanner library is the one installed when the job starts.
     s.entryPoints.ScanAndSave = [&program](std::uint8_t existingPages) {
         MainWindowScanJobPort port(program.windows.controls, *program.windows.scannerView);
         ScanJobContext job{
-            program.state, DTwainBinding(), port, port, {}, &program.freeImage.FreeImageFunctions};
+            program.state,
+            DTwainBinding(),
+            port,
+            port,
+            runScanResult,
+            &program.freeImage.FreeImageFunctions,
+            scanWriters()};
         return ScanAndSave(job, existingPages);
     };
     s.entryPoints.DeleteOldTempFiles = [&program](std::int32_t mode) {
@@ -597,6 +607,27 @@ void installShellEntryPoints(ShellProgram& program)
         DeleteOldTempFiles(job, mode);
     };
     installPageImports(s, program.freeImage.FreeImageFunctions);
+    // The editor's worker threads are started at its first use and kept for the program's life.
+    auto editorPool = std::make_shared<std::unique_ptr<WorkerPool>>();
+    s.entryPoints.EditPages = [&program, editorPool](std::int32_t detectBlank, std::uint8_t& emptyRemoved) {
+        if (!*editorPool) {
+            *editorPool = std::make_unique<WorkerPool>();
+        }
+        ShellWindows& shellWindows = program.windows;
+        PageEditorContext editor{
+            program.state,
+            program.freeImage.FreeImageFunctions,
+            shellWindows.ButtonFont,
+            shellWindows.DialogFont,
+            shellWindows.ButtonFaceProps,
+            shellWindows.ShellArcSets,
+            ClickSubclassProc,
+            shellWindows.MarkedPageMenu,
+            [&shellWindows] { return GetCheckState(shellWindows.controls.discardBlank); },
+            [&shellWindows] { return ComboText(shellWindows.controls.destinationType); },
+            **editorPool};
+        return EditPages(editor, detectBlank, emptyRemoved);
+    };
 }
 
 ShellProgram& shellProgram()

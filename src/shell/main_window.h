@@ -6,6 +6,7 @@
 
 #include "components/owner_drawn_button_table.h"
 #include "foundation/freeimage_binding.h"
+#include "pageeditor/thumbnail_grid.h"
 #include "runtime/window_messages.h"
 #include "shell/arc_face_sets.h"
 #include "shell/main_loop.h"
@@ -51,7 +52,6 @@ inline constexpr int SplashWidthPx = 200;
 inline constexpr int SplashHeightPx = 70;
 inline constexpr const char* RotationScratchFile = "rotatetmpimage.bmp";
 inline constexpr int ShellArcSetCount = static_cast<int>(ShellArcFaceSets.size());
-inline constexpr int SplitToggleWidthPx = 12;
 // The menu items of the page editor's popup.
 inline constexpr int MarkedPageKeepItem = 1025;
 inline constexpr int MarkedPageNotBlankItem = 1027;

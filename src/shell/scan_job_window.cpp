@@ -2,14 +2,13 @@
 
 #include "foundation/wait_window.h"
 #include "foundation/window_routines.h"
+#include "runtime/controls.h"
 #include "runtime/draw_objects.h"
 #include "runtime/object_registry.h"
 #include "runtime/window_events.h"
+#include "scan/destination_dialog.h"
 #include "shell/main_window.h"
 #include "shell/scanner_selection.h"
-
-#include <QCheckBox>
-#include <QWidget>
 
 namespace folvex {
 
@@ -42,21 +41,23 @@ std::string MainWindowScanJobPort::selectorText(ScanSelector selector)
     return {};
 }
 
-Handle MainWindowScanJobPort::checkBox(ScanCheckBox box) const
+namespace {
+
+MainCheckBox mainCheckBox(ScanCheckBox box)
 {
-    return box == ScanCheckBox::Duplex ? m_controls.duplex : m_controls.discardBlank;
+    return box == ScanCheckBox::Duplex ? MainCheckBox::Duplex : MainCheckBox::DiscardBlank;
 }
+
+} // namespace
 
 bool MainWindowScanJobPort::checkBoxTicked(ScanCheckBox box)
 {
-    const auto* check = qobject_cast<QCheckBox*>(findWidget(checkBox(box)));
-    return check != nullptr && check->isChecked();
+    return mainCheckBoxTicked(mainCheckBox(box));
 }
 
 bool MainWindowScanJobPort::checkBoxEnabled(ScanCheckBox box)
 {
-    const QWidget* widget = findWidget(checkBox(box));
-    return widget != nullptr && widget->isEnabled();
+    return mainCheckBoxEnabled(mainCheckBox(box));
 }
 
 std::string MainWindowScanJobPort::statusText()
@@ -142,6 +143,22 @@ void MainWindowScanJobPort::openWaitWindow(const std::string& text)
 void MainWindowScanJobPort::closeWaitWindow()
 {
     XWartenEnde();
+}
+
+void MainWindowScanJobPort::setDestinationType(const std::string& type)
+{
+    ComboSelectText(m_controls.destinationType, type);
+}
+
+void MainWindowScanJobPort::setDiscardBlank(bool ticked)
+{
+    SetCheckState(m_controls.discardBlank, ticked ? 1 : 0);
+}
+
+std::optional<DestinationChoice> MainWindowScanJobPort::changeDestination(
+    const std::vector<std::string>& types, const DestinationChoice& current, Handle font)
+{
+    return runDestinationDialog(types, current, font);
 }
 
 } // namespace folvex

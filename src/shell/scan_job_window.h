@@ -1,6 +1,7 @@
 #pragma once
 // The scan job's ports on the real main window: its selectors, check boxes, status and scanner lines,
-// buttons and focus, the job's font, the program's message box and the wait window. GUI thread.
+// buttons and focus, the job's font, the program's message box, the wait window and the destination
+// dialog. GUI thread.
 
 #include "scan/scan_job.h"
 
@@ -29,14 +30,16 @@ public:
     bool keyHeld(int virtualKey) override;
     void delay(int ms) override;
     void enableMenuItem(int id, bool enabled) override;
+    void setDestinationType(const std::string& type) override;
+    void setDiscardBlank(bool ticked) override;
 
     std::intptr_t actionBox(ActionBoxParams& params) override;
     void openWaitWindow(const std::string& text) override;
     void closeWaitWindow() override;
+    std::optional<DestinationChoice> changeDestination(
+        const std::vector<std::string>& types, const DestinationChoice& current, Handle font) override;
 
 private:
-    Handle checkBox(ScanCheckBox box) const;
-
     const MainWindowControls& m_controls;
     ScannerSelectionView& m_view;
 };

@@ -29,21 +29,6 @@ constexpr std::string_view SourceSectionPrefix = "SOURCE ";
 
 constexpr std::int32_t DefaultThumbSize = 250;
 
-struct BlankProfile
-{
-    const char* name;
-    const char* resolution;
-    const char* minColor;
-    const char* percentage;
-};
-
-// The profiles of the first start and of the repair.
-constexpr BlankProfile DefaultBlankProfiles[] = {
-    {"weißes Papier", "3", "250", "98.5"},
-    {"Recyclingpapier", "3", "170", "98.5"},
-    {"benutzerdefiniert", "3", "250", "98.5"},
-};
-
 std::string decimal(std::int64_t value)
 {
     char buffer[24];
@@ -71,14 +56,6 @@ std::string environment(const char* name)
 {
     const char* value = std::getenv(name);
     return value != nullptr ? std::string(value) : std::string();
-}
-
-std::string withoutTrailingSlashes(std::string folder)
-{
-    while (folder.size() > 1 && folder.back() == '/') {
-        folder.pop_back();
-    }
-    return folder;
 }
 
 // The user's profile folder: $HOME, else the home folder of the account.
@@ -362,11 +339,7 @@ void ensureTmpPath(SettingsState& state)
     if (createFolder(s.TmpPath) || s.TmpPath == state.chosenTmpPath) {
         return;
     }
-    ShowNote(
-        "Der Ordner für temporäre Dateien »" + s.TmpPath +
-            "« fehlt und kann nicht angelegt werden. Folvex verwendet in diesem Programmlauf »" +
-            state.chosenTmpPath + "«.",
-        0);
+    ShowNote(tmpPathMissingNote(s.TmpPath, state.chosenTmpPath), 0);
     s.TmpPath = state.chosenTmpPath;
     createFolder(s.TmpPath);
 }
@@ -458,6 +431,32 @@ void loadSettings(SettingsState& state, const ScreenRect& startRect, bool maximi
             0);
     }
     ensureTmpPath(state);
+}
+
+std::string withoutTrailingSlashes(std::string path)
+{
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    return path;
+}
+
+std::string tmpPathMissingNote(const std::string& missing, const std::string& replacement)
+{
+    return "Der Ordner für temporäre Dateien »" + missing +
+           "« fehlt und kann nicht angelegt werden. Folvex verwendet in diesem Programmlauf »" + replacement +
+           "«.";
+}
+
+bool ensureTmpPathOrKeep(SettingsState& state, const std::string& previous)
+{
+    Settings& s = state.settings;
+    if (createFolder(s.TmpPath)) {
+        return true;
+    }
+    ShowNote(tmpPathMissingNote(s.TmpPath, previous), 0);
+    s.TmpPath = previous;
+    return false;
 }
 
 std::string resolveTmpPathPlaceholders(const SettingsState& state, const std::string& text)

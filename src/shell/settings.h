@@ -20,6 +20,22 @@ inline constexpr std::int32_t MaxExternalEditors = 1000;
 
 inline constexpr std::string_view FlatbedPaperSource = "Flachbettauflage";
 
+// A blank-page profile as the settings file keeps it.
+struct BlankProfile
+{
+    const char* name;
+    const char* resolution;
+    const char* minColor;
+    const char* percentage;
+};
+
+// The profiles of the first start and of the repair, numbered from 1 in this order.
+inline constexpr BlankProfile DefaultBlankProfiles[] = {
+    {"weißes Papier", "3", "250", "98.5"},
+    {"Recyclingpapier", "3", "170", "98.5"},
+    {"benutzerdefiniert", "3", "250", "98.5"},
+};
+
 // Left, top, right and bottom of a window's outer rectangle in screen pixels.
 struct ScreenRect
 {
@@ -120,6 +136,16 @@ void chooseTmpPath(SettingsState& state);
 // run and a note says so. When the settings file cannot be created, a note says so once and the
 // defaults stay.
 void loadSettings(SettingsState& state, const ScreenRect& startRect, bool maximized);
+
+// The path without its trailing "/" ("/" alone stays).
+std::string withoutTrailingSlashes(std::string path);
+
+// The note shown when the temporary folder missing cannot be created and replacement is used instead.
+std::string tmpPathMissingNote(const std::string& missing, const std::string& replacement);
+
+// Creates TmpPath with its parents when missing. When that fails: the note, and TmpPath becomes
+// previous again (the folder in use before the change). True when TmpPath can be used.
+bool ensureTmpPathOrKeep(SettingsState& state, const std::string& previous);
 
 // The folder text for "%APPPATH%", "%TEMPPATH%", "%USERPATH%" (also without the closing "%") and
 // "%PROGPATH%", in any letter case, without trailing "/"; any other text unchanged.

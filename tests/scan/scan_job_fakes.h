@@ -5,7 +5,9 @@
 
 #include "scan/scan_job.h"
 
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -100,6 +102,13 @@ public:
     std::vector<int> delays;
     std::map<int, bool> menuItems;
 
+    void setDestinationType(const std::string& type) override
+    {
+        selectors[ScanSelector::DestinationType] = type;
+    }
+
+    void setDiscardBlank(bool ticked) override { discardTicked = ticked; }
+
     bool allButtonsEnabled() const
     {
         return buttons.at(MainButton::Scan) && buttons.at(MainButton::SelectScanner) &&
@@ -113,6 +122,26 @@ public:
     }
 };
 
+// Counts every page the library reports into the pass and job counters, as the shell's callback does,
+// and then runs onPage.
+inline void
+countPagesAsTheShell(ScannerLibrary& scanner, ShellState& shell, std::function<void()> onPage = {})
+{
+    scanner.setNotificationCallback(
+        [&shell, onPage = std::move(onPage)](std::int32_t code, std::int32_t, std::int64_t) {
+            if (code == static_cast<std::int32_t>(ScannerNotification::PageAcquired)) {
+                ++shell.ScanCounters.pass;
+                ++shell.ScanCounters.job;
+                if (onPage) {
+                    onPage();
+                }
+            }
+            return 1;
+        },
+        0,
+        0);
+}
+
 // The dialogs: the real message box (answered by a ScriptedActionBoxAnswerer), the wait window
 // recorded.
 class RecordingDialogs final : public ScanJobDialogs
@@ -120,11 +149,32 @@ class RecordingDialogs final : public ScanJobDialogs
 public:
     std::vector<std::string> waitEvents;
 
+    // What the destination dialog was shown with, and what it answers in turn (none left: "Abbruch").
+    struct DestinationShown
+    {
+        std::vector<std::string> types;
+        DestinationChoice current;
+        Handle font;
+    };
+
+    std::vector<DestinationShown> destinationsShown;
+    std::vector<std::optional<DestinationChoice>> destinationAnswers;
+
     std::intptr_t actionBox(ActionBoxParams& params) override { return ActionBox(params); }
 
     void openWaitWindow(const std::string& text) override { waitEvents.push_back("open " + text); }
 
     void closeWaitWindow() override { waitEvents.push_back("close"); }
+
+    std::optional<DestinationChoice> changeDestination(
+        const std::vector<std::string>& types, const DestinationChoice& current, Handle font) override
+    {
+        destinationsShown.push_back({types, current, font});
+        if (destinationsShown.size() > destinationAnswers.size()) {
+            return std::nullopt;
+        }
+        return destinationAnswers[destinationsShown.size() - 1];
+    }
 };
 
 } // namespace folvex::testing

@@ -3,6 +3,7 @@
 
 #include "sane_test_backend.h"
 #include "scan/scan_job.h"
+#include "scan/scan_result.h"
 #include "scan_job_fakes.h"
 #include "shell/settings.h"
 #include "support/action_box_fakes.h"
@@ -133,6 +134,44 @@ TEST(ScanJobSaneTest, TheFeederGivesTenGreyPagesWithTheirResolution)
         EXPECT_EQ(bitsOf(tmp + "/" + name), 8);
         EXPECT_EQ(dotsPerMetreOf(tmp + "/" + name), 3937);
     }
+}
+
+TEST(ScanJobSaneTest, ScanningOnRefillsTheFeederAndSavingHandsOverEveryPage)
+{
+    SaneTestConfig config;
+    const std::string tmp = config.work() + "/tmp";
+    std::filesystem::create_directories(tmp);
+    std::vector<std::string> pages;
+    for (int k = 1; k <= 20; ++k) {
+        pages.push_back("TmpReadyImg" + std::to_string(k) + ".bmp");
+    }
+    inApplication(config, [&] {
+        SaneJob job(config.work(), tmp);
+        job.window.selectors[ScanSelector::PaperSource] = Feeder;
+        std::vector<std::string> handed;
+        WriterTable writers{{"PDF", [&handed](ScanJobContext& context, ScanJobState& state) {
+                                 const std::string& folder = context.shell.settingsState.settings.TmpPath;
+                                 for (int k = 1; k <= state.mergedPages; ++k) {
+                                     const std::string name = "TmpReadyImg" + std::to_string(k) + ".bmp";
+                                     if (std::filesystem::exists(folder + "/" + name)) {
+                                         handed.push_back(name);
+                                     }
+                                 }
+                                 return WriterOutcome::Written;
+                             }}};
+        job.boxes.answers = {3, 1}; // "Weiterscannen", then "Speichern"
+        ScanJobContext context{
+            job.shell, job.library, job.window, job.jobDialogs, runScanResult, nullptr, writers};
+
+        ScanAndSave(context, 0);
+
+        ASSERT_EQ(job.boxTitles(), (std::vector<std::string>{"Scannen ok", "Scannen ok"}));
+        EXPECT_EQ(job.boxes.shown[0].Text, "Scannen erfolgreich (10 Seiten)");
+        EXPECT_EQ(job.boxes.shown[1].Text, R"(Scannen erfolgreich (10 Seiten)\n\nGesamtzahl Seiten: 20)");
+        EXPECT_EQ(handed, pages);
+    });
+    std::sort(pages.begin(), pages.end());
+    EXPECT_EQ(filesIn(tmp), pages);
 }
 
 TEST(ScanJobSaneTest, TheFlatbedGivesOnePage)

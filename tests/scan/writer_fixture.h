@@ -102,7 +102,7 @@ protected:
     WriterOutcome save(const ScanWriter& writer, const std::string& answer, FileOps* files = nullptr)
     {
         effects.files.queueAnswer(answer);
-        ScanJobContext context{shell, scanner, window, dialogs, {}, &realFunctions(), files};
+        ScanJobContext context{shell, scanner, window, dialogs, {}, &realFunctions(), {}, files};
         return writer(context, job);
     }
 

@@ -18,8 +18,9 @@
 #include "runtime/window_messages.h"
 #include "shell/page_import.h"
 #include "shell/program.h"
-#include "shell_parts.h"
+#include "shell/scan_job_window.h"
 #include "shell/scanner_selection.h"
+#include "shell_parts.h"
 #include "support/action_box_fakes.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
@@ -476,10 +477,13 @@ TEST_F(MainWindowTest, ScannenRunsAScanJobAndMenu110TheRescue)
         0);
     scanner.passes.push_back(FakePass::pages({1, 2, 3}));
     MainWindowPort port;
+    answerer.queueAnswer(6); // "Abbruch" in the result dialog keeps the scan files
 
     QTest::mouseClick(findWidget(c.scanButton), Qt::LeftButton);
     runMainLoopTurn(state(), port);
 
+    ASSERT_EQ(answerer.shown.size(), 1U);
+    EXPECT_EQ(answerer.shown[0].Text, "Scannen erfolgreich (3 Seiten)");
     EXPECT_EQ(scanner.callsOf(237).size(), 1U);
     EXPECT_EQ(buttonsEnabledDuringPass, std::vector<bool>(9, false));
     EXPECT_EQ(statusDuringPass, std::vector<std::string>(3, "Status: Scanner-Interface ist aktiv..."));
@@ -505,6 +509,23 @@ TEST_F(MainWindowTest, ScannenRunsAScanJobAndMenu110TheRescue)
     EXPECT_EQ(fakeEffects.messages.shown[0].text, "Keine zu rettenden Grafikdateien gefunden.");
     EXPECT_EQ(scanner.callsOf(237).size(), 1U);
     EXPECT_TRUE(findWidget(c.scanButton)->isEnabled());
+}
+
+TEST_F(MainWindowTest, TheScanJobPortSetsTheDestinationAndTheBlankPageBox)
+{
+    startShell();
+    MainWindowScanJobPort port(controls(), shellProgram().windows.scannerContext->view);
+    port.setDestinationType("GIF");
+    port.setDiscardBlank(false);
+    EXPECT_EQ(controlText(controls().destinationType), "GIF");
+    EXPECT_EQ(port.selectorText(ScanSelector::DestinationType), "GIF");
+    EXPECT_FALSE(mainCheckBoxTicked(MainCheckBox::DiscardBlank));
+    EXPECT_FALSE(port.checkBoxTicked(ScanCheckBox::DiscardBlank));
+    // A text that is no destination type changes nothing.
+    port.setDestinationType("DOCX");
+    port.setDiscardBlank(true);
+    EXPECT_EQ(controlText(controls().destinationType), "GIF");
+    EXPECT_TRUE(port.checkBoxTicked(ScanCheckBox::DiscardBlank));
 }
 
 TEST_F(MainWindowTest, CheckBoxStatesAndTheFocusAfterAJob)

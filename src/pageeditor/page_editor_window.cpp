@@ -1,0 +1,773 @@
+#include "pageeditor/page_editor_window.h"
+
+#include "components/button_faces.h"
+#include "components/owner_drawn_button.h"
+#include "foundation/control_creation.h"
+#include "foundation/note.h"
+#include "foundation/wait_window.h"
+#include "foundation/window_routines.h"
+#include "imageops/raster.h"
+#include "pageeditor/apply_edits.h"
+#include "runtime/controls.h"
+#include "runtime/dib.h"
+#include "runtime/draw_objects.h"
+#include "runtime/input_state.h"
+#include "runtime/object_registry.h"
+#include "runtime/window_events.h"
+#include "runtime/window_messages.h"
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QFont>
+#include <QFontMetrics>
+#include <QImage>
+#include <QLabel>
+#include <QPainter>
+#include <QWidget>
+
+#include <chrono>
+#include <cstring>
+#include <future>
+#include <memory>
+#include <utility>
+
+namespace folvex {
+
+namespace {
+
+// The face of each coloured button: the arc set it is drawn with and what that set must be.
+struct EditorFace
+{
+    int arcSet;
+    const char* colour;
+    int width;
+    int height;
+};
+
+inline constexpr EditorFace RedFace{2, "red", 150, 30};
+inline constexpr EditorFace GreenFace{3, "green", 150, 30};
+inline constexpr EditorFace SilverFace{6, "silver", 100, 20};
+inline constexpr EditorFace YellowFace{7, "yellow", 150, 20};
+inline constexpr EditorFace PurpleFace{8, "purple", 100, 20};
+inline constexpr EditorFace BlackFace{9, "black", 100, 20};
+inline constexpr EditorFace SecondBlackFace{10, "black", 100, 20};
+inline constexpr EditorFace PinkFace{11, "pink", 100, 20};
+inline constexpr EditorFace OrangeFace{12, "orange", 100, 20};
+inline constexpr EditorFace CyanFace{13, "cyan", 100, 20};
+inline constexpr EditorFace BrownFace{14, "brown", 100, 20};
+
+constexpr bool sameText(const char* a, const char* b)
+{
+    while (*a != '\0' && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
+}
+
+constexpr bool faceMatches(const EditorFace& face)
+{
+    const ArcFaceSet& set = ShellArcFaceSets[static_cast<std::size_t>(face.arcSet)];
+    return sameText(set.colour, face.colour) && set.width == face.width && set.height == face.height;
+}
+
+static_assert(
+    faceMatches(RedFace) && faceMatches(GreenFace) && faceMatches(SilverFace) && faceMatches(YellowFace));
+static_assert(faceMatches(PurpleFace) && faceMatches(BlackFace) && faceMatches(SecondBlackFace));
+static_assert(
+    faceMatches(PinkFace) && faceMatches(OrangeFace) && faceMatches(CyanFace) && faceMatches(BrownFace));
+
+// An x or width of FromClientWidth − d stands for CW − d.
+inline constexpr std::int32_t FromClientWidth = -1000;
+
+constexpr EditorControlSpec button(const char* text, std::int32_t x, std::int32_t y, const EditorFace& face)
+{
+    return {text, EditorControlKind::OwnerDrawnButton, x, y, face.width, face.height, face.arcSet};
+}
+
+constexpr EditorControlSpec label(const char* text, std::int32_t x, std::int32_t width)
+{
+    return {text, EditorControlKind::Label, x, 38, width, 20, -1};
+}
+
+constexpr EditorControlSpec field(const char* text, std::int32_t x)
+{
+    return {text, EditorControlKind::TextField, x, 36, 30, 20, -1};
+}
+
+constexpr EditorControlSpec pick(std::int32_t x)
+{
+    return {"pick", EditorControlKind::PushButton, x, 36, 50, 21, -1};
+}
+
+// Positions in this table; the rest of the code names the controls by them.
+enum EditorControlIndex : std::size_t
+{
+    HintLabel = 10,
+    OptionsButton = 11,
+    FirstPointField = 18,
+    WhitePick = 23,
+    BlackPick = 30,
+    ApplyButton = 31,
+    CancelButton = 32,
+};
+
+inline constexpr std::array<EditorControlSpec, 33> ControlTable{{
+    button("alle 90° links", 10, 10, SilverFace),
+    button("alle 180°", 120, 10, SilverFace),
+    button("alle 90° rechts", 230, 10, SilverFace),
+    button("alle begradigen Typ 1", 340, 10, YellowFace),
+    button("alle begradigen Typ 2", 500, 10, YellowFace),
+    button("alle s/w", 660, 10, PurpleFace),
+    button("alle s/w dith.", 770, 10, PurpleFace),
+    button("alle Graust.", 880, 10, PurpleFace),
+    button("alle Farbe", 990, 10, PurpleFace),
+    button("alle Ref.-Bild", 1100, 10, SilverFace),
+    {EditorHintText, EditorControlKind::Label, 1210, 12, FromClientWidth - 350, 20, -1},
+    button("Optionen", FromClientWidth - 110, 10, BlackFace),
+    button("alle Originalb.", 10, 35, CyanFace),
+    button("alle paginieren", 120, 35, SecondBlackFace),
+    button("alle Weißabgl.", 230, 35, PinkFace),
+    button("alle invertieren", 340, 35, BrownFace),
+    button("alle entgrauen", 450, 35, OrangeFace),
+    label("Weißpunkt rot:", 560, 87),
+    field(WhitePointDefault, 650),
+    label("Weißpunkt grün:", 690, 97),
+    field(WhitePointDefault, 790),
+    label("Weißpunkt blau:", 830, 97),
+    field(WhitePointDefault, 930),
+    pick(970),
+    label("Schwarzpunkt rot:", 1040, 105),
+    field(BlackPointDefault, 1148),
+    label("Schwarzpunkt grün:", 1188, 115),
+    field(BlackPointDefault, 1306),
+    label("Schwarzpunkt blau:", 1346, 115),
+    field(BlackPointDefault, 1464),
+    pick(1504),
+    button("Anwenden", 0, 0, GreenFace),
+    button("Abbruch", 0, 0, RedFace),
+}};
+
+// The six point fields among the controls: white red, green, blue, black red, green, blue.
+inline constexpr std::array<std::size_t, 6> PointFieldIndexes{18, 20, 22, 25, 27, 29};
+
+inline constexpr std::uint32_t PressedToggleColour = 0x000000FF; // RGB(255,0,0)
+inline constexpr std::int32_t ThumbnailAreaTop = 65;
+inline constexpr std::int32_t ThumbnailAreaBottomMargin = 115;
+inline constexpr int ScrollStepPx = 10;
+inline constexpr int MarkFontPx = 16;
+inline constexpr int InnerRowOffset = 12;
+inline constexpr int OuterRowOffset = 25;
+
+PageEditorReadyHook& readyHook()
+{
+    static PageEditorReadyHook hook;
+    return hook;
+}
+
+void deleteControl(Handle& control)
+{
+    if (control != NoHandle) {
+        delete findWidget(control);
+        control = NoHandle;
+    }
+}
+
+// Draws text centred on x with its baseline at y, its extent filled red first.
+void drawMarkText(QPainter& painter, const QString& text, int x, int y, const QColor& colour)
+{
+    const QFontMetrics metrics(painter.font());
+    const int advance = metrics.horizontalAdvance(text);
+    const int left = x - advance / 2;
+    painter.fillRect(
+        left, y - metrics.ascent(), advance, metrics.ascent() + metrics.descent(), QColor(255, 0, 0));
+    painter.setPen(colour);
+    painter.drawText(left, y, text);
+}
+
+// Draws the marks of a marked page into a 24-bit bitmap: two red bars, two rows of signs and the label.
+void drawMarks(DibBitmap& dib, bool forDeletion)
+{
+    QImage image = imageOfDib(dib).convertToFormat(QImage::Format_RGB32);
+    {
+        QPainter painter(&image);
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setBold(true);
+        font.setPixelSize(MarkFontPx);
+        painter.setFont(font);
+        const QString row = forDeletion ? QStringLiteral(" X   X   X ") : QStringLiteral(" -   -   - ");
+        const QString labelText =
+            forDeletion ? QStringLiteral(" ZU LÖSCHEN ") : QStringLiteral(" SEITE LEER ");
+        const int cx = dib.width / 2;
+        const int cy = dib.height / 2;
+        const QColor red(255, 0, 0);
+        const QColor yellow(255, 255, 0);
+        drawMarkText(painter, row, cx, cy - InnerRowOffset, red);
+        drawMarkText(painter, row, cx, cy + InnerRowOffset, red);
+        drawMarkText(painter, row, cx, cy - OuterRowOffset, yellow);
+        drawMarkText(painter, row, cx, cy + OuterRowOffset, yellow);
+        drawMarkText(painter, labelText, cx, cy, yellow);
+    }
+    for (std::int32_t y = 0; y < dib.height; ++y) {
+        const auto* source = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        std::uint8_t* target = dib.rowTopDown(y);
+        for (std::int32_t x = 0; x < dib.width; ++x) {
+            target[3 * x] = static_cast<std::uint8_t>(qBlue(source[x]));
+            target[3 * x + 1] = static_cast<std::uint8_t>(qGreen(source[x]));
+            target[3 * x + 2] = static_cast<std::uint8_t>(qRed(source[x]));
+        }
+    }
+}
+
+} // namespace
+
+std::vector<PlacedEditorControl> editorControls(std::int32_t clientWidth, std::int32_t clientHeight)
+{
+    std::vector<PlacedEditorControl> placed;
+    placed.reserve(ControlTable.size());
+    const auto resolve = [clientWidth](std::int32_t value) {
+        return value < 0 ? clientWidth + (value - FromClientWidth) : value;
+    };
+    for (std::size_t i = 0; i < ControlTable.size(); ++i) {
+        const EditorControlSpec& spec = ControlTable[i];
+        GridRect rect{resolve(spec.x), spec.y, resolve(spec.width), spec.height};
+        if (i == ApplyButton) {
+            rect.left = clientWidth / 2 - 250;
+            rect.top = clientHeight - 40;
+        } else if (i == CancelButton) {
+            rect.left = clientWidth / 2 + 100;
+            rect.top = clientHeight - 40;
+        }
+        placed.push_back({spec, rect});
+    }
+    return placed;
+}
+
+const char* applyTooltipText(int discardBlankState, std::int32_t DelEmptyOnEdit)
+{
+    return discardBlankState == 1 && DelEmptyOnEdit != 0 ? ApplyTooltipDeleting : ApplyTooltip;
+}
+
+void setPageEditorReadyHook(PageEditorReadyHook hook)
+{
+    readyHook() = std::move(hook);
+}
+
+PageEditorWindow::PageEditorWindow(PageEditorContext& context, std::int32_t detectBlank)
+    : m_context(context)
+    , m_files(context.functions)
+    , m_model(
+          context.shell,
+          m_files,
+          *this,
+          detectBlank,
+          context.destinationTypeText ? context.destinationTypeText() : std::string())
+{}
+
+PageEditorWindow::~PageEditorWindow()
+{
+    close();
+}
+
+bool PageEditorWindow::open()
+{
+    ShellState& shell = m_context.shell;
+    shell.InputFlags = {};
+    shell.DragInProgress = 0;
+    m_captionFont = createFont("Arial", 10);
+    DialogWindowOptions options;
+    options.owner = mainWindowHandle();
+    options.placement = DialogPlacement::CentreOnScreen;
+    options.closeBox = false;
+    m_window = openDialogWindow(EditorWindowTitle, ScreenWidth() - 100, ScreenHeight() - 200, options);
+    m_clientWidth = ClientWidth(m_window);
+    m_clientHeight = ClientHeight(m_window);
+    createControls();
+
+    const EditorRefusals refusals = m_model.open(m_clientWidth);
+    if (refusals.noPages) {
+        ShowNote(NoPagesNote, 0, m_window);
+    }
+    if (refusals.thumbnailTooLarge) {
+        ShowNote(ThumbnailTooLargeNote, 0, m_window);
+    }
+    if (refusals.any()) {
+        return false;
+    }
+    growPages();
+    m_area = create(
+        "SCROLLAREA",
+        m_window,
+        "",
+        0,
+        ThumbnailAreaTop,
+        m_clientWidth,
+        m_clientHeight - ThumbnailAreaBottomMargin,
+        0);
+    m_panel = ScrollAreaPanel(m_area);
+    if (QWidget* panel = findWidget(m_panel)) {
+        QPalette palette = panel->palette();
+        palette.setColor(QPalette::Window, QColor(GridRed, GridGreen, GridBlue));
+        panel->setPalette(palette);
+        panel->setAutoFillBackground(true);
+    }
+    SetScrollAreaStep(m_area, ScrollStepPx);
+    RequestButtonUpEvents(m_area, true);
+    return true;
+}
+
+void PageEditorWindow::createControls()
+{
+    const int discardBlank = m_context.discardBlankState ? m_context.discardBlankState() : 0;
+    for (const PlacedEditorControl& control : editorControls(m_clientWidth, m_clientHeight)) {
+        const GridRect& r = control.rect;
+        Handle handle = NoHandle;
+        switch (control.spec.kind) {
+            case EditorControlKind::OwnerDrawnButton:
+                PrepareArcODB(
+                    m_context.ButtonFaceProps,
+                    m_context.ShellArcSets[static_cast<std::size_t>(control.spec.arcSet)]);
+                m_context.ButtonFaceProps.Font = static_cast<std::intptr_t>(m_context.ButtonFont);
+                handle = CreateODB(
+                    m_window, control.spec.text, r.left, r.top, r.width, r.height, m_context.ButtonFaceProps);
+                break;
+            case EditorControlKind::Label:
+                handle = create(
+                    "TEXT",
+                    m_window,
+                    control.spec.text,
+                    r.left,
+                    r.top,
+                    r.width,
+                    r.height,
+                    static_cast<std::intptr_t>(
+                        m_controls.size() == HintLabel ? m_context.ButtonFont : m_context.DialogFont));
+                break;
+            case EditorControlKind::TextField:
+                handle = create("EDIT", m_window, control.spec.text, r.left, r.top, r.width, r.height, 0);
+                break;
+            case EditorControlKind::PushButton:
+                handle = create("BUTTON", m_window, control.spec.text, r.left, r.top, r.width, r.height, 0);
+                break;
+        }
+        m_controls.push_back(handle);
+    }
+    const auto tooltip = [this](std::size_t control, const char* text) {
+        m_tooltips.push_back(
+            create("TOOLTIP", m_controls[control], text, 0, 0, 0, 0, static_cast<std::intptr_t>(m_window)));
+    };
+    tooltip(WhitePick, WhitePickTooltip);
+    tooltip(BlackPick, BlackPickTooltip);
+    tooltip(
+        ApplyButton, applyTooltipText(discardBlank, m_context.shell.settingsState.settings.DelEmptyOnEdit));
+    tooltip(CancelButton, CancelTooltip);
+}
+
+void PageEditorWindow::growPages()
+{
+    m_pages.resize(static_cast<std::size_t>(m_model.PageCount()) + 1);
+}
+
+Handle PageEditorWindow::thumbnailButton(std::int32_t page) const
+{
+    return page >= 1 && static_cast<std::size_t>(page) < m_pages.size()
+               ? m_pages[static_cast<std::size_t>(page)].button
+               : NoHandle;
+}
+
+Handle PageEditorWindow::splitToggle(std::int32_t page) const
+{
+    return page >= 1 && static_cast<std::size_t>(page) < m_pages.size()
+               ? m_pages[static_cast<std::size_t>(page)].toggle
+               : NoHandle;
+}
+
+Handle PageEditorWindow::caption(std::int32_t page) const
+{
+    return page >= 1 && static_cast<std::size_t>(page) < m_pages.size()
+               ? m_pages[static_cast<std::size_t>(page)].caption
+               : NoHandle;
+}
+
+FIBITMAP* PageEditorWindow::thumbnailImage(std::int32_t page) const
+{
+    return page >= 1 && static_cast<std::size_t>(page) < m_pages.size()
+               ? m_pages[static_cast<std::size_t>(page)].image.get()
+               : nullptr;
+}
+
+Handle PageEditorWindow::thumbnailBitmap(std::int32_t page) const
+{
+    return page >= 1 && static_cast<std::size_t>(page) < m_pages.size()
+               ? m_pages[static_cast<std::size_t>(page)].bitmap
+               : NoHandle;
+}
+
+bool PageEditorWindow::togglesShown() const
+{
+    return destinationTypeSplits(m_model.destinationType());
+}
+
+ThumbnailJob PageEditorWindow::jobFor(std::int32_t page, bool blankTest) const
+{
+    const Settings& settings = m_context.shell.settingsState.settings;
+    ThumbnailJob job;
+    job.pagePath = m_model.pagePath(page);
+    job.thumbnailSize = m_model.state().ThumbnailSize;
+    job.turns = m_model.turns(page);
+    job.angleDeg = m_model.angle(page);
+    job.markedForDeletion = m_model.markedForDeletion(page);
+    job.markedBlank = m_model.markedBlank(page);
+    job.blankTest = blankTest && m_model.state().detectBlank != 0;
+    job.profile.percentage = settings.BlankRecognitionPercentageSingle;
+    job.profile.step = settings.BlankRecognitionResolution;
+    job.profile.minColour = settings.BlankRecognitionMinColor;
+    return job;
+}
+
+void PageEditorWindow::BuildThumbnails(std::int32_t page, bool blankTest)
+{
+    const std::int32_t count = m_model.PageCount();
+    growPages();
+    const bool all = page <= 0;
+    if (page == -1) {
+        SetScrollAreaPanelSize(m_area, m_clientWidth - ScrollBarAllowancePx, m_model.grid().innerHeight());
+        openWait(ThumbnailWaitStartText);
+    }
+    // The pages are made on the workers, at most workers + 1 ahead of the one shown; the widgets are
+    // made here in page order.
+    const std::size_t ahead = m_context.pool.workerCount() + 1;
+    std::vector<std::future<ThumbnailResult>> pending(static_cast<std::size_t>(count) + 1);
+    std::int32_t next = 1;
+    const auto submit = [&](std::int32_t p) {
+        auto task = std::make_shared<std::packaged_task<ThumbnailResult()>>(
+            [&functions = m_context.functions, job = jobFor(p, blankTest)] {
+                return buildThumbnail(functions, job);
+            });
+        pending[static_cast<std::size_t>(p)] = task->get_future();
+        m_context.pool.post([task] { (*task)(); });
+    };
+    for (std::int32_t p = 1; p <= count; ++p) {
+        if (page == -1) {
+            setWaitText(thumbnailWaitText(p, count));
+        }
+        if (all || p == page) {
+            if (blankTest && m_model.state().detectBlank != 0) {
+                ++m_blankTests;
+            }
+            if (!all) {
+                showThumbnail(p, buildThumbnail(m_context.functions, jobFor(p, false)));
+            } else {
+                for (; next <= count && static_cast<std::size_t>(next - p) < ahead; ++next) {
+                    submit(next);
+                }
+                std::future<ThumbnailResult>& result = pending[static_cast<std::size_t>(p)];
+                // The window keeps painting while the worker makes the page.
+                while (result.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) {
+                    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+                }
+                ThumbnailResult made = result.get();
+                if (blankTest && m_model.state().detectBlank != 0) {
+                    m_model.state().table.rows[static_cast<std::size_t>(p - 1)].pageEmpty =
+                        made.blank ? SetMark : ClearedMark;
+                }
+                showThumbnail(p, std::move(made));
+            }
+        }
+        DrainWindowEvents();
+    }
+    if (page == -1) {
+        RelabelThumbnails();
+        closeWait();
+    }
+    m_firstBuildDone = true;
+}
+
+void PageEditorWindow::showThumbnail(std::int32_t page, ThumbnailResult&& result)
+{
+    PageWidgets& widgets = m_pages[static_cast<std::size_t>(page)];
+    if (!result.dpiText.empty()) {
+        m_model.setDpiText(page, result.dpiText);
+    }
+    if (widgets.bitmap != NoHandle) {
+        FreeHBitmap(widgets.bitmap);
+        widgets.bitmap = NoHandle;
+    }
+    widgets.image = std::move(result.image);
+    widgets.bitmap = FreeImageToHBitmap(m_context.functions, widgets.image.get());
+    if (result.marked) {
+        if (DibBitmap* dib = findImage(widgets.bitmap); dib != nullptr && dib->bitCount == 24) {
+            drawMarks(*dib, m_model.markedForDeletion(page));
+        }
+    }
+    placeButton(page);
+    if (page < m_model.PageCount()) {
+        makeSplitToggle(page);
+    }
+}
+
+void PageEditorWindow::destroyButton(std::int32_t page)
+{
+    PageWidgets& widgets = m_pages[static_cast<std::size_t>(page)];
+    if (widgets.button != NoHandle) {
+        Subclass(widgets.button, 0, m_context.clickProc, 1, 0);
+        deleteControl(widgets.button);
+    }
+}
+
+void PageEditorWindow::placeButton(std::int32_t page)
+{
+    createButton(
+        page, "PICBUTTON", "", static_cast<std::intptr_t>(m_pages[static_cast<std::size_t>(page)].bitmap));
+}
+
+void PageEditorWindow::createButton(
+    std::int32_t page, const char* art, const std::string& text, std::intptr_t opt)
+{
+    destroyButton(page);
+    PageWidgets& widgets = m_pages[static_cast<std::size_t>(page)];
+    const std::int32_t size = m_model.state().ThumbnailSize;
+    const FreeImageFunctionTable& f = m_context.functions;
+    const auto width = widgets.image ? static_cast<std::int32_t>(f.GetWidth(widgets.image.get())) : size;
+    const auto height = widgets.image ? static_cast<std::int32_t>(f.GetHeight(widgets.image.get())) : size;
+    const GridRect r = m_model.grid().thumbnailButton(page, width, height);
+    widgets.button = create(art, m_panel, text, r.left, r.top, r.width, r.height, opt);
+    RequestButtonUpEvents(widgets.button, true);
+    if (m_context.clickProc != nullptr) {
+        Subclass(widgets.button, 1, m_context.clickProc, 1, 0);
+    }
+}
+
+void PageEditorWindow::makeSplitToggle(std::int32_t page)
+{
+    PageWidgets& widgets = m_pages[static_cast<std::size_t>(page)];
+    deleteControl(widgets.toggle);
+    if (!togglesShown()) {
+        return;
+    }
+    const GridRect r = m_model.grid().splitToggle(page);
+    widgets.toggle = create("TOGGLE", m_panel, "", r.left, r.top, r.width, r.height, 0);
+    SetToggleColours(widgets.toggle, GridColour, PressedToggleColour);
+    SetCheckState(widgets.toggle, m_model.splitTogglePressed(page) ? 1 : 0);
+    // The model follows the toggle at once, so a rebuild of the page keeps what the user chose.
+    if (auto* toggle = qobject_cast<QAbstractButton*>(findWidget(widgets.toggle))) {
+        QObject::connect(toggle, &QAbstractButton::toggled, [this, page](bool pressed) {
+            m_model.state().SplitToggles[static_cast<std::size_t>(page)].pressed = pressed;
+        });
+    }
+    create("TOOLTIP", widgets.toggle, SplitToggleTooltip, 0, 0, 0, 0, static_cast<std::intptr_t>(m_window));
+}
+
+void PageEditorWindow::RenderOneThumbnail(std::int32_t page, bool right)
+{
+    if (page < 1 || page > m_model.PageCount() || !m_pages[static_cast<std::size_t>(page)].image) {
+        return;
+    }
+    PageWidgets& widgets = m_pages[static_cast<std::size_t>(page)];
+    FreeImageBitmap turned = QuarterTurn(m_context.functions, widgets.image.get(), right ? 1 : 3);
+    if (!turned) {
+        return;
+    }
+    if (right) {
+        m_model.turnRight(page);
+    } else {
+        m_model.turnLeft(page);
+    }
+    destroyButton(page);
+    widgets.image = std::move(turned);
+    FreeHBitmap(widgets.bitmap);
+    widgets.bitmap = FreeImageToHBitmap(m_context.functions, widgets.image.get());
+    placeButton(page);
+}
+
+void PageEditorWindow::RelabelThumbnails()
+{
+    if (!togglesShown()) {
+        return;
+    }
+    const std::int32_t count = m_model.PageCount();
+    std::vector<bool> pressed(static_cast<std::size_t>(count) + 1);
+    for (std::int32_t p = 1; p < count; ++p) {
+        pressed[static_cast<std::size_t>(p)] = m_model.splitTogglePressed(p);
+    }
+    const std::vector<std::string> captions = thumbnailCaptions(count, pressed);
+    for (std::int32_t p = 1; p <= count; ++p) {
+        PageWidgets& widgets = m_pages[static_cast<std::size_t>(p)];
+        deleteControl(widgets.caption);
+        const GridRect r = m_model.grid().caption(p);
+        widgets.caption = create(
+            "TEXT",
+            m_panel,
+            captions[static_cast<std::size_t>(p)],
+            r.left,
+            r.top,
+            r.width,
+            r.height,
+            static_cast<std::intptr_t>(m_captionFont));
+        if (auto* text = qobject_cast<QLabel*>(findWidget(widgets.caption))) {
+            text->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+            text->setWordWrap(false);
+            QPalette palette = text->palette();
+            palette.setColor(QPalette::Window, QColor(GridRed, GridGreen, GridBlue));
+            text->setPalette(palette);
+            text->setAutoFillBackground(true);
+            text->show();
+        }
+    }
+}
+
+void PageEditorWindow::relayout(std::int32_t lo, std::int32_t hi)
+{
+    openWait(ThumbnailWaitStartText);
+    std::int32_t k = 0;
+    for (std::int32_t p = lo; p <= hi && p <= m_model.PageCount(); ++p) {
+        setWaitText(thumbnailWaitText(++k, hi - lo + 1));
+        const bool forDeletion = m_model.markedForDeletion(p);
+        if (!forDeletion && !m_model.markedBlank(p)) {
+            placeButton(p);
+            continue;
+        }
+        // A moved marked page shows its marks as text until its thumbnail is next rebuilt.
+        createButton(
+            p,
+            "BUTTON",
+            forDeletion ? "X X X\nZU LÖSCHEN\nX X X" : "- - -\nSeite leer\n- - -",
+            static_cast<std::intptr_t>(m_context.ButtonFont));
+    }
+    closeWait();
+    DrainWindowEvents();
+    m_context.shell.DragInProgress = 0;
+}
+
+bool PageEditorWindow::applyThumbnailSize()
+{
+    const std::int32_t size = m_context.shell.settingsState.settings.Rotate_ThumbSize;
+    if (GridColumns(m_clientWidth, size) < 1) {
+        return false;
+    }
+    m_model.state().ThumbnailSize = size;
+    m_model.state().GridColumns = GridColumns(m_clientWidth, size);
+    BuildThumbnails(-1, false);
+    return true;
+}
+
+void PageEditorWindow::runLoop(std::uint8_t& emptyRemoved)
+{
+    for (;;) {
+        const auto kind = static_cast<EventKind>(WaitWindowEvent(-1));
+        const Handle control = EventControl();
+        const bool cancel = (kind == EventKind::CloseWindow && EventWindow() == m_window) ||
+                            (kind == EventKind::Control && control == m_controls[CancelButton]) ||
+                            (kind == EventKind::Key && EventType() == VkEscape && EventWindow() == m_window);
+        if (cancel) {
+            CancelEdits(m_model);
+            return;
+        }
+        if (kind == EventKind::Control && control == m_controls[ApplyButton]) {
+            ApplyEdits(m_model, m_context.functions, m_context.pool, emptyRemoved);
+            return;
+        }
+        if (kind == EventKind::Control) {
+            for (std::int32_t p = 1; p < m_model.PageCount(); ++p) {
+                if (control != NoHandle && control == m_pages[static_cast<std::size_t>(p)].toggle) {
+                    RelabelThumbnails();
+                }
+            }
+        }
+    }
+}
+
+void PageEditorWindow::releasePage(std::int32_t page)
+{
+    PageWidgets& widgets = m_pages[static_cast<std::size_t>(page)];
+    destroyButton(page);
+    if (widgets.bitmap != NoHandle) {
+        FreeHBitmap(widgets.bitmap);
+        widgets.bitmap = NoHandle;
+    }
+    widgets.image.reset();
+    deleteControl(widgets.toggle);
+    deleteControl(widgets.caption);
+}
+
+void PageEditorWindow::close()
+{
+    if (m_waitOpen) {
+        closeWait();
+    }
+    for (std::size_t p = 1; p < m_pages.size(); ++p) {
+        releasePage(static_cast<std::int32_t>(p));
+    }
+    m_pages.clear();
+    for (Handle& tooltip : m_tooltips) {
+        deleteControl(tooltip);
+    }
+    m_tooltips.clear();
+    if (m_window != NoHandle) {
+        closeDialogWindow(m_window);
+        m_window = NoHandle;
+    }
+    m_controls.clear();
+    m_area = NoHandle;
+    m_panel = NoHandle;
+    if (m_captionFont != NoHandle) {
+        deleteDrawObject(m_captionFont);
+        m_captionFont = NoHandle;
+    }
+}
+
+void PageEditorWindow::openWait(const std::string& text)
+{
+    if (!m_waitOpen) {
+        XWarten(text, 0, 20, -1, 0, 0, 0);
+        m_waitOpen = true;
+    }
+    m_waitTexts.push_back(text);
+}
+
+void PageEditorWindow::setWaitText(const std::string& text)
+{
+    m_waitTexts.push_back(text);
+    if (m_waitOpen) {
+        SetText(WaitWindowText(), text);
+    }
+}
+
+void PageEditorWindow::closeWait()
+{
+    if (m_waitOpen) {
+        XWartenEnde();
+        m_waitOpen = false;
+    }
+}
+
+void PageEditorWindow::showNote(const std::string& text)
+{
+    ShowNote(text, 0, m_window);
+}
+
+bool PageEditorWindow::escapeDown()
+{
+    return KeyDown(VkEscape, 0, NoHandle) == 1;
+}
+
+void PageEditorWindow::pauseMs(int ms)
+{
+    Delay(ms);
+}
+
+std::int32_t EditPages(PageEditorContext& context, std::int32_t detectBlank, std::uint8_t& emptyRemoved)
+{
+    PageEditorWindow editor(context, detectBlank);
+    if (editor.open()) {
+        editor.BuildThumbnails(-1, true);
+        if (readyHook()) {
+            readyHook()(editor);
+        }
+        editor.runLoop(emptyRemoved);
+    }
+    editor.close();
+    return 1;
+}
+
+} // namespace folvex

@@ -1,0 +1,571 @@
+#include "pageeditor/page_editor_window.h"
+
+#include "components/owner_drawn_button_table.h"
+#include "foundation/window_routines.h"
+#include "runtime/controls.h"
+#include "runtime/dib.h"
+#include "runtime/effects.h"
+#include "runtime/input_state.h"
+#include "runtime/object_registry.h"
+#include "runtime/window_events.h"
+#include "shell/main_window.h"
+#include "shell_parts.h"
+#include "support/fakes.h"
+#include "support/image_fixtures.h"
+#include "support/temp_dir.h"
+#include "twain/fake_scanner_library.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QTimer>
+#include <QToolTip>
+#include <QWidget>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace folvex {
+namespace {
+
+using testing::realFunctions;
+
+// A 24-bit page of one grey level saved as BMP.
+void writePage(const std::string& path, int width, int height, BYTE grey)
+{
+    const FreeImageFunctionTable& f = realFunctions();
+    FIBITMAP* page = f.Allocate(width, height, 24, 0, 0, 0);
+    RGBQUAD colour{grey, grey, grey, 0};
+    f.FillBackground(page, &colour, 0);
+    f.SetDotsPerMeterX(page, 11811);
+    f.SetDotsPerMeterY(page, 11811);
+    ASSERT_TRUE(f.SaveU(FIF_BMP, page, path, 0));
+    f.Unload(page);
+}
+
+QString tipShownBy(Handle tool)
+{
+    QToolTip::hideText();
+    QWidget* widget = findWidget(tool);
+    QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), widget->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(widget, &help);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+}
+
+std::uint32_t pixelAt(Handle bitmap, int x, int y)
+{
+    const DibBitmap* dib = findImage(bitmap);
+    const std::uint8_t* p = dib->rowTopDown(y) + 3 * x;
+    return static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[1]) << 8 | p[0];
+}
+
+class PageEditorWindowTest : public ::testing::Test
+{
+protected:
+    PageEditorWindowTest()
+    {
+        scanner.devices.push_back({"Acme", "Feeder", "acme:0", true, true, true});
+        testing::startShellParts(programDir.folder(), scanner);
+        setDestination("PDF");
+    }
+
+    ~PageEditorWindowTest() override
+    {
+        setPageEditorReadyHook({});
+        testing::stopShellParts();
+        DrainWindowEvents();
+    }
+
+    ShellProgram& program() { return shellProgram(); }
+
+    std::string tmp() { return program().state.settingsState.settings.TmpPath; }
+
+    void setDestination(const std::string& type)
+    {
+        ASSERT_TRUE(ComboSelectText(program().windows.controls.destinationType, type));
+    }
+
+    // Pages 1 .. count; the pages named in white are white, the others dark; landscape 600 × 400.
+    void writePages(int count, const std::vector<int>& white = {})
+    {
+        for (int p = 1; p <= count; ++p) {
+            const bool isWhite = std::find(white.begin(), white.end(), p) != white.end();
+            writePage(tmp() + "/TmpReadyImg" + std::to_string(p) + ".bmp", 600, 400, isWhite ? 255 : 60);
+        }
+    }
+
+    std::vector<std::string> pageFiles()
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(tmp())) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    // Runs the editor; ready runs once the thumbnails stand and must queue the event that ends it.
+    bool edit(std::int32_t detectBlank, const std::function<void(PageEditorWindow&)>& ready)
+    {
+        bool reached = false;
+        setPageEditorReadyHook([&](PageEditorWindow& editor) {
+            reached = true;
+            ready(editor);
+        });
+        EXPECT_EQ(program().state.entryPoints.EditPages(detectBlank, emptyRemoved), 1);
+        setPageEditorReadyHook({});
+        return reached;
+    }
+
+    static void click(PageEditorWindow& editor, std::size_t control)
+    {
+        postControlEvent(editor.window(), editor.controls()[control]);
+    }
+
+    testing::TempDir programDir;
+    FakeScannerLibrary scanner;
+    testing::ScopedFakeEffects fakes;
+    std::uint8_t emptyRemoved = 7;
+};
+
+constexpr std::size_t Apply = 31;
+constexpr std::size_t Cancel = 32;
+
+TEST_F(PageEditorWindowTest, RefusesWithoutPagesOrWithTooLargeThumbnails)
+{
+    fakes.messages.queueAnswer(MessageAnswer::Ok);
+    EXPECT_FALSE(edit(1, [](PageEditorWindow&) {}));
+    ASSERT_EQ(fakes.messages.shown.size(), 1U);
+    EXPECT_NE(
+        fakes.messages.shown[0].text.find("Es sind keine gescannten Seiten vorhanden."), std::string::npos);
+    EXPECT_EQ(emptyRemoved, 7);
+
+    writePages(1);
+    program().state.settingsState.settings.Rotate_ThumbSize = 700;
+    fakes.messages.queueAnswer(MessageAnswer::Ok);
+    EXPECT_FALSE(edit(1, [](PageEditorWindow&) {}));
+    ASSERT_EQ(fakes.messages.shown.size(), 2U);
+    EXPECT_NE(fakes.messages.shown[1].text.find("Thumbnail-Größe zu groß"), std::string::npos);
+    EXPECT_EQ(emptyRemoved, 7);
+    EXPECT_EQ(pageFiles(), std::vector<std::string>{"TmpReadyImg1.bmp"});
+}
+
+TEST_F(PageEditorWindowTest, WindowHoldsEveryControlWhereTheTablePutsIt)
+{
+    writePages(1);
+    ASSERT_TRUE(edit(0, [&](PageEditorWindow& editor) {
+        QWidget* window = findWidget(editor.window());
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(window->windowTitle().toStdString(), "Seiten bearbeiten");
+        const int cw = ClientWidth(editor.window());
+        const int ch = ClientHeight(editor.window());
+        EXPECT_EQ(cw, ScreenWidth() - 100);
+        EXPECT_EQ(ch, ScreenHeight() - 200);
+        EXPECT_EQ(HasSizingFrame(editor.window()), 0);
+        EXPECT_EQ(window->parentWidget(), findWidget(program().windows.MainWindow));
+
+        const std::vector<PlacedEditorControl> table = editorControls(cw, ch);
+        ASSERT_EQ(editor.controls().size(), 33U);
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            const QWidget* control = findWidget(editor.controls()[i]);
+            ASSERT_NE(control, nullptr) << table[i].spec.text;
+            EXPECT_EQ(control->parentWidget(), window) << table[i].spec.text;
+            const GridRect& r = table[i].rect;
+            EXPECT_EQ(control->geometry(), QRect(r.left, r.top, r.width, r.height)) << table[i].spec.text;
+        }
+        EXPECT_EQ(table[11].rect, (GridRect{cw - 110, 10, 100, 20}));
+        EXPECT_EQ(table[10].rect.width, cw - 350);
+        EXPECT_EQ(table[31].rect, (GridRect{cw / 2 - 250, ch - 40, 150, 30}));
+        EXPECT_EQ(table[32].rect, (GridRect{cw / 2 + 100, ch - 40, 150, 30}));
+        EXPECT_EQ(
+            qobject_cast<QLabel*>(findWidget(editor.controls()[17]))->text().toStdString(), "Weißpunkt rot:");
+        EXPECT_EQ(
+            qobject_cast<QAbstractButton*>(findWidget(editor.controls()[23]))->text().toStdString(), "pick");
+
+        EXPECT_EQ(tipShownBy(editor.controls()[23]).toStdString(), WhitePickTooltip);
+        EXPECT_EQ(tipShownBy(editor.controls()[30]).toStdString(), BlackPickTooltip);
+        EXPECT_EQ(tipShownBy(editor.controls()[31]).toStdString(), ApplyTooltip);
+        EXPECT_EQ(tipShownBy(editor.controls()[32]).toStdString(), CancelTooltip);
+
+        const QWidget* area = findWidget(editor.thumbnailArea());
+        EXPECT_EQ(area->geometry(), QRect(0, 65, cw, ch - 115));
+        click(editor, Cancel);
+    }));
+}
+
+TEST_F(PageEditorWindowTest, ApplyTooltipNamesTheDeletionOnlyWithBothSwitchesOn)
+{
+    EXPECT_STREQ(applyTooltipText(1, 1), ApplyTooltipDeleting);
+    EXPECT_STREQ(applyTooltipText(0, 1), ApplyTooltip);
+    EXPECT_STREQ(applyTooltipText(1, 0), ApplyTooltip);
+    EXPECT_STREQ(applyTooltipText(0, 0), ApplyTooltip);
+}
+
+TEST_F(PageEditorWindowTest, BuildsThirteenPagesInTheGridWithMarksCaptionsAndToggles)
+{
+    writePages(13, {2});
+    program().state.settingsState.settings.DelEmptyOnEdit = 1;
+    ASSERT_TRUE(edit(1, [&](PageEditorWindow& editor) {
+        PageEditorModel& model = editor.model();
+        const ThumbnailGrid grid = model.grid();
+        ASSERT_EQ(grid.GridColumns, 2);
+        std::vector<std::string> waits{ThumbnailWaitStartText};
+        for (int p = 1; p <= 13; ++p) {
+            waits.push_back(thumbnailWaitText(p, 13));
+        }
+        EXPECT_EQ(editor.waitTexts(), waits);
+        const QWidget* area = findWidget(editor.thumbnailArea());
+        const QWidget* panel = static_cast<const ControlScrollArea*>(area)->panel();
+        EXPECT_EQ(panel->height(), 32 + 7 * 282);
+        EXPECT_EQ(panel->width(), ClientWidth(editor.window()) - 19);
+
+        for (int p = 1; p <= 13; ++p) {
+            const GridRect cell = grid.cell(p);
+            EXPECT_EQ(
+                findWidget(editor.thumbnailButton(p))->geometry(), QRect(cell.left, cell.top + 42, 250, 166));
+            const QLabel* caption = qobject_cast<QLabel*>(findWidget(editor.caption(p)));
+            ASSERT_NE(caption, nullptr);
+            EXPECT_EQ(
+                caption->text().toStdString(),
+                p == 13 ? "Seite 13 / Ref.-Bild" : "Seite " + std::to_string(p));
+            EXPECT_EQ(caption->geometry(), QRect(cell.left, cell.top + 253, 250, 15));
+            if (p < 13) {
+                EXPECT_EQ(
+                    findWidget(editor.splitToggle(p))->geometry(), QRect(cell.left + 259, cell.top, 12, 250));
+            } else {
+                EXPECT_EQ(editor.splitToggle(p), NoHandle);
+            }
+            EXPECT_EQ(model.dpiText(p), "300");
+        }
+        EXPECT_EQ(editor.blankTests(), 13);
+
+        // The white page is marked blank: red bars, yellow rows on red, the grey lightened.
+        EXPECT_TRUE(model.markedBlank(2));
+        EXPECT_FALSE(model.markedBlank(1));
+        const Handle blank = editor.thumbnailBitmap(2);
+        EXPECT_EQ(pixelAt(blank, 125, 83 - 12 - 3), 0xFF0000U);
+        EXPECT_EQ(pixelAt(blank, 125, 83 + 12 - 3), 0xFF0000U);
+        EXPECT_EQ(pixelAt(blank, 5, 5), 0xFFFFFFU);
+
+        // Marked both ways, the page shows the deletion rows; a dark page's grey is lightened.
+        model.markForDeletion(3);
+        model.markForDeletion(2);
+        const std::vector<Handle> captions{editor.caption(1), editor.caption(13)};
+        editor.BuildThumbnails(3, false);
+        editor.BuildThumbnails(2, false);
+        EXPECT_EQ(editor.waitTexts().size(), waits.size());
+        EXPECT_EQ(editor.caption(1), captions[0]);
+        EXPECT_EQ(editor.caption(13), captions[1]);
+        EXPECT_EQ(editor.blankTests(), 13);
+        EXPECT_TRUE(model.markedBlank(2)); // a rebuild keeps the mark the first build set
+        const Handle marked = editor.thumbnailBitmap(3);
+        EXPECT_EQ(pixelAt(marked, 125, 83 - 12 - 3), 0xFF0000U);
+        EXPECT_EQ(pixelAt(marked, 5, 5), lightenedGrey(60) * 0x010101U);
+        bool yellow = false;
+        for (int x = 0; x < 250; ++x) {
+            yellow = yellow || pixelAt(marked, x, 83 - 25 - 5) == 0xFFFF00U;
+        }
+        EXPECT_TRUE(yellow);
+        click(editor, Apply);
+    }));
+    // Both marked pages are gone, the rest renumbered; DelEmptyOnEdit is on.
+    EXPECT_EQ(emptyRemoved, 1);
+    EXPECT_EQ(pageFiles().size(), 11U);
+}
+
+TEST_F(PageEditorWindowTest, TogglesAndCaptionsOnlyForSplittingTypes)
+{
+    setDestination("JPG");
+    writePages(3);
+    ASSERT_TRUE(edit(0, [&](PageEditorWindow& editor) {
+        for (int p = 1; p <= 3; ++p) {
+            EXPECT_EQ(editor.splitToggle(p), NoHandle);
+            EXPECT_EQ(editor.caption(p), NoHandle);
+        }
+        click(editor, Cancel);
+    }));
+
+    setDestination("mehrseitiges TIF");
+    std::filesystem::remove(tmp() + "/TmpReadyImg2.bmp");
+    std::filesystem::remove(tmp() + "/TmpReadyImg3.bmp");
+    ASSERT_TRUE(edit(0, [&](PageEditorWindow& editor) {
+        EXPECT_EQ(qobject_cast<QLabel*>(findWidget(editor.caption(1)))->text().toStdString(), "Seite 1");
+        EXPECT_EQ(editor.splitToggle(1), NoHandle);
+        click(editor, Cancel);
+    }));
+}
+
+TEST_F(PageEditorWindowTest, ReleasedToggleStaysReleasedAndApplyClearsItsFlag)
+{
+    writePages(3);
+    program().state.PageSplitFlags[1] = 1;
+    ASSERT_TRUE(edit(0, [&](PageEditorWindow& editor) {
+        ASSERT_EQ(GetCheckState(editor.splitToggle(1)), 1);
+        EXPECT_EQ(
+            qobject_cast<QLabel*>(findWidget(editor.caption(2)))->text().toStdString(), "Datei 2, Seite 1");
+        qobject_cast<QAbstractButton*>(findWidget(editor.splitToggle(1)))->click();
+        editor.BuildThumbnails(1, false);
+        EXPECT_EQ(GetCheckState(editor.splitToggle(1)), 0);
+        click(editor, Apply);
+    }));
+    EXPECT_EQ(program().state.PageSplitFlags[1], 0);
+}
+
+TEST_F(PageEditorWindowTest, QuarterTurnsAndRelayoutUseTheShownThumbnails)
+{
+    writePages(5);
+    ASSERT_TRUE(edit(0, [&](PageEditorWindow& editor) {
+        const FreeImageFunctionTable& f = realFunctions();
+        FIBITMAP* first = editor.thumbnailImage(1);
+        const std::string before(
+            reinterpret_cast<const char*>(f.GetBits(first)), f.GetPitch(first) * f.GetHeight(first));
+        editor.RenderOneThumbnail(1, true);
+        EXPECT_EQ(findWidget(editor.thumbnailButton(1))->geometry(), QRect(30 + 42, 32, 166, 250));
+        EXPECT_EQ(editor.model().turns(1), 1);
+        for (int i = 0; i < 3; ++i) {
+            editor.RenderOneThumbnail(1, true);
+        }
+        EXPECT_EQ(editor.model().turns(1), 0);
+        FIBITMAP* after = editor.thumbnailImage(1);
+        EXPECT_EQ(
+            std::string(
+                reinterpret_cast<const char*>(f.GetBits(after)), f.GetPitch(after) * f.GetHeight(after)),
+            before);
+
+        editor.model().markForDeletion(3);
+        editor.model().markForDeletion(4);
+        editor.model().clearBlankMark(4);
+        const std::vector<Handle> captions{editor.caption(2), editor.caption(3), editor.caption(4)};
+        const std::size_t waits = editor.waitTexts().size();
+        program().state.DragInProgress = 1;
+        editor.relayout(2, 4);
+        EXPECT_EQ(
+            std::vector<std::string>(
+                editor.waitTexts().begin() + static_cast<std::ptrdiff_t>(waits), editor.waitTexts().end()),
+            (std::vector<std::string>{
+                ThumbnailWaitStartText,
+                "erstelle Thumbnail 1/3",
+                "erstelle Thumbnail 2/3",
+                "erstelle Thumbnail 3/3"}));
+        EXPECT_EQ(
+            qobject_cast<QAbstractButton*>(findWidget(editor.thumbnailButton(3)))->text().toStdString(),
+            "X X X\nZU LÖSCHEN\nX X X");
+        EXPECT_EQ((std::vector<Handle>{editor.caption(2), editor.caption(3), editor.caption(4)}), captions);
+        EXPECT_EQ(program().state.DragInProgress, 0);
+
+        // A new size from the options: too large changes nothing, a fitting one rebuilds the grid.
+        program().state.settingsState.settings.Rotate_ThumbSize = 700;
+        EXPECT_FALSE(editor.applyThumbnailSize());
+        EXPECT_EQ(editor.model().grid().GridColumns, 2);
+        program().state.settingsState.settings.Rotate_ThumbSize = 100;
+        EXPECT_TRUE(editor.applyThumbnailSize());
+        EXPECT_EQ(editor.model().grid().GridColumns, (ClientWidth(editor.window()) - 19 - 30) / 130);
+        EXPECT_EQ(findWidget(editor.thumbnailButton(2))->geometry(), QRect(160, 32 + 17, 100, 66));
+        EXPECT_EQ(editor.waitTexts().back(), "erstelle Thumbnail 5/5");
+        click(editor, Cancel);
+    }));
+    EXPECT_EQ(pageFiles().size(), 5U);
+}
+
+TEST_F(PageEditorWindowTest, CancelEscAndCloseRequestEndWithoutChangesAndReleaseEverything)
+{
+    writePages(2);
+    const std::vector<std::function<void(PageEditorWindow&)>> endings{
+        [](PageEditorWindow& editor) { click(editor, Cancel); },
+        [](PageEditorWindow& editor) { postKeyEvent(editor.window(), VkEscape); },
+        [](PageEditorWindow& editor) { postCloseEvent(editor.window()); },
+    };
+    for (const auto& ending : endings) {
+        Handle window = NoHandle;
+        std::vector<Handle> made;
+        ASSERT_TRUE(edit(0, [&](PageEditorWindow& editor) {
+            window = editor.window();
+            made = {
+                editor.thumbnailButton(1), editor.splitToggle(1), editor.caption(2), editor.controls()[0]};
+            editor.model().turnRight(1);
+            ending(editor);
+        }));
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(findWidget(window), nullptr);
+        for (const Handle handle : made) {
+            EXPECT_EQ(findWidget(handle), nullptr);
+        }
+        EXPECT_EQ(emptyRemoved, 7);
+        EXPECT_EQ(pageFiles(), (std::vector<std::string>{"TmpReadyImg1.bmp", "TmpReadyImg2.bmp"}));
+    }
+}
+
+// A copy of the image library's table that counts the images its creating entries give and the
+// images Unload frees.
+std::atomic<int> imagesAlive{0};
+FreeImageFunctionTable countedOriginal;
+
+#define FOLVEX_COUNTED(name, params, args)                                                                   \
+    FIBITMAP* DLL_CALLCONV counted##name params                                                              \
+    {                                                                                                        \
+        FIBITMAP* image = countedOriginal.name args;                                                         \
+        if (image != nullptr) {                                                                              \
+            ++imagesAlive;                                                                                   \
+        }                                                                                                    \
+        return image;                                                                                        \
+    }
+
+FOLVEX_COUNTED(Load, (FREE_IMAGE_FORMAT f, const char* p, int fl), (f, p, fl))
+FOLVEX_COUNTED(Allocate, (int w, int h, int b, unsigned r, unsigned g, unsigned bl), (w, h, b, r, g, bl))
+FOLVEX_COUNTED(Clone, (FIBITMAP * i), (i))
+FOLVEX_COUNTED(Rescale, (FIBITMAP * i, int w, int h, FREE_IMAGE_FILTER f), (i, w, h, f))
+FOLVEX_COUNTED(ConvertTo24Bits, (FIBITMAP * i), (i))
+FOLVEX_COUNTED(ConvertTo32Bits, (FIBITMAP * i), (i))
+FOLVEX_COUNTED(ConvertTo8Bits, (FIBITMAP * i), (i))
+FOLVEX_COUNTED(ConvertToGreyscale, (FIBITMAP * i), (i))
+FOLVEX_COUNTED(Rotate, (FIBITMAP * i, double a, const void* c), (i, a, c))
+FOLVEX_COUNTED(Copy, (FIBITMAP * i, int l, int t, int r, int b), (i, l, t, r, b))
+#undef FOLVEX_COUNTED
+
+void DLL_CALLCONV countedUnload(FIBITMAP* image)
+{
+    if (image != nullptr) {
+        --imagesAlive;
+    }
+    countedOriginal.Unload(image);
+}
+
+FreeImageFunctionTable countingTable(const FreeImageFunctionTable& real)
+{
+    countedOriginal = real;
+    FreeImageFunctionTable table = real;
+    table.Load = countedLoad;
+    table.Allocate = countedAllocate;
+    table.Clone = countedClone;
+    table.Rescale = countedRescale;
+    table.ConvertTo24Bits = countedConvertTo24Bits;
+    table.ConvertTo32Bits = countedConvertTo32Bits;
+    table.ConvertTo8Bits = countedConvertTo8Bits;
+    table.ConvertToGreyscale = countedConvertToGreyscale;
+    table.Rotate = countedRotate;
+    table.Copy = countedCopy;
+    table.Unload = countedUnload;
+    return table;
+}
+
+// The editor bound to the shell's window parts, on another image-library table and pool.
+PageEditorContext editorContext(const FreeImageFunctionTable& functions, WorkerPool& pool)
+{
+    ShellWindows& w = shellProgram().windows;
+    return PageEditorContext{
+        shellProgram().state,
+        functions,
+        w.ButtonFont,
+        w.DialogFont,
+        w.ButtonFaceProps,
+        w.ShellArcSets,
+        ClickSubclassProc,
+        w.MarkedPageMenu,
+        [] { return 0; },
+        [] { return std::string("PDF"); },
+        pool};
+}
+
+TEST_F(PageEditorWindowTest, EveryImageTheEditorMadeIsFreedAndEveryOwnerDrawnSlotReleased)
+{
+    writePages(3, {2});
+    // A small page is pasted on a tile, so that the library's reduction and pasting are used too.
+    writePage(tmp() + "/TmpReadyImg4.bmp", 120, 90, 60);
+    const FreeImageFunctionTable functions = countingTable(program().freeImage.FreeImageFunctions);
+    WorkerPool pool(2);
+    for (const std::size_t ending : {Cancel, Apply}) {
+        imagesAlive = 0;
+        PageEditorContext context = editorContext(functions, pool);
+        std::vector<Handle> buttons;
+        setPageEditorReadyHook([&](PageEditorWindow& editor) {
+            editor.model().markForDeletion(3);
+            editor.BuildThumbnails(3, false);
+            editor.RenderOneThumbnail(1, true);
+            editor.model().setAngle(4, 5.0);
+            editor.BuildThumbnails(4, false);
+            for (const std::size_t i : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12, 13, 14, 15, 16, 31, 32}) {
+                buttons.push_back(editor.controls()[i]);
+                EXPECT_NE(ODBIndex(static_cast<std::intptr_t>(buttons.back())), 0);
+            }
+            click(editor, ending);
+        });
+        std::uint8_t removed = 0;
+        EditPages(context, 1, removed);
+        EXPECT_EQ(imagesAlive.load(), 0) << (ending == Apply ? "Anwenden" : "Abbruch");
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        for (const Handle button : buttons) {
+            EXPECT_EQ(ODBIndex(static_cast<std::intptr_t>(button)), 0);
+            EXPECT_EQ(findWidget(button), nullptr);
+        }
+    }
+}
+
+// The build keeps the window painting while a worker waits for a page.
+std::mutex latchMutex;
+std::condition_variable latchChanged;
+bool latchOpen = false;
+bool latchTimedOut = false;
+std::atomic<bool> latchReached{false};
+std::function<void()> latchArmed;
+std::atomic<FIBITMAP* (*)(FREE_IMAGE_FORMAT, const char*, int)> realLoad{nullptr};
+
+FIBITMAP* DLL_CALLCONV latchedLoad(FREE_IMAGE_FORMAT format, const char* path, int flags)
+{
+    if (std::string(path).find("TmpReadyImg1.bmp") != std::string::npos) {
+        latchReached = true;
+        QMetaObject::invokeMethod(qApp, latchArmed, Qt::QueuedConnection);
+        std::unique_lock lock(latchMutex);
+        latchTimedOut = !latchChanged.wait_for(lock, std::chrono::seconds(10), [] { return latchOpen; });
+    }
+    return realLoad.load()(format, path, flags);
+}
+
+TEST_F(PageEditorWindowTest, BuildKeepsPaintingWhileAPageLoads)
+{
+    writePages(3);
+    // A page smaller than the thumbnail is loaded whole through the library's table.
+    writePage(tmp() + "/TmpReadyImg1.bmp", 200, 150, 60);
+    FreeImageFunctionTable functions = program().freeImage.FreeImageFunctions;
+    realLoad = functions.Load;
+    latchTimedOut = false;
+    functions.Load = latchedLoad;
+    latchOpen = false;
+    bool firedWhileClosed = false;
+    // Armed by the waiting load itself, the timer can only fire while the GUI thread keeps
+    // processing its events during the wait.
+    latchArmed = [&] {
+        QTimer::singleShot(0, [&] {
+            {
+                std::lock_guard lock(latchMutex);
+                firedWhileClosed = !latchOpen;
+                latchOpen = true;
+            }
+            latchChanged.notify_all();
+        });
+    };
+    WorkerPool pool(2);
+    PageEditorContext context = editorContext(functions, pool);
+    bool complete = false;
+    setPageEditorReadyHook([&](PageEditorWindow& editor) {
+        complete = editor.thumbnailButton(1) != NoHandle && editor.thumbnailButton(2) != NoHandle &&
+                   editor.thumbnailButton(3) != NoHandle;
+        click(editor, Cancel);
+    });
+    EditPages(context, 0, emptyRemoved);
+    EXPECT_TRUE(firedWhileClosed);
+    latchArmed = nullptr;
+    EXPECT_TRUE(latchReached);
+    EXPECT_FALSE(latchTimedOut);
+    EXPECT_TRUE(complete);
+}
+
+} // namespace
+} // namespace folvex
