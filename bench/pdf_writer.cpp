@@ -26,6 +26,7 @@
 #include <iterator>
 #include <random>
 #include <sstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -95,6 +96,10 @@ public:
 
     void enableMenuItem(int, bool) override {}
 
+    void setDestinationType(const std::string&) override {}
+
+    void setDiscardBlank(bool) override {}
+
     std::intptr_t actionBox(ActionBoxParams& params) override
     {
         std::cerr << "unexpected message box: " << params.Title << ": " << params.Text << "\n";
@@ -104,6 +109,12 @@ public:
     void openWaitWindow(const std::string&) override {}
 
     void closeWaitWindow() override {}
+
+    std::optional<DestinationChoice>
+    changeDestination(const std::vector<std::string>&, const DestinationChoice&, Handle) override
+    {
+        return std::nullopt;
+    }
 };
 
 // A letter-like page: dark "words" in lines on a slightly uneven white, with scanner noise.

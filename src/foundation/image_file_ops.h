@@ -20,6 +20,9 @@ public:
     // SaveU as BMP (flags 0), which writes under a temporary name and replaces path only when complete.
     [[nodiscard]] bool saveBmp(FIBITMAP* image, const std::string& path) override;
 
+    // SaveU in format with flags.
+    [[nodiscard]] bool saveImage(int format, FIBITMAP* image, const std::string& path, int flags) override;
+
 private:
     const FreeImageFunctionTable& m_functions;
 };

@@ -40,6 +40,18 @@ public:
     // Saves image as a BMP file under a temporary name that replaces path only once complete; false on
     // failure, with an existing path untouched.
     [[nodiscard]] virtual bool saveBmp(FIBITMAP* image, const std::string& path) = 0;
+
+    // Saves image in the image library's format (a FREE_IMAGE_FORMAT) with its save flags, under a
+    // temporary name that replaces path only once complete; false on failure, with an existing path
+    // untouched. A port without an image library saves nothing.
+    [[nodiscard]] virtual bool saveImage(int format, FIBITMAP* image, const std::string& path, int flags)
+    {
+        static_cast<void>(format);
+        static_cast<void>(image);
+        static_cast<void>(path);
+        static_cast<void>(flags);
+        return false;
+    }
 };
 
 // The POSIX side of the port. The two image calls fail (nothing loaded, nothing saved); the binding of

@@ -93,7 +93,11 @@ prepareDepthFor(const FreeImageFunctionTable& functions, FREE_IMAGE_FORMAT forma
             if (bpp == 4) {
                 return converted(functions, functions.ConvertTo8Bits(page));
             }
+            if (bpp == 16) {
+                return converted(functions, functions.ConvertTo24Bits(page));
+            }
             break;
+        case FIF_PNG:
         case FIF_TIFF:
             if (bpp == 16) {
                 return converted(functions, functions.ConvertTo24Bits(page));

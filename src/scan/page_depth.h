@@ -20,7 +20,8 @@ struct PreparedPage
 // JPEG: 1 bit and 8 bits of grey keep grey (1 bit becomes 8-bit grey), 4 bits become 8-bit grey when
 // the palette is grey, else 24 bits, as do 8-bit colour palettes, 16 and 32 bits. GIF: 16, 24 and 32
 // bits become an 8-bit palette (neural-net quantiser). TARGA: 1 bit becomes 8-bit grey, 4 bits 8 bits.
-// TIFF: 16 bits become 24 bits. Other formats and depths: the page as it is.
+// TIFF, PNG and TARGA: 16 bits (565) become 24 bits, as their encoders store other colours. Other formats and
+// depths: the page as it is.
 PreparedPage
 prepareDepthFor(const FreeImageFunctionTable& functions, FREE_IMAGE_FORMAT format, FIBITMAP* page);
 

@@ -165,6 +165,7 @@ public:
 };
 
 struct ScanJobContext;
+class FileOps;
 
 // The result step: result dialog, page order, page editor and writers. It decides whether another
 // cycle follows (nextCycle, ok) and clears skipAcquisition.
@@ -184,6 +185,8 @@ struct ScanJobContext
     const FreeImageFunctionTable* freeImage = nullptr;
     // The writers "Speichern" runs, by destination type.
     WriterTable writers{};
+    // The file effects of the writers (moves, removals); nullptr: the system's own.
+    FileOps* files = nullptr;
 };
 
 // Runs one job to its end and returns 0. existingPages 1 works on the page files in the temporary

@@ -1,5 +1,6 @@
 #include "scan/scan_writers.h"
 
+#include "scan/image_writers.h"
 #include "scan/multipage_writers.h"
 #include "scan/pdf_output.h"
 
@@ -9,6 +10,12 @@ WriterTable scanWriters()
 {
     WriterTable writers;
     writers["PDF"] = SavePdf;
+    writers["BMP"] = SaveBmp;
+    writers["JPG"] = SaveJpg;
+    writers["PNG"] = SavePng;
+    writers["einseitiges TIF"] = SaveSingleTif;
+    writers["GIF"] = SaveGif;
+    writers["TARGA"] = SaveTarga;
     writers["mehrseitiges TIF"] = SaveMultipageTiff;
     writers["Animated GIF"] = SaveAnimatedGif;
     return writers;

@@ -39,26 +39,6 @@ std::string startFolder(const ShellState& shell)
     return home == nullptr ? std::string() : std::string(home);
 }
 
-std::string pageFile(const std::string& tmpPath, std::int32_t number)
-{
-    return tmpPath + "/" + std::string(PageFilePrefix) + std::to_string(number) + ".bmp";
-}
-
-bool overwriteAllowed(ScanJobContext& context, const std::string& target)
-{
-    ActionBoxParams params;
-    ResetActionBoxParams(params);
-    params.Title = std::string(OverwriteTitle);
-    params.Text = R"(Die Zieldatei\n\n\q)" + PathFileName(target) +
-                  R"(\q\n\nexistiert bereits.\n\nSoll sie überschrieben werden?)";
-    params.ButtonCount = 2;
-    params.Buttons = std::string(OverwriteButtons);
-    params.DefaultButton = OverwriteDefaultButton;
-    params.Icon = WarningIcon;
-    // Esc and the close box (0) keep the file, as "Nein" does.
-    return context.dialogs.actionBox(params) == OverwriteYes;
-}
-
 // What a worker gives for one page file.
 struct PageResult
 {
@@ -108,12 +88,29 @@ float pagePoints(unsigned pixels, unsigned dotsPerMeter)
     return static_cast<float>(pixels * PointsPerInch / dpi);
 }
 
-WriterTarget chooseWriterTarget(ScanJobContext& context, ScanJobState& job, const WriterLiterals& literals)
+std::string pageFile(const std::string& tmpPath, std::int32_t number)
 {
-    WriterTarget target;
-    job.nextCycle = 0;
-    target.splitMode = splitModeOf(context.shell);
+    return tmpPath + "/" + std::string(PageFilePrefix) + std::to_string(number) + ".bmp";
+}
 
+bool overwriteAllowed(ScanJobContext& context, const std::string& target, std::string_view existsText)
+{
+    ActionBoxParams params;
+    ResetActionBoxParams(params);
+    params.Title = std::string(OverwriteTitle);
+    params.Text = R"(Die Zieldatei\n\n\q)" + PathFileName(target) + R"(\q\n\n)" + std::string(existsText) +
+                  R"(\n\nSoll sie überschrieben werden?)";
+    params.ButtonCount = 2;
+    params.Buttons = std::string(OverwriteButtons);
+    params.DefaultButton = OverwriteDefaultButton;
+    params.Icon = WarningIcon;
+    // Esc and the close box (0) keep the file, as "Nein" does.
+    return context.dialogs.actionBox(params) == OverwriteYes;
+}
+
+std::string askSaveName(ScanJobContext& context, ScanJobState& job, const WriterLiterals& literals)
+{
+    job.nextCycle = 0;
     FileRequest request;
     request.title = std::string(literals.dialogTitle);
     request.defaultFile = startFolder(context.shell) + "/" + std::string(literals.defaultName);
@@ -122,25 +119,39 @@ WriterTarget chooseWriterTarget(ScanJobContext& context, ScanJobState& job, cons
     while (context.window.keyHeld(EscapeKey)) {
         context.window.delay(EscapeWaitMs);
     }
+    if (!answer.empty()) {
+        context.shell.LastSaveFolder = PathDirectory(answer);
+    }
+    return answer;
+}
+
+void storeOutputFolder(ScanJobContext& context, const std::string& target)
+{
+    SettingsState& settings = context.shell.settingsState;
+    settings.settings.ImagePath = PathDirectory(target);
+    static_cast<void>(writeSetting(settings, "LAST_VALUES", "ImagePath", settings.settings.ImagePath));
+}
+
+WriterTarget chooseWriterTarget(ScanJobContext& context, ScanJobState& job, const WriterLiterals& literals)
+{
+    WriterTarget target;
+    target.splitMode = splitModeOf(context.shell);
+    const std::string answer = askSaveName(context, job, literals);
     if (answer.empty()) {
         target.outcome = WriterOutcome::Cancelled;
         return target;
     }
-    context.shell.LastSaveFolder = PathDirectory(answer);
-
     target.chosenName = literals.completeName != nullptr ? literals.completeName(answer)
                                                          : withExtension(answer, literals.extension);
     target.targetName =
         target.splitMode ? numberedName(target.chosenName, 1, literals.extension) : target.chosenName;
-    if (FileExists(target.targetName) != 0 && !overwriteAllowed(context, target.targetName)) {
+    if (FileExists(target.targetName) != 0 &&
+        !overwriteAllowed(context, target.targetName, OverwriteExistsText)) {
         job.ok = 0;
         target.outcome = WriterOutcome::Declined;
         return target;
     }
-
-    SettingsState& settings = context.shell.settingsState;
-    settings.settings.ImagePath = PathDirectory(target.targetName);
-    static_cast<void>(writeSetting(settings, "LAST_VALUES", "ImagePath", settings.settings.ImagePath));
+    storeOutputFolder(context, target.targetName);
     return target;
 }
 
@@ -160,6 +171,10 @@ runPageLoop(ScanJobContext& context, ScanJobState& job, const PageLoopHooks& hoo
         const auto number = static_cast<std::int32_t>(index + 1);
         PageResult result;
         FreeImageMessageScope messages;
+        if (!testBlank && !hooks.needsPixels) {
+            hooks.prepare(result.work, nullptr, number);
+            return Expected<PageResult>(std::move(result));
+        }
         const FreeImageBitmap page =
             ownFreeImage(functions, functions.LoadU(FIF_BMP, pageFile(tmpPath, number)));
         if (!page) {

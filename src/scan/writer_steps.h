@@ -22,6 +22,7 @@ namespace folvex {
 
 inline constexpr std::string_view OverwriteTitle = "Datei existiert bereits";
 inline constexpr std::string_view OverwriteButtons = "Ja|Nein";
+inline constexpr std::string_view OverwriteExistsText = "existiert bereits.";
 inline constexpr std::string_view PageStatusPrefix = "Status: verarbeite Seite (";
 inline constexpr int EscapeWaitMs = 25;
 
@@ -58,6 +59,20 @@ struct WriterTarget
     bool splitMode = false;
 };
 
+// The page file TmpReadyImg<number>.bmp of the temporary folder.
+std::string pageFile(const std::string& tmpPath, std::int32_t number);
+
+// The overwrite question on target: "Die Zieldatei "<file name>" " + existsText + " Soll sie
+// überschrieben werden?". True only for "Ja".
+bool overwriteAllowed(ScanJobContext& context, const std::string& target, std::string_view existsText);
+
+// Entry and save dialog with the wait for the Esc key: the dialog's answer, empty when cancelled; a
+// given answer's folder is where the next dialog starts.
+std::string askSaveName(ScanJobContext& context, ScanJobState& job, const WriterLiterals& literals);
+
+// Stores the folder of target as ImagePath (field and settings file).
+void storeOutputFolder(ScanJobContext& context, const std::string& target);
+
 // Entry, save dialog, Esc wait, extension, overwrite question and stored folder. A cancelled dialog
 // gives Cancelled; "Nein", Esc or the close box of the question give Declined with job.ok = 0 and
 // nothing stored. Otherwise ImagePath (field and settings file) is the target's folder.
@@ -82,6 +97,9 @@ struct PageLoopHooks
     std::function<void(PageWork& work, std::int32_t number)> add;
     // On the GUI thread in page order after every page, kept or not.
     std::function<void(std::int32_t number)> afterPage;
+    // False: prepare needs only the page file, so without the blank test no page is loaded and prepare
+    // gets nullptr.
+    bool needsPixels = true;
 };
 
 // The page files TmpReadyImg1.bmp .. of the temporary folder in order: each is loaded, tested for

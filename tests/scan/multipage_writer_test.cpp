@@ -102,7 +102,7 @@ BOOL failingClose(FIMULTIBITMAP* document, int flags)
     return FALSE;
 }
 
-class MultipageWriterTest : public testing::WriterFixture
+class MultipageWriterTest : public WriterTest
 {
 protected:
     void splitAfter(const std::set<std::size_t>& positions)
@@ -117,7 +117,7 @@ protected:
         const std::string& answer,
         const FreeImageFunctionTable& functions = realFunctions())
     {
-        return runWriter(writer, answer, functions);
+        return saveWith(writer, answer, functions);
     }
 
     void offerLastOutput()

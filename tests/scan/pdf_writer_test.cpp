@@ -32,10 +32,6 @@ using testing::readFile;
 using testing::realFunctions;
 using testing::writeFile;
 
-constexpr double MetresPerInch = 0.0254;
-
-using testing::makeDepthImage;
-
 // Every depth a page can have, prepared for every format that needs it, saves and reads back; no
 // format leaves a file behind that it could not write.
 TEST(PageDepthTest, EveryPreparedPageSavesAndReloads)
@@ -108,21 +104,12 @@ TEST(WriterStepsTest, PagePointsFollowTheResolution)
     EXPECT_FLOAT_EQ(pagePoints(123, 0), 123.0F);
 }
 
-class PdfWriterTest : public testing::WriterFixture
+class PdfWriterTest : public WriterTest
 {
 protected:
-    WriterOutcome save(const std::string& answer) { return runWriter(SavePdf, answer); }
+    WriterOutcome save(const std::string& answer) { return WriterTest::save(SavePdf, answer); }
 
     int pageCount(const std::string& pdf) const { return std::stoi(testing::pdfInfo(pdf).at("Pages")); }
-
-    std::vector<std::string> boxTitles() const
-    {
-        std::vector<std::string> titles;
-        for (const ActionBoxParams& params : boxes.shown) {
-            titles.push_back(params.Title);
-        }
-        return titles;
-    }
 };
 
 // Pages of 300 and 200 dpi become A4 pages; 1-bit pages go in losslessly, the others as JPEG; a page

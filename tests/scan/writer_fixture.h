@@ -1,8 +1,8 @@
 #pragma once
-// What every writer test runs in: a program folder, the temporary folder for the page files and an
-// output folder; the job's window and dialogs recorded, the save dialog and the message box scripted,
-// the real image library.
+// Page files as the scan job leaves them and a writer run through the job's ports: the scripted save
+// dialog, the scripted message boxes, the recording main window and the real image library.
 
+#include "scan/scan_job.h"
 #include "scan/writer_table.h"
 #include "scan_job_fakes.h"
 #include "shell/settings.h"
@@ -12,6 +12,7 @@
 #include "support/temp_dir.h"
 #include "twain/fake_scanner_library.h"
 
+#include <FreeImage.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,8 +20,16 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <vector>
 
-namespace folvex::testing {
+namespace folvex {
+
+class FileOps;
+
+namespace fs = std::filesystem;
+using testing::realFunctions;
+
+inline constexpr double MetresPerInch = 0.0254;
 
 // A library image of the depth: 1, 4 and 8 ("8 palette") with colour palettes, "8 grey", 16 (565),
 // 24 and 32 bits, with the fixtures' pattern.
@@ -28,13 +37,13 @@ inline FIBITMAP* makeDepthImage(unsigned width, unsigned height, const std::stri
 {
     std::string rgb;
     if (depth == "8 grey" || depth == "16") {
-        FIBITMAP* colour = makeLibraryImage(width, height, 24, rgb);
+        FIBITMAP* colour = testing::makeLibraryImage(width, height, 24, rgb);
         FIBITMAP* converted =
             depth == "16" ? FreeImage_ConvertTo16Bits565(colour) : FreeImage_ConvertToGreyscale(colour);
         FreeImage_Unload(colour);
         return converted;
     }
-    return makeLibraryImage(width, height, depth == "8 palette" ? 8 : std::stoul(depth), rgb);
+    return testing::makeLibraryImage(width, height, depth == "8 palette" ? 8 : std::stoul(depth), rgb);
 }
 
 // A page as the scan job leaves it: its depth, size and resolution; blank pages are white.
@@ -47,25 +56,23 @@ struct PageSpec
     bool blank = false;
 };
 
-class WriterFixture : public ::testing::Test
+class WriterTest : public ::testing::Test
 {
 protected:
-    WriterFixture()
+    WriterTest()
     {
         allocateMainProgramTables(shell);
         SettingsState& s = shell.settingsState;
-        std::filesystem::create_directories(dir.path() / "prog");
-        std::filesystem::create_directories(dir.path() / "tmp");
-        std::filesystem::create_directories(dir.path() / "out");
+        fs::create_directories(dir.path() / "prog");
+        fs::create_directories(dir.path() / "tmp");
+        fs::create_directories(dir.path() / "out");
         s.ProgramDir = dir.folder() + "prog/";
         s.settings.TmpPath = dir.file("tmp");
         job.discardBlank = 1;
     }
 
-    // Writes page file number of the temporary folder.
     void writePage(int number, const PageSpec& spec = {})
     {
-        constexpr double metresPerInch = 0.0254;
         FIBITMAP* image = makeDepthImage(spec.width, spec.height, spec.depth);
         if (spec.blank) {
             FIBITMAP* white =
@@ -75,15 +82,14 @@ protected:
             FreeImage_Unload(image);
             image = white;
         }
-        const auto dpm = static_cast<unsigned>(std::lround(spec.dpi / metresPerInch));
+        const auto dpm = static_cast<unsigned>(std::lround(spec.dpi / MetresPerInch));
         FreeImage_SetDotsPerMeterX(image, dpm);
         FreeImage_SetDotsPerMeterY(image, dpm);
-        saveLibraryImage(image, FIF_BMP, tmp("TmpReadyImg" + std::to_string(number) + ".bmp"));
+        testing::saveLibraryImage(image, FIF_BMP, tmp("TmpReadyImg" + std::to_string(number) + ".bmp"));
         FreeImage_Unload(image);
         job.mergedPages = std::max(job.mergedPages, number);
     }
 
-    // Pages 1 .. count of the default kind; those in blank are white.
     void writePages(int count, const std::set<int>& blank = {})
     {
         for (int k = 1; k <= count; ++k) {
@@ -93,14 +99,20 @@ protected:
         }
     }
 
-    // Runs the writer with the save dialog answering answer.
-    WriterOutcome runWriter(
-        WriterOutcome (*writer)(ScanJobContext&, ScanJobState&),
+    WriterOutcome save(const ScanWriter& writer, const std::string& answer, FileOps* files = nullptr)
+    {
+        return saveWith(writer, answer, realFunctions(), files);
+    }
+
+    // The same run on another image-library table (tests swap entries in a copy to inject failures).
+    WriterOutcome saveWith(
+        const ScanWriter& writer,
         const std::string& answer,
-        const FreeImageFunctionTable& functions = realFunctions())
+        const FreeImageFunctionTable& functions,
+        FileOps* files = nullptr)
     {
         effects.files.queueAnswer(answer);
-        ScanJobContext context{shell, scanner, window, dialogs, {}, &functions};
+        ScanJobContext context{shell, scanner, window, dialogs, {}, &functions, {}, files};
         return writer(context, job);
     }
 
@@ -111,22 +123,31 @@ protected:
     std::set<std::string> outFiles() const
     {
         std::set<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(dir.path() / "out")) {
+        for (const auto& entry : fs::directory_iterator(dir.path() / "out")) {
             names.insert(entry.path().filename().string());
         }
         return names;
     }
 
+    std::vector<std::string> boxTitles() const
+    {
+        std::vector<std::string> titles;
+        for (const ActionBoxParams& params : boxes.shown) {
+            titles.push_back(params.Title);
+        }
+        return titles;
+    }
+
     bool beeped() const { return !effects.sound.systemSounds.empty(); }
 
-    TempDir dir;
-    ScopedFakeEffects effects;
-    ScriptedActionBoxAnswerer boxes;
+    testing::TempDir dir;
+    testing::ScopedFakeEffects effects;
+    testing::ScriptedActionBoxAnswerer boxes;
     ShellState shell;
     FakeScannerLibrary scanner;
-    RecordingWindow window;
-    RecordingDialogs dialogs;
+    testing::RecordingWindow window;
+    testing::RecordingDialogs dialogs;
     ScanJobState job;
 };
 
-} // namespace folvex::testing
+} // namespace folvex
