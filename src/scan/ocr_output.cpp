@@ -232,7 +232,8 @@ void recogniseRanges(
 }
 
 // Joins the range PDFs of a document in page order into output; true when qpdf wrote it.
-bool joinRanges(const std::vector<std::string>& parts, const std::string& output, const std::string& workingDir)
+bool joinRanges(
+    const std::vector<std::string>& parts, const std::string& output, const std::string& workingDir)
 {
     ProcessRequest request;
     request.argv = {std::string(QpdfProgram), "--empty", "--pages"};
@@ -277,7 +278,8 @@ bool finishDocument(
     return placed;
 }
 
-void showFailureBox(ScanJobContext& context, const std::vector<std::string>& notCreated, const SaveOutcome& pages)
+void showFailureBox(
+    ScanJobContext& context, const std::vector<std::string>& notCreated, const SaveOutcome& pages)
 {
     std::string text(OcrFailedText);
     for (std::size_t i = 0; i < notCreated.size(); ++i) {
@@ -330,10 +332,11 @@ WriterOutcome SavePdfOcr(ScanJobContext& context, ScanJobState& job, unsigned co
     PageLoopHooks hooks;
     hooks.prepare = [&functions](PageWork& work, FIBITMAP* page, std::int32_t) {
         PreparedPage prepared = prepareDepthFor(functions, FIF_TIFF, page);
-        work.image = prepared.owner ? std::move(prepared.owner)
-                                    : ownFreeImage(functions, prepared.image == nullptr
-                                                                  ? nullptr
-                                                                  : functions.Clone(prepared.image));
+        work.image =
+            prepared.owner
+                ? std::move(prepared.owner)
+                : ownFreeImage(
+                      functions, prepared.image == nullptr ? nullptr : functions.Clone(prepared.image));
         work.failed = !work.image;
     };
     hooks.add = [&collector, &pageFailures](PageWork& work, std::int32_t number) {
