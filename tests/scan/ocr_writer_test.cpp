@@ -6,10 +6,15 @@
 #include "support/action_box_fakes.h"
 #include "support/fakes.h"
 #include "support/image_fixtures.h"
+#include "support/pdf_check.h"
 #include "support/temp_dir.h"
 #include "twain/fake_scanner_library.h"
 
 #include <gtest/gtest.h>
+
+#include <QFont>
+#include <QImage>
+#include <QPainter>
 
 #include <algorithm>
 #include <cmath>
@@ -398,6 +403,121 @@ TEST_F(OcrWriterTest, MissingTesseractShowsTheNote)
     EXPECT_NE(effects.messages.shown[0].text.find("tesseract wurde im Suchpfad"), std::string::npos);
     EXPECT_TRUE(effects.files.dialogs.empty());
     EXPECT_TRUE(filesIn("out").empty());
+}
+
+// A text page as a scanner gives it: A4 at 300 dpi, DejaVu Sans 28 pt, one line per text, at 1 or 24
+// bits.
+void writeTextPage(const std::string& bmpPath, const std::vector<std::string>& lines, unsigned bits)
+{
+    const int dpm = static_cast<int>(std::lround(300.0 / MetresPerInch));
+    QImage image(2480, 3508, QImage::Format_RGB32);
+    image.setDotsPerMeterX(dpm);
+    image.setDotsPerMeterY(dpm);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        painter.setPen(Qt::black);
+        painter.setFont(QFont("DejaVu Sans", 28));
+        int y = 400;
+        for (const std::string& line : lines) {
+            painter.drawText(250, y, QString::fromStdString(line));
+            y += 200;
+        }
+    }
+    const std::string png = bmpPath + ".png";
+    ASSERT_TRUE(image.save(QString::fromStdString(png), "PNG"));
+    FIBITMAP* page = FreeImage_Load(FIF_PNG, png.c_str(), 0);
+    ASSERT_NE(page, nullptr);
+    fs::remove(png);
+    FIBITMAP* converted = bits == 1 ? FreeImage_Threshold(page, 128) : FreeImage_ConvertTo24Bits(page);
+    FreeImage_Unload(page);
+    FreeImage_SetDotsPerMeterX(converted, static_cast<unsigned>(dpm));
+    FreeImage_SetDotsPerMeterY(converted, static_cast<unsigned>(dpm));
+    testing::saveLibraryImage(converted, FIF_BMP, bmpPath);
+    FreeImage_Unload(converted);
+}
+
+std::string pdfText(const std::string& pdf, int page = 0)
+{
+    std::vector<std::string> argv{"pdftotext"};
+    if (page > 0) {
+        argv.insert(argv.end(), {"-f", std::to_string(page), "-l", std::to_string(page)});
+    }
+    argv.insert(argv.end(), {pdf, "-"});
+    std::string text = testing::runProgram(argv).output;
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+}
+
+// Real tesseract: two ranges on two cores joined into one searchable A4 document, in one and in two
+// languages.
+TEST_F(OcrWriterTest, RealRunMakesASearchableDocument)
+{
+    job.discardBlank = 0; // a line of text on a whole page may count as blank
+    for (const std::string language : {"deu", "deu+eng"}) {
+        SCOPED_TRACE(language);
+        effects.sound.systemSounds.clear();
+        fs::remove(out("Brief.pdf"));
+        shell.settingsState.settings.Language = language;
+        writeTextPage(dir.folder() + "tmp/TmpReadyImg1.bmp", {"Rechnung Nummer 4711"}, 1);
+        writeTextPage(dir.folder() + "tmp/TmpReadyImg2.bmp", {"Auftrag"}, 24);
+        job.mergedPages = 2;
+
+        EXPECT_EQ(save(out("Brief.pdf"), 2), WriterOutcome::Written);
+
+        const std::string text = pdfText(out("Brief.pdf"));
+        for (const char* word : {"rechnung", "4711", "auftrag"}) {
+            EXPECT_NE(text.find(word), std::string::npos) << word << " in " << text;
+        }
+        const std::map<std::string, std::string> info = testing::pdfInfo(out("Brief.pdf"));
+        EXPECT_EQ(info.at("Pages"), "2");
+        double width = 0;
+        double height = 0;
+        ASSERT_EQ(std::sscanf(info.at("Page size").c_str(), "%lf x %lf", &width, &height), 2);
+        EXPECT_NEAR(width, 595, 2);
+        EXPECT_NEAR(height, 842, 2);
+        EXPECT_NE(
+            testing::runProgram({"pdffonts", out("Brief.pdf")}).output.find("GlyphLessFont"),
+            std::string::npos);
+        EXPECT_TRUE(testing::qpdfCheckPasses(out("Brief.pdf")));
+        EXPECT_EQ(filesIn("out"), std::set<std::string>{"Brief.pdf"});
+        for (const std::string& name : filesIn("tmp")) {
+            EXPECT_EQ(name.find("MultiPage"), std::string::npos) << name;
+        }
+        EXPECT_EQ(shell.LastOutputFile, out("Brief.pdf"));
+        EXPECT_TRUE(window.menuItems.at(LastOutputMenuItem));
+        EXPECT_TRUE(window.buttons.at(MainButton::OpenLastOutput));
+        EXPECT_TRUE(boxes.shown.empty());
+        EXPECT_EQ(effects.sound.systemSounds.size(), 1U);
+    }
+}
+
+// Real tesseract on a split job, one page per range: each document holds its pages in order.
+TEST_F(OcrWriterTest, RealSplitKeepsThePageOrder)
+{
+    job.discardBlank = 0;
+    const std::vector<std::string> words{"Eins", "Zwei", "Drei", "Vier"};
+    for (std::size_t k = 0; k < words.size(); ++k) {
+        writeTextPage(
+            dir.folder() + "tmp/TmpReadyImg" + std::to_string(k + 1) + ".bmp",
+            {"Rechnung Nummer 4711", "Auftrag", words[k]},
+            24);
+    }
+    job.mergedPages = 4;
+    splitAfter({2});
+    writeFile(out("Brief_1.pdf"), "old");
+    boxes.queueAnswer(1); // replace it
+
+    EXPECT_EQ(save(out("Brief.pdf"), 4), WriterOutcome::Written);
+
+    ASSERT_EQ(boxes.shown.size(), 1U);
+    EXPECT_NE(boxes.shown[0].Text.find(R"(\qBrief_1.pdf\q)"), std::string::npos);
+    EXPECT_EQ(filesIn("out"), (std::set<std::string>{"Brief_1.pdf", "Brief_2.pdf"}));
+    EXPECT_NE(pdfText(out("Brief_1.pdf"), 1).find("eins"), std::string::npos);
+    EXPECT_NE(pdfText(out("Brief_1.pdf"), 2).find("zwei"), std::string::npos);
+    EXPECT_NE(pdfText(out("Brief_2.pdf"), 1).find("drei"), std::string::npos);
+    EXPECT_NE(pdfText(out("Brief_2.pdf"), 2).find("vier"), std::string::npos);
+    EXPECT_EQ(shell.LastOutputFile, out("Brief_2.pdf"));
 }
 
 } // namespace
