@@ -354,6 +354,26 @@ TEST_F(OcrWriterTest, FailedFirstDocumentIsReported)
     EXPECT_FALSE(beeped());
 }
 
+// Pages the collecting could not read are listed in the same box; the document is still written.
+TEST_F(OcrWriterTest, UnreadablePageIsListedAfterTheDocuments)
+{
+    useStub();
+    writePages(4);
+    splitAfter({2});
+    writeFile(dir.folder() + "tmp/TmpReadyImg2.bmp", "no image");
+    scriptRange(2, "exit1");
+    boxes.queueAnswer(1);
+
+    EXPECT_EQ(save(out("Brief.pdf")), WriterOutcome::Written);
+
+    EXPECT_EQ(boxes.titles(), std::vector<std::string>{"OCRF abgebrochen"});
+    EXPECT_EQ(
+        boxes.shown[0].Text,
+        R"(OCR abgebrochen.\n\nNicht erstellt: Brief_2.pdf\n\nSeite 2: konnte nicht gelesen werden.)");
+    EXPECT_EQ(filesIn("out"), std::set<std::string>{"Brief_1.pdf"});
+    EXPECT_EQ(shell.LastOutputFile, out("Brief_1.pdf"));
+}
+
 // In split mode the question names the first numbered document.
 TEST_F(OcrWriterTest, QuestionNamesTheFirstNumberedDocument)
 {
