@@ -37,7 +37,8 @@ constexpr std::chrono::milliseconds EventInterval{30};
 struct OcrRange
 {
     std::string tiff;
-    std::string outputBase; // tesseract writes outputBase + ".pdf"
+    FIMULTIBITMAP* open = nullptr; // written to tiff when closed, on the range's own worker
+    std::string outputBase;        // tesseract writes outputBase + ".pdf"
     std::size_t document = 0;
     std::int32_t pages = 0;
     bool firstOfDocument = false;
@@ -64,8 +65,18 @@ void removeQuietly(const std::string& path)
     fs::remove(path, error);
 }
 
+// Writes the range's TIFF; no thread touches the range's other fields meanwhile.
+void closeRange(const FreeImageFunctionTable& functions, OcrRange& range)
+{
+    if (range.open != nullptr) {
+        functions.CloseMultiBitmap(range.open, 0);
+        range.open = nullptr;
+    }
+}
+
 // Collects the kept pages into range TIFFs, opened at their first page so that a document without a
-// kept page has no TIFF and no number.
+// kept page has no TIFF and no number. The ranges stay open: writing a TIFF (its compression) is most
+// of the collecting time, so each range's worker closes its own before its run.
 class RangeCollector
 {
 public:
@@ -75,7 +86,12 @@ public:
         , m_rangeSize(rangeSize)
     {}
 
-    ~RangeCollector() { closeRange(); }
+    ~RangeCollector()
+    {
+        for (OcrRange& range : m_ranges) {
+            closeRange(m_functions, range);
+        }
+    }
 
     RangeCollector(const RangeCollector&) = delete;
     RangeCollector& operator=(const RangeCollector&) = delete;
@@ -83,13 +99,13 @@ public:
     // Appends a page to the current range of the current document; false when it could not be added.
     bool add(FIBITMAP* page)
     {
-        if (m_open != nullptr && m_ranges.back().pages >= m_rangeSize) {
-            closeRange();
+        if (m_current != nullptr && m_current->pages >= m_rangeSize) {
+            m_current = nullptr;
         }
-        if (m_open == nullptr && !openRange()) {
+        if (m_current == nullptr && !openRange()) {
             return false;
         }
-        m_functions.AppendPage(m_open, page);
+        m_functions.AppendPage(m_current->open, page);
         ++m_ranges.back().pages;
         ++m_documents.back().pages;
         return true;
@@ -98,11 +114,9 @@ public:
     // Ends the current document at a split point; the next kept page starts a new one.
     void endDocument()
     {
-        closeRange();
+        m_current = nullptr;
         m_documentOpen = false;
     }
-
-    void finish() { closeRange(); }
 
     std::vector<OcrRange>& ranges() { return m_ranges; }
 
@@ -112,8 +126,8 @@ private:
     bool openRange()
     {
         const std::string tiff = m_tmpPath + "/MultiPage_" + std::to_string(m_ranges.size() + 1) + ".tiff";
-        m_open = m_functions.OpenMultiBitmap(FIF_TIFF, tiff.c_str(), TRUE, FALSE, FALSE, 0);
-        if (m_open == nullptr) {
+        FIMULTIBITMAP* open = m_functions.OpenMultiBitmap(FIF_TIFF, tiff.c_str(), TRUE, FALSE, FALSE, 0);
+        if (open == nullptr) {
             return false;
         }
         if (!m_documentOpen) {
@@ -122,25 +136,19 @@ private:
         }
         OcrRange range;
         range.tiff = tiff;
+        range.open = open;
         range.document = m_documents.size() - 1;
         range.firstOfDocument = m_documents.back().ranges.empty();
         m_documents.back().ranges.push_back(m_ranges.size());
         m_ranges.push_back(range);
+        m_current = &m_ranges.back();
         return true;
-    }
-
-    void closeRange()
-    {
-        if (m_open != nullptr) {
-            m_functions.CloseMultiBitmap(m_open, 0);
-            m_open = nullptr;
-        }
     }
 
     const FreeImageFunctionTable& m_functions;
     std::string m_tmpPath;
     std::int32_t m_rangeSize;
-    FIMULTIBITMAP* m_open = nullptr;
+    OcrRange* m_current = nullptr; // into m_ranges, which grows only in openRange
     bool m_documentOpen = false;
     std::vector<OcrRange> m_ranges;
     std::vector<OcrDocument> m_documents;
@@ -155,10 +163,11 @@ struct RunNews
     std::size_t finished = 0;
 };
 
-// Runs tesseract on every range, at most cores at once, in page order. The GUI thread shows the
-// status lines and keeps taking window events until every run has ended.
+// Writes each range's TIFF and runs tesseract on it, at most cores ranges at once, in page order. The
+// GUI thread shows the status lines and keeps taking window events until every run has ended.
 void recogniseRanges(
     ScanJobContext& context,
+    const FreeImageFunctionTable& functions,
     std::vector<OcrRange>& ranges,
     const std::vector<OcrDocument>& documents,
     const std::string& workingDir,
@@ -169,7 +178,8 @@ void recogniseRanges(
     {
         WorkerPool pool(std::max(1U, std::min<unsigned>(cores, static_cast<unsigned>(ranges.size()))));
         for (OcrRange& range : ranges) {
-            pool.post([&range, &news, &documents, &language, &workingDir] {
+            pool.post([&functions, &range, &news, &documents, &language, &workingDir] {
+                closeRange(functions, range);
                 const auto say = [&news](std::string line) {
                     {
                         std::lock_guard lock(news.mutex);
@@ -351,7 +361,6 @@ WriterOutcome SavePdfOcr(ScanJobContext& context, ScanJobState& job, unsigned co
         }
     };
     runPageLoop(context, job, hooks, pageFailures);
-    collector.finish();
 
     std::vector<OcrRange>& ranges = collector.ranges();
     std::vector<OcrDocument>& documents = collector.documents();
@@ -368,7 +377,7 @@ WriterOutcome SavePdfOcr(ScanJobContext& context, ScanJobState& job, unsigned co
     SaveOutcome written;
     if (!ranges.empty()) {
         context.window.setStatusNow(std::string(OcrRunningStatus));
-        recogniseRanges(context, ranges, documents, workingDir, cores);
+        recogniseRanges(context, functions, ranges, documents, workingDir, cores);
         for (const OcrDocument& document : documents) {
             if (finishDocument(document, ranges, workingDir)) {
                 written.fileWritten(document.name);
