@@ -34,7 +34,7 @@ public:
     void systemSound(int) override {}
 };
 
-class BenchPorts final : public ScanJobWindow, public ScanJobDialogs
+class BenchPorts : public ScanJobWindow, public ScanJobDialogs
 {
 public:
     std::string selectorText(ScanSelector) override { return "PDF"; }
