@@ -8,10 +8,10 @@
 // (ratio 0.58), JPEGs identical; blank test on 52 ms/page; 1-bit pages 34 ms/page.
 
 #include "runtime/effects.h"
-#include "runtime/requesters.h"
 #include "scan/pdf_output.h"
 #include "shell/shell_state.h"
 #include "twain/fake_scanner_library.h"
+#include "writer_bench_ports.h"
 
 #include <FreeImage.h>
 
@@ -41,81 +41,6 @@ constexpr unsigned PageHeightPx = 3508;
 constexpr unsigned DotsPerMetre300 = 11811;
 constexpr int ColourPages = 100;
 constexpr int BitonalPages = 30;
-
-// The save dialog answers with the bench's target; every other effect does nothing.
-class BenchFiles final : public FileRequester
-{
-public:
-    std::string target;
-
-    std::vector<std::string> openFiles(const FileRequest&) override { return {}; }
-
-    std::string saveFile(const FileRequest&) override { return target; }
-
-    std::string chooseFolder(const std::string&, const std::string&) override { return {}; }
-};
-
-class SilentSound final : public SoundSink
-{
-public:
-    void beep(int, int) override {}
-
-    void playSound(const std::string&) override {}
-
-    void systemSound(int) override {}
-};
-
-class BenchPorts final : public ScanJobWindow, public ScanJobDialogs
-{
-public:
-    std::string selectorText(ScanSelector) override { return "PDF"; }
-
-    bool checkBoxTicked(ScanCheckBox) override { return false; }
-
-    bool checkBoxEnabled(ScanCheckBox) override { return true; }
-
-    std::string statusText() override { return {}; }
-
-    void setStatusNow(const std::string&) override {}
-
-    void setScannerLine(const std::string&) override {}
-
-    void enableButton(MainButton, bool) override {}
-
-    void focusAfterJob() override {}
-
-    void drainWindowEvents() override {}
-
-    Handle createJobFont() override { return NoHandle; }
-
-    void freeJobFont(Handle) override {}
-
-    bool keyHeld(int) override { return false; }
-
-    void delay(int) override {}
-
-    void enableMenuItem(int, bool) override {}
-
-    void setDestinationType(const std::string&) override {}
-
-    void setDiscardBlank(bool) override {}
-
-    std::intptr_t actionBox(ActionBoxParams& params) override
-    {
-        std::cerr << "unexpected message box: " << params.Title << ": " << params.Text << "\n";
-        return 1;
-    }
-
-    void openWaitWindow(const std::string&) override {}
-
-    void closeWaitWindow() override {}
-
-    std::optional<DestinationChoice>
-    changeDestination(const std::vector<std::string>&, const DestinationChoice&, Handle) override
-    {
-        return std::nullopt;
-    }
-};
 
 // A letter-like page: dark "words" in lines on a slightly uneven white, with scanner noise.
 FIBITMAP* makeTextPage(unsigned bpp, unsigned seed)

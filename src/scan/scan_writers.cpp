@@ -2,6 +2,7 @@
 
 #include "scan/image_writers.h"
 #include "scan/multipage_writers.h"
+#include "scan/ocr_output.h"
 #include "scan/pdf_output.h"
 
 namespace folvex {
@@ -10,6 +11,7 @@ WriterTable scanWriters()
 {
     WriterTable writers;
     writers["PDF"] = SavePdf;
+    writers["PDF+OCR"] = [](ScanJobContext& context, ScanJobState& job) { return SavePdfOcr(context, job); };
     writers["BMP"] = SaveBmp;
     writers["JPG"] = SaveJpg;
     writers["PNG"] = SavePng;

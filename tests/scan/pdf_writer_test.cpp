@@ -316,7 +316,7 @@ TEST_F(PdfWriterTest, AllBlankLeavesTheOldFileAndShowsTheNote)
 
     EXPECT_EQ(save(out("scan.pdf")), WriterOutcome::Written);
 
-    EXPECT_EQ(boxTitles(), (std::vector<std::string>{"Datei existiert bereits", "alle Seiten leer"}));
+    EXPECT_EQ(boxes.titles(), (std::vector<std::string>{"Datei existiert bereits", "alle Seiten leer"}));
     EXPECT_EQ(boxes.shown[1].Text, std::string(AllBlankText));
     EXPECT_EQ(boxes.shown[1].Icon, 1);
     EXPECT_FALSE(beeped());
@@ -360,7 +360,7 @@ TEST_F(PdfWriterTest, UnwritableTargetIsReported)
 
     EXPECT_EQ(save(out("plain/scan.pdf")), WriterOutcome::Written);
 
-    ASSERT_EQ(boxTitles(), (std::vector<std::string>{"Fehler beim Speichern"}));
+    ASSERT_EQ(boxes.titles(), (std::vector<std::string>{"Fehler beim Speichern"}));
     EXPECT_EQ(
         boxes.shown[0].Text,
         R"(Nicht alles konnte gespeichert werden:\n\nscan.pdf: konnte nicht geschrieben werden.)");
@@ -395,7 +395,7 @@ TEST_F(PdfWriterTest, FailedSaveKeepsTheOldDocument)
     EXPECT_EQ(save(out("scan.pdf")), WriterOutcome::Written);
     installPdfModule(previous);
 
-    EXPECT_EQ(boxTitles(), (std::vector<std::string>{"Datei existiert bereits", "Fehler beim Speichern"}));
+    EXPECT_EQ(boxes.titles(), (std::vector<std::string>{"Datei existiert bereits", "Fehler beim Speichern"}));
     EXPECT_EQ(readFile(out("scan.pdf")), "the old document");
     EXPECT_EQ(shell.LastOutputFile, "/alt.pdf");
     EXPECT_FALSE(beeped());
@@ -417,7 +417,7 @@ TEST_F(PdfWriterTest, UnreadablePageIsNamedAndTheOthersAreWritten)
     ASSERT_EQ(effects.messages.shown.size(), 1U);
     EXPECT_EQ(effects.messages.shown[0].text.rfind("FreeImage-Fehler:", 0), 0U);
 
-    ASSERT_EQ(boxTitles(), (std::vector<std::string>{"Fehler beim Speichern"}));
+    ASSERT_EQ(boxes.titles(), (std::vector<std::string>{"Fehler beim Speichern"}));
     EXPECT_NE(boxes.shown[0].Text.find("Seite 2: konnte nicht gelesen werden."), std::string::npos);
     EXPECT_EQ(pageCount(out("scan.pdf")), 2);
     EXPECT_EQ(shell.LastOutputFile, out("scan.pdf"));

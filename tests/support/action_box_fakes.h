@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <string>
 #include <vector>
 
 namespace folvex::testing {
@@ -41,6 +42,16 @@ public:
 
     std::deque<std::intptr_t> answers;
     std::vector<ActionBoxParams> shown;
+
+    // The titles of the boxes shown, in order.
+    std::vector<std::string> titles() const
+    {
+        std::vector<std::string> result;
+        for (const ActionBoxParams& params : shown) {
+            result.push_back(params.Title);
+        }
+        return result;
+    }
 
 private:
     ActionBoxAnswerer* m_previous;

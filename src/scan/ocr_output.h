@@ -1,0 +1,26 @@
+#pragma once
+// The "PDF+OCR" writer: the kept pages are collected in multi-page TIFFs of the temporary folder and
+// recognised by the external program tesseract, which writes searchable PDFs (one document or, with
+// split points, base_1.pdf, base_2.pdf, ...). The pages of each document are cut into ranges that run
+// as parallel single-threaded processes and are joined with qpdf. GUI thread.
+
+#include "scan/writer_table.h"
+
+#include <string_view>
+
+namespace folvex {
+
+inline constexpr std::string_view OcrFailedTitle = "OCRF abgebrochen";
+inline constexpr std::string_view OcrFailedText = "OCR abgebrochen.";
+inline constexpr std::string_view OcrNotCreated = R"(\n\nNicht erstellt: )";
+inline constexpr std::string_view OcrRunningStatus = "Status: OCR läuft...";
+inline constexpr std::string_view OcrLinePrefix = "Status: OCR-";
+inline constexpr std::string_view QpdfProgram = "qpdf";
+
+// The writer with one range process per processor core.
+WriterOutcome SavePdfOcr(ScanJobContext& context, ScanJobState& job);
+
+// The same with the number of cores given (at least 1).
+WriterOutcome SavePdfOcr(ScanJobContext& context, ScanJobState& job, unsigned cores);
+
+} // namespace folvex
