@@ -79,14 +79,7 @@ struct SaneJob
         ScanAndSave(context, 0);
     }
 
-    std::vector<std::string> boxTitles() const
-    {
-        std::vector<std::string> titles;
-        for (const ActionBoxParams& params : boxes.shown) {
-            titles.push_back(params.Title);
-        }
-        return titles;
-    }
+    std::vector<std::string> boxTitles() const { return boxes.titles(); }
 };
 
 void inApplication(const SaneTestConfig& config, const std::function<void()>& body)

@@ -129,14 +129,7 @@ protected:
         return names;
     }
 
-    std::vector<std::string> boxTitles() const
-    {
-        std::vector<std::string> titles;
-        for (const ActionBoxParams& params : boxes.shown) {
-            titles.push_back(params.Title);
-        }
-        return titles;
-    }
+    std::vector<std::string> boxTitles() const { return boxes.titles(); }
 
     bool beeped() const { return !effects.sound.systemSounds.empty(); }
 
