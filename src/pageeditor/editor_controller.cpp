@@ -1,6 +1,10 @@
 #include "pageeditor/editor_controller.h"
 
+#include "imageops/flat_field_depth.h"
+#include "imageops/paginate.h"
+#include "imageops/pixel_operations.h"
 #include "imageops/raster.h"
+#include "imageops/straighten.h"
 
 #include <cctype>
 #include <charconv>
@@ -16,6 +20,46 @@ std::string count(std::int32_t i, std::int32_t n)
 }
 
 } // namespace
+
+void ImageEditorOperations::paginate(std::int32_t page)
+{
+    Paginate(m_functions, page, m_context);
+}
+
+void ImageEditorOperations::flatFieldCorrect(std::int32_t page, bool silent)
+{
+    FlatFieldCorrect(m_functions, page, m_context, silent);
+}
+
+void ImageEditorOperations::deGray(std::int32_t page)
+{
+    DeGray(m_functions, page, m_context);
+}
+
+void ImageEditorOperations::whiteBalance(std::int32_t page, std::int8_t mode)
+{
+    AutoWhiteBalance(m_functions, page, m_context, mode);
+}
+
+void ImageEditorOperations::invert(std::int32_t page)
+{
+    InvertPages(m_functions, page, m_context);
+}
+
+void ImageEditorOperations::changeBitDepth(std::int32_t page, std::uint8_t mode)
+{
+    ChangeBitDepth(m_functions, page, m_context, mode);
+}
+
+double ImageEditorOperations::straightenType1(std::int32_t page, const std::string& file, std::uint8_t turns)
+{
+    return AutoStraightenType1(m_functions, page, file, turns, NoStraightenAngle);
+}
+
+double ImageEditorOperations::straightenType2(std::int32_t page, const std::string& file, std::uint8_t turns)
+{
+    return AutoStraightenType2(m_functions, page, file, turns);
+}
 
 std::string freeAngleProposal(double storedAngle)
 {

@@ -4,6 +4,8 @@
 // page's context menu, and the page commands and page operations with their wait texts. The window
 // maps its events, owner-drawn buttons, menus and requesters onto the ports below. GUI thread.
 
+#include "foundation/freeimage_binding.h"
+#include "imageops/straighten.h"
 #include "pageeditor/page_editor_model.h"
 #include "shell/settings.h"
 #include "shell/shell_state.h"
@@ -18,8 +20,6 @@ namespace folvex {
 
 inline constexpr std::uint32_t LeftButtonUpMessage = 514;
 inline constexpr std::uint32_t RightButtonUpMessage = 517;
-// Returned by the automatic straighteners when they find no angle.
-inline constexpr double NoStraightenAngle = -999.0;
 inline constexpr std::int32_t ExternalEditorMenuBase = 10000;
 
 // The owner-drawn buttons the loop polls.
@@ -140,6 +140,29 @@ public:
     virtual void changeBitDepth(std::int32_t page, std::uint8_t mode) = 0;
     virtual double straightenType1(std::int32_t page, const std::string& file, std::uint8_t turns) = 0;
     virtual double straightenType2(std::int32_t page, const std::string& file, std::uint8_t turns) = 0;
+};
+
+// The operations of the image library's table on the editor's pages.
+class ImageEditorOperations final : public EditorOperations
+{
+public:
+    ImageEditorOperations(const FreeImageFunctionTable& functions, PageOpContext& context)
+        : m_functions(functions)
+        , m_context(context)
+    {}
+
+    void paginate(std::int32_t page) override;
+    void flatFieldCorrect(std::int32_t page, bool silent) override;
+    void deGray(std::int32_t page) override;
+    void whiteBalance(std::int32_t page, std::int8_t mode) override;
+    void invert(std::int32_t page) override;
+    void changeBitDepth(std::int32_t page, std::uint8_t mode) override;
+    double straightenType1(std::int32_t page, const std::string& file, std::uint8_t turns) override;
+    double straightenType2(std::int32_t page, const std::string& file, std::uint8_t turns) override;
+
+private:
+    const FreeImageFunctionTable& m_functions;
+    PageOpContext& m_context;
 };
 
 // The proposal of the free-angle requester for a stored angle: the negated angle with at most 10
