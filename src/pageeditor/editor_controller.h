@@ -7,6 +7,7 @@
 #include "foundation/freeimage_binding.h"
 #include "imageops/straighten.h"
 #include "pageeditor/page_editor_model.h"
+#include "runtime/subclass.h"
 #include "shell/settings.h"
 #include "shell/shell_state.h"
 
@@ -18,8 +19,6 @@
 
 namespace folvex {
 
-inline constexpr std::uint32_t LeftButtonUpMessage = 514;
-inline constexpr std::uint32_t RightButtonUpMessage = 517;
 inline constexpr std::int32_t ExternalEditorMenuBase = 10000;
 
 // The owner-drawn buttons the loop polls.
