@@ -117,40 +117,40 @@ std::optional<double> parseFreeAngle(const std::string& answer)
     return negative ? -value : value;
 }
 
-MenuEntry menuItem(std::int32_t id, const std::string& text)
+PopupEntry menuItem(std::int32_t id, const std::string& text)
 {
-    MenuEntry entry;
+    PopupEntry entry;
     entry.id = id;
     entry.text = text;
     return entry;
 }
 
-MenuEntry menuSeparator()
+PopupEntry menuSeparator()
 {
-    MenuEntry entry;
+    PopupEntry entry;
     entry.separator = true;
     return entry;
 }
 
-MenuEntry menuSubmenu(const std::string& text, std::vector<MenuEntry> items)
+PopupEntry menuSubmenu(const std::string& text, std::vector<PopupEntry> items)
 {
-    MenuEntry entry;
+    PopupEntry entry;
     entry.text = text;
     entry.submenu = std::move(items);
     return entry;
 }
 
-std::vector<MenuEntry> pageContextMenu(const ExternalEditorTables& editors, bool edited)
+std::vector<PopupEntry> pageContextMenu(const ExternalEditorTables& editors, bool edited)
 {
-    const MenuEntry separator = menuSeparator();
-    std::vector<MenuEntry> editorItems{menuItem(ExternalEditorMenuBase, "MS-Paint")};
+    const PopupEntry separator = menuSeparator();
+    std::vector<PopupEntry> editorItems{menuItem(ExternalEditorMenuBase, "MS-Paint")};
     for (std::int32_t k = 1;
          k <= editors.AnzExtEditors && k < static_cast<std::int32_t>(editors.EditorName.size());
          ++k) {
         editorItems.push_back(
             menuItem(ExternalEditorMenuBase + k, editors.EditorName[static_cast<std::size_t>(k)]));
     }
-    std::vector<MenuEntry> menu{
+    std::vector<PopupEntry> menu{
         menuItem(1000, "nach rechts drehen"),
         menuItem(1010, "nach links drehen"),
         menuItem(1015, "freier Drehwinkel"),
@@ -216,7 +216,7 @@ std::int32_t EditorController::clickedPage()
 bool EditorController::handle(const EditorEvent& event)
 {
     m_menuItem = event.kind == EditorEventKind::Menu ? event.menuItem : 0;
-    const std::int32_t control = event.kind == EditorEventKind::Control ? event.control : -1;
+    const Handle control = event.kind == EditorEventKind::Control ? event.control : -1;
     dispatch(event);
     if (m_menuItem >= ExternalEditorMenuBase &&
         m_menuItem <= ExternalEditorMenuBase + m_editors.AnzExtEditors) {

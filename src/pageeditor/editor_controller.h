@@ -61,19 +61,19 @@ struct EditorEvent
 };
 
 // One item of a popup menu: a command (id and text), a separator, or a submenu (text and items).
-struct MenuEntry
+struct PopupEntry
 {
     std::int32_t id = 0;
     std::string text;
-    std::vector<MenuEntry> submenu;
+    std::vector<PopupEntry> submenu;
     bool separator = false;
 
-    bool operator==(const MenuEntry&) const = default;
+    bool operator==(const PopupEntry&) const = default;
 };
 
-MenuEntry menuItem(std::int32_t id, const std::string& text);
-MenuEntry menuSeparator();
-MenuEntry menuSubmenu(const std::string& text, std::vector<MenuEntry> items);
+PopupEntry menuItem(std::int32_t id, const std::string& text);
+PopupEntry menuSeparator();
+PopupEntry menuSubmenu(const std::string& text, std::vector<PopupEntry> items);
 
 // The editor window as the loop sees it.
 class EditorView
@@ -96,7 +96,7 @@ public:
     virtual void showFreeAngleThumbnail(std::int32_t page) = 0;
 
     // Shows a popup menu at the pointer; a choice arrives later as a menu event.
-    virtual void showContextMenu(const std::vector<MenuEntry>& menu) = 0;
+    virtual void showContextMenu(const std::vector<PopupEntry>& menu) = 0;
     virtual void showMarkedPageMenu() = 0;
     // The modal text requester; "" when cancelled.
     virtual std::string
@@ -112,8 +112,8 @@ public:
     virtual void applyEdits() = 0;
     // Drags a page when the left button is held over the thumbnail area; false when it is not.
     virtual bool dragIfPressed() = 0;
-    virtual bool isWhitePick(std::int32_t control) = 0;
-    virtual bool isBlackPick(std::int32_t control) = 0;
+    virtual bool isWhitePick(Handle control) = 0;
+    virtual bool isBlackPick(Handle control) = 0;
     virtual void pickWhitePoint() = 0;
     virtual void pickBlackPoint() = 0;
     virtual void showLargeView(std::int32_t page) = 0;
@@ -121,7 +121,7 @@ public:
     // k = 0: the system's paint program; 1 .. AnzExtEditors: the configured editor k.
     virtual void openInExternalEditor(std::int32_t page, std::int32_t k) = 0;
     // The split toggle between pages p and p + 1, or 0 for another control.
-    virtual std::int32_t splitToggleOf(std::int32_t control) = 0;
+    virtual std::int32_t splitToggleOf(Handle control) = 0;
     virtual void relabelThumbnails() = 0;
 };
 
@@ -172,7 +172,7 @@ std::string freeAngleProposal(double storedAngle);
 std::optional<double> parseFreeAngle(const std::string& answer);
 
 // The items of the context menu of an unmarked page.
-std::vector<MenuEntry> pageContextMenu(const ExternalEditorTables& editors, bool edited);
+std::vector<PopupEntry> pageContextMenu(const ExternalEditorTables& editors, bool edited);
 
 class EditorController
 {

@@ -55,7 +55,7 @@ public:
         log.push_back("angle " + std::to_string(page));
     }
 
-    void showContextMenu(const std::vector<MenuEntry>& menu) override
+    void showContextMenu(const std::vector<PopupEntry>& menu) override
     {
         shownMenu = menu;
         log.push_back("context menu");
@@ -80,9 +80,9 @@ public:
 
     bool dragIfPressed() override { return false; }
 
-    bool isWhitePick(std::int32_t control) override { return control == 501; }
+    bool isWhitePick(Handle control) override { return control == 501; }
 
-    bool isBlackPick(std::int32_t control) override { return control == 502; }
+    bool isBlackPick(Handle control) override { return control == 502; }
 
     void pickWhitePoint() override { log.push_back("pick white"); }
 
@@ -97,7 +97,10 @@ public:
         log.push_back("editor " + std::to_string(page) + " " + std::to_string(k));
     }
 
-    std::int32_t splitToggleOf(std::int32_t control) override { return control >= 600 ? control - 600 : 0; }
+    std::int32_t splitToggleOf(Handle control) override
+    {
+        return control >= 600 ? static_cast<std::int32_t>(control - 600) : 0;
+    }
 
     void relabelThumbnails() override { log.push_back("relabel"); }
 
@@ -106,7 +109,7 @@ public:
     std::set<std::int32_t> replaced;
     bool escape = false;
     std::string answer;
-    std::vector<MenuEntry> shownMenu;
+    std::vector<PopupEntry> shownMenu;
     std::vector<std::string> log;
 
 private:
@@ -319,11 +322,11 @@ TEST(EditorControllerTest, ContextMenuHoldsTheTableWithRestoreOnlyForEditedPages
     ExternalEditorTables editors;
     editors.AnzExtEditors = 2;
     editors.EditorName = {"", "Gimp", "Krita"};
-    const std::vector<MenuEntry> plain = pageContextMenu(editors, false);
-    const std::vector<MenuEntry> edited = pageContextMenu(editors, true);
+    const std::vector<PopupEntry> plain = pageContextMenu(editors, false);
+    const std::vector<PopupEntry> edited = pageContextMenu(editors, true);
 
     std::vector<std::int32_t> ids;
-    for (const MenuEntry& entry : edited) {
+    for (const PopupEntry& entry : edited) {
         ids.push_back(entry.separator ? -1 : entry.id);
     }
     EXPECT_EQ(ids, (std::vector<std::int32_t>{1000, 1010, 1015, 1017, 1018, -1,   1050, 1051,
@@ -332,14 +335,14 @@ TEST(EditorControllerTest, ContextMenuHoldsTheTableWithRestoreOnlyForEditedPages
     EXPECT_EQ(plain.size() + 2, edited.size());
     EXPECT_EQ(plain[plain.size() - 3].text, "in externem Bildbearbeitungsprogramm öffnen");
 
-    const MenuEntry& balance = edited[12];
+    const PopupEntry& balance = edited[12];
     EXPECT_EQ(balance.text, "automatischer Weißabgleich");
     ASSERT_EQ(balance.submenu.size(), 5u);
     EXPECT_EQ(balance.submenu[4], menuItem(1078, "über Weißpunkt-Einstellungen"));
-    const MenuEntry& external = edited[19];
+    const PopupEntry& external = edited[19];
     EXPECT_EQ(
         external.submenu,
-        (std::vector<MenuEntry>{
+        (std::vector<PopupEntry>{
             menuItem(10000, "MS-Paint"), menuItem(10001, "Gimp"), menuItem(10002, "Krita")}));
 }
 

@@ -20,6 +20,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QTimer>
 #include <QToolTip>
@@ -125,9 +126,11 @@ protected:
         return reached;
     }
 
+    // Presses an owner-drawn button as the space key does: its clicked flag is set and its event posted.
     static void click(PageEditorWindow& editor, std::size_t control)
     {
-        postControlEvent(editor.window(), editor.controls()[control]);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
+        QCoreApplication::sendEvent(findWidget(editor.controls()[control]), &press);
     }
 
     testing::TempDir programDir;
