@@ -176,7 +176,12 @@ private:
 
     Handle thumbnailHandle(std::int32_t page) override { return thumbnailButton(page); }
 
-    void rebuildThumbnail(std::int32_t page) override { BuildThumbnails(page, false); }
+    // The rebuild drains the pending events too, so clicks made meanwhile are tested before the next wait.
+    void rebuildThumbnail(std::int32_t page) override
+    {
+        BuildThumbnails(page, false);
+        m_drained = true;
+    }
 
     void renderOneThumbnail(std::int32_t page, bool right) override { RenderOneThumbnail(page, right); }
 
