@@ -616,8 +616,9 @@ TEST_F(PageEditorWindowTest, ClicksMenusAndTheFreeAngleReachThePages)
                 whenTrue(
                     [&model] { return model.angle(1) == -1.5; },
                     [&editor, &model] {
-                        // Closing the main window leaves the editor running.
+                        // Closing the main window or Esc in it leaves the editor running.
                         postCloseEvent(shellProgram().windows.MainWindow);
+                        postKeyEvent(shellProgram().windows.MainWindow, VkEscape);
                         releaseOn(editor, 2, true);
                         whenTrue(
                             [&model] { return model.markedForDeletion(2); },
