@@ -11,8 +11,10 @@
 #include "runtime/controls.h"
 #include "runtime/dib.h"
 #include "runtime/draw_objects.h"
+#include "runtime/effects.h"
 #include "runtime/input_state.h"
 #include "runtime/object_registry.h"
+#include "runtime/qt_text_renderer.h"
 #include "runtime/window_events.h"
 #include "runtime/window_messages.h"
 
@@ -22,6 +24,7 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
+#include <QMenu>
 #include <QPainter>
 #include <QWidget>
 
@@ -653,28 +656,167 @@ bool PageEditorWindow::applyThumbnailSize()
 
 void PageEditorWindow::runLoop(std::uint8_t& emptyRemoved)
 {
+    m_emptyRemoved = &emptyRemoved;
+    QtTextRenderer renderer;
+    m_model.setTextRenderer(&renderer);
+    ImageEditorOperations operations(m_context.functions, m_model);
+    EditorController controller(
+        m_model,
+        m_context.shell.InputFlags,
+        m_context.shell.settingsState.settings.ExternalEditors,
+        *this,
+        operations);
     for (;;) {
-        const auto kind = static_cast<EventKind>(WaitWindowEvent(-1));
-        const Handle control = EventControl();
-        const bool cancel = (kind == EventKind::CloseWindow && EventWindow() == m_window) ||
-                            (kind == EventKind::Control && control == m_controls[CancelButton]) ||
-                            (kind == EventKind::Key && EventType() == VkEscape && EventWindow() == m_window);
-        if (cancel) {
-            CancelEdits(m_model);
-            return;
-        }
-        if (kind == EventKind::Control && control == m_controls[ApplyButton]) {
-            ApplyEdits(m_model, m_context.functions, m_context.pool, emptyRemoved);
-            return;
-        }
-        if (kind == EventKind::Control) {
-            for (std::int32_t p = 1; p < m_model.PageCount(); ++p) {
-                if (control != NoHandle && control == m_pages[static_cast<std::size_t>(p)].toggle) {
-                    RelabelThumbnails();
-                }
+        EditorEvent event;
+        m_escapeEvent = false;
+        // A command that drained the events also dropped the wake-ups of clicks made meanwhile; their
+        // clicked flags and click records are tested once before the loop waits again.
+        if (!m_drained) {
+            const auto kind = static_cast<EventKind>(WaitWindowEvent(-1));
+            if (kind == EventKind::CloseWindow) {
+                event.kind = EditorEventKind::Close;
+                event.ofEditorWindow = EventWindow() == m_window;
+            } else if (kind == EventKind::Control) {
+                event.kind = EditorEventKind::Control;
+                event.control = EventControl();
+            } else if (kind == EventKind::Menu) {
+                event.kind = EditorEventKind::Menu;
+                event.menuItem = EventMenu();
+            } else if (kind == EventKind::Key) {
+                m_escapeEvent = EventType() == VkEscape && EventWindow() == m_window;
             }
         }
+        m_drained = false;
+        if (controller.handle(event)) {
+            break;
+        }
     }
+    m_model.setTextRenderer(nullptr);
+    m_emptyRemoved = nullptr;
+}
+
+bool PageEditorWindow::buttonClicked(EditorButton button)
+{
+    static constexpr std::array<std::pair<EditorButton, std::size_t>, 18> indexes{{
+        {EditorButton::AllLeft, 0},
+        {EditorButton::AllHalf, 1},
+        {EditorButton::AllRight, 2},
+        {EditorButton::AllStraighten1, 3},
+        {EditorButton::AllStraighten2, 4},
+        {EditorButton::AllBlackWhite, 5},
+        {EditorButton::AllBlackWhiteDithered, 6},
+        {EditorButton::AllGrey, 7},
+        {EditorButton::AllColour, 8},
+        {EditorButton::AllFlatField, 9},
+        {EditorButton::Options, OptionsButton},
+        {EditorButton::AllRestore, 12},
+        {EditorButton::AllPaginate, 13},
+        {EditorButton::AllWhiteBalance, 14},
+        {EditorButton::AllInvert, 15},
+        {EditorButton::AllDeGray, 16},
+        {EditorButton::Apply, ApplyButton},
+        {EditorButton::Cancel, CancelButton},
+    }};
+    for (const auto& [kind, index] : indexes) {
+        if (kind == button) {
+            return ODBClicked(static_cast<std::intptr_t>(m_controls[index])) != 0;
+        }
+    }
+    return false;
+}
+
+namespace {
+
+void addMenuEntries(QMenu& menu, const std::vector<PopupEntry>& entries)
+{
+    for (const PopupEntry& entry : entries) {
+        if (entry.separator) {
+            menu.addSeparator();
+        } else if (!entry.submenu.empty()) {
+            addMenuEntries(*menu.addMenu(QString::fromStdString(entry.text)), entry.submenu);
+        } else {
+            menu.addAction(QString::fromStdString(entry.text))->setData(entry.id);
+        }
+    }
+}
+
+} // namespace
+
+void PageEditorWindow::showContextMenu(const std::vector<PopupEntry>& entries)
+{
+    // Built for this one showing and freed when it returns; the choice arrives as a menu event.
+    auto menu = std::make_unique<QMenu>(findWidget(m_window));
+    addMenuEntries(*menu, entries);
+    DisplayPopupMenu(registerObject(menu.get(), ObjectKind::Menu), m_window);
+}
+
+void PageEditorWindow::showMarkedPageMenu()
+{
+    DisplayPopupMenu(m_context.MarkedPageMenu, m_window);
+}
+
+std::string
+PageEditorWindow::askText(const std::string& title, const std::string& prompt, const std::string& initial)
+{
+    return effects().textInput->askText(title, prompt, initial);
+}
+
+void PageEditorWindow::drainEvents()
+{
+    DrainWindowEvents();
+    m_drained = true;
+}
+
+void PageEditorWindow::dropOneEvent()
+{
+    WindowEvent();
+}
+
+void PageEditorWindow::cancelEdits()
+{
+    CancelEdits(m_model);
+}
+
+void PageEditorWindow::applyEdits()
+{
+    ApplyEdits(m_model, m_context.functions, m_context.pool, *m_emptyRemoved);
+}
+
+bool PageEditorWindow::isWhitePick(Handle control)
+{
+    return control == m_controls[WhitePick];
+}
+
+bool PageEditorWindow::isBlackPick(Handle control)
+{
+    return control == m_controls[BlackPick];
+}
+
+std::int32_t PageEditorWindow::splitToggleOf(Handle control)
+{
+    for (std::int32_t p = 1; p < m_model.PageCount(); ++p) {
+        if (control != NoHandle && control == m_pages[static_cast<std::size_t>(p)].toggle) {
+            return p;
+        }
+    }
+    return 0;
+}
+
+void PageEditorWindow::showAngleThumbnail(std::int32_t page)
+{
+    if (page < 1 || page > m_model.PageCount() || !m_pages[static_cast<std::size_t>(page)].image) {
+        return;
+    }
+    PageWidgets& widgets = m_pages[static_cast<std::size_t>(page)];
+    FreeImageBitmap turned = turnThumbnail(m_context.functions, widgets.image.get(), m_model.angle(page));
+    if (!turned) {
+        return;
+    }
+    destroyButton(page);
+    widgets.image = std::move(turned);
+    FreeHBitmap(widgets.bitmap);
+    widgets.bitmap = FreeImageToHBitmap(m_context.functions, widgets.image.get());
+    placeButton(page);
 }
 
 void PageEditorWindow::releasePage(std::int32_t page)

@@ -8,6 +8,7 @@
 #include "foundation/freeimage_binding.h"
 #include "foundation/image_file_ops.h"
 #include "imageops/page_op_context.h"
+#include "pageeditor/editor_controller.h"
 #include "pageeditor/page_editor_model.h"
 #include "pageeditor/thumbnail_build.h"
 #include "runtime/subclass.h"
@@ -96,7 +97,7 @@ void setPageEditorReadyHook(PageEditorReadyHook hook);
 std::int32_t EditPages(PageEditorContext& context, std::int32_t detectBlank, std::uint8_t& emptyRemoved);
 
 // One run of the editor: the window, its controls and the per-page widgets and images.
-class PageEditorWindow final : public EditorUi
+class PageEditorWindow final : public EditorUi, private EditorView
 {
 public:
     PageEditorWindow(PageEditorContext& context, std::int32_t detectBlank);
@@ -113,6 +114,10 @@ public:
 
     // Turns the thumbnail of an unmarked page by a quarter turn without reloading it.
     void RenderOneThumbnail(std::int32_t page, bool right);
+
+    // Turns the thumbnail of a page by its free angle, on white and cut back to its size, and makes its
+    // button anew.
+    void showAngleThumbnail(std::int32_t page);
 
     // Writes the captions anew from the split toggles (types with toggles only).
     void RelabelThumbnails();
@@ -164,6 +169,52 @@ public:
     void pauseMs(int ms) override;
 
 private:
+    // EditorView: the loop's view of this window.
+    bool buttonClicked(EditorButton button) override;
+
+    bool escapeDownInEditor() override { return m_escapeEvent; }
+
+    Handle thumbnailHandle(std::int32_t page) override { return thumbnailButton(page); }
+
+    // The rebuild drains the pending events too, so clicks made meanwhile are tested before the next wait.
+    void rebuildThumbnail(std::int32_t page) override
+    {
+        BuildThumbnails(page, false);
+        m_drained = true;
+    }
+
+    void renderOneThumbnail(std::int32_t page, bool right) override { RenderOneThumbnail(page, right); }
+
+    void showFreeAngleThumbnail(std::int32_t page) override { showAngleThumbnail(page); }
+
+    void showContextMenu(const std::vector<PopupEntry>& menu) override;
+    void showMarkedPageMenu() override;
+    std::string
+    askText(const std::string& title, const std::string& prompt, const std::string& initial) override;
+    void drainEvents() override;
+    void dropOneEvent() override;
+    void cancelEdits() override;
+    void applyEdits() override;
+
+    bool dragIfPressed() override { return false; }
+
+    bool isWhitePick(Handle control) override;
+    bool isBlackPick(Handle control) override;
+
+    void pickWhitePoint() override {}
+
+    void pickBlackPoint() override {}
+
+    void showLargeView(std::int32_t /*page*/) override {}
+
+    void showOptions() override {}
+
+    void openInExternalEditor(std::int32_t /*page*/, std::int32_t /*k*/) override {}
+
+    std::int32_t splitToggleOf(Handle control) override;
+
+    void relabelThumbnails() override { RelabelThumbnails(); }
+
     struct PageWidgets
     {
         Handle button = NoHandle;
@@ -200,6 +251,11 @@ private:
     bool m_waitOpen = false;
     int m_blankTests = 0;
     bool m_firstBuildDone = false;
+    // Loop state: whether the current event is Esc in this window, whether events were drained during
+    // the last command, and where "Anwenden" reports removed blank pages.
+    bool m_escapeEvent = false;
+    bool m_drained = false;
+    std::uint8_t* m_emptyRemoved = nullptr;
 };
 
 } // namespace folvex

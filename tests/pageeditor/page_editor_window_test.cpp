@@ -20,6 +20,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QTimer>
 #include <QToolTip>
@@ -125,9 +126,11 @@ protected:
         return reached;
     }
 
+    // Presses an owner-drawn button as the space key does: its clicked flag is set and its event posted.
     static void click(PageEditorWindow& editor, std::size_t control)
     {
-        postControlEvent(editor.window(), editor.controls()[control]);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
+        QCoreApplication::sendEvent(findWidget(editor.controls()[control]), &press);
     }
 
     testing::TempDir programDir;
@@ -565,6 +568,88 @@ TEST_F(PageEditorWindowTest, BuildKeepsPaintingWhileAPageLoads)
     EXPECT_TRUE(latchReached);
     EXPECT_FALSE(latchTimedOut);
     EXPECT_TRUE(complete);
+}
+
+} // namespace
+} // namespace folvex
+
+namespace folvex {
+namespace {
+
+// Runs action once pred holds, testing at every pass of the Qt event processing the loop's wait does.
+void whenTrue(std::function<bool()> pred, std::function<void()> action)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, pred = std::move(pred), action = std::move(action)] {
+        if (pred()) {
+            timer->stop();
+            timer->deleteLater();
+            action();
+        }
+    });
+    timer->start();
+}
+
+// A release on a thumbnail as ClickSubclassProc records it, with the event that wakes the loop.
+void releaseOn(PageEditorWindow& editor, std::int32_t page, bool right)
+{
+    shellProgram().state.InputFlags = {
+        editor.thumbnailButton(page), right ? RightButtonUpMessage : LeftButtonUpMessage};
+    postButtonUpEvent(editor.window(), editor.thumbnailButton(page), right, 5, 5);
+}
+
+TEST_F(PageEditorWindowTest, ClicksMenusAndTheFreeAngleReachThePages)
+{
+    writePages(3);
+    fakes.answerPopupMenus();
+    fakes.popupMenus.queueAnswer(1015);
+    fakes.popupMenus.queueAnswer(1020);
+    fakes.textInput.queueAnswer("1,5");
+    ASSERT_TRUE(edit(0, [](PageEditorWindow& editor) {
+        PageEditorModel& model = editor.model();
+        releaseOn(editor, 1, false);
+        whenTrue(
+            [&model] { return model.turns(1) == 1; },
+            [&editor, &model] {
+                releaseOn(editor, 1, true);
+                whenTrue(
+                    [&model] { return model.angle(1) == -1.5; },
+                    [&editor, &model] {
+                        // Closing the main window or Esc in it leaves the editor running.
+                        postCloseEvent(shellProgram().windows.MainWindow);
+                        postKeyEvent(shellProgram().windows.MainWindow, VkEscape);
+                        releaseOn(editor, 2, true);
+                        whenTrue(
+                            [&model] { return model.markedForDeletion(2); },
+                            [&editor] { click(editor, Apply); });
+                    });
+            });
+    }));
+    ASSERT_EQ(fakes.popupMenus.shown.size(), 2U);
+    ASSERT_EQ(fakes.textInput.asked.size(), 1U);
+    EXPECT_EQ(fakes.textInput.asked[0].title, "freier Drehwinkel");
+    EXPECT_EQ(fakes.textInput.asked[0].initial, "0");
+    // Page 2 was marked "löschen" and is gone after "Anwenden".
+    EXPECT_EQ(pageFiles().size(), 2U);
+}
+
+TEST_F(PageEditorWindowTest, AllPageInversionIsAppliedToEveryUnmarkedPage)
+{
+    writePages(2);
+    ASSERT_TRUE(edit(0, [](PageEditorWindow& editor) {
+        click(editor, 15); // "alle invertieren"
+        whenTrue([] { return true; }, [&editor] { click(editor, Apply); });
+    }));
+    const FreeImageFunctionTable& f = realFunctions();
+    for (const std::string& name : pageFiles()) {
+        FIBITMAP* image = f.LoadU(FIF_BMP, tmp() + "/" + name, 0);
+        ASSERT_NE(image, nullptr) << name;
+        RGBQUAD colour{};
+        f.GetPixelColor(image, 10, 10, &colour);
+        EXPECT_EQ(colour.rgbRed, 255 - 60) << name;
+        f.Unload(image);
+    }
 }
 
 } // namespace
