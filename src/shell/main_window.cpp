@@ -10,7 +10,7 @@
 #include "foundation/paths.h"
 #include "foundation/twain_binding.h"
 #include "foundation/window_routines.h"
-#include "pageeditor/page_editor_window.h"
+#include "pageeditor/page_editor_window_qt.h"
 #include "runtime/controls.h"
 #include "runtime/dib.h"
 #include "runtime/draw_objects.h"

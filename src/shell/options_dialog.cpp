@@ -158,18 +158,6 @@ makeField(Handle window, Handle font, const std::string& text, int x, int y, int
     return field;
 }
 
-std::string fieldText(Handle field)
-{
-    QWidget* widget = findWidget(field);
-    if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
-        return edit->text().toStdString();
-    }
-    if (auto* spin = qobject_cast<QAbstractSpinBox*>(widget)) {
-        return spin->text().toStdString();
-    }
-    return {};
-}
-
 void setFieldText(Handle field, const std::string& text)
 {
     QWidget* widget = findWidget(field);
@@ -636,6 +624,18 @@ int EditExternalEditor(ShellState& state, ShellWindows& windows, int index)
     }
     closeDialogWindow(c.window);
     return 0;
+}
+
+std::string fieldText(Handle field)
+{
+    QWidget* widget = findWidget(field);
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        return edit->text().toStdString();
+    }
+    if (auto* spin = qobject_cast<QAbstractSpinBox*>(widget)) {
+        return spin->text().toStdString();
+    }
+    return {};
 }
 
 } // namespace folvex

@@ -7,6 +7,7 @@
 #include "shell/main_window.h"
 
 #include <array>
+#include <string>
 
 namespace folvex {
 
@@ -88,5 +89,8 @@ int EditExternalEditor(ShellState& state, ShellWindows& windows, int index);
 const OptionsDialogControls* openOptionsDialog();
 const EditorListControls* openEditorList();
 const EditorWindowControls* openEditorWindow();
+
+// The text a field of these windows shows (text field or spin box); empty for any other control.
+std::string fieldText(Handle field);
 
 } // namespace folvex

@@ -112,14 +112,7 @@ void click(Handle button)
 
 std::string text(Handle field)
 {
-    QWidget* widget = findWidget(field);
-    if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
-        return edit->text().toStdString();
-    }
-    if (auto* spin = qobject_cast<QAbstractSpinBox*>(widget)) {
-        return spin->text().toStdString();
-    }
-    return {};
+    return fieldText(field);
 }
 
 void type(Handle field, const std::string& value)

@@ -44,7 +44,7 @@ enum class EditorControlKind
 };
 
 // One control of the editor window as the table of controls describes it.
-struct EditorControlSpec
+struct EditorControlLayout
 {
     const char* text;
     EditorControlKind kind;
@@ -58,7 +58,7 @@ struct EditorControlSpec
 // The 33 controls in the order they are made, placed for a client area of CW × CH.
 struct PlacedEditorControl
 {
-    EditorControlSpec spec;
+    EditorControlLayout layout;
     GridRect rect;
 };
 

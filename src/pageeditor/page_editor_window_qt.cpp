@@ -1,4 +1,4 @@
-#include "pageeditor/page_editor_window.h"
+#include "pageeditor/page_editor_window_qt.h"
 
 #include "components/button_faces.h"
 #include "components/owner_drawn_button.h"
@@ -83,22 +83,22 @@ static_assert(
 // An x or width of FromClientWidth − d stands for CW − d.
 inline constexpr std::int32_t FromClientWidth = -1000;
 
-constexpr EditorControlSpec button(const char* text, std::int32_t x, std::int32_t y, const EditorFace& face)
+constexpr EditorControlLayout button(const char* text, std::int32_t x, std::int32_t y, const EditorFace& face)
 {
     return {text, EditorControlKind::OwnerDrawnButton, x, y, face.width, face.height, face.arcSet};
 }
 
-constexpr EditorControlSpec label(const char* text, std::int32_t x, std::int32_t width)
+constexpr EditorControlLayout label(const char* text, std::int32_t x, std::int32_t width)
 {
     return {text, EditorControlKind::Label, x, 38, width, 20, -1};
 }
 
-constexpr EditorControlSpec field(const char* text, std::int32_t x)
+constexpr EditorControlLayout field(const char* text, std::int32_t x)
 {
     return {text, EditorControlKind::TextField, x, 36, 30, 20, -1};
 }
 
-constexpr EditorControlSpec pick(std::int32_t x)
+constexpr EditorControlLayout pick(std::int32_t x)
 {
     return {"pick", EditorControlKind::PushButton, x, 36, 50, 21, -1};
 }
@@ -115,7 +115,7 @@ enum EditorControlIndex : std::size_t
     CancelButton = 32,
 };
 
-inline constexpr std::array<EditorControlSpec, 33> ControlTable{{
+inline constexpr std::array<EditorControlLayout, 33> ControlTable{{
     button("alle 90° links", 10, 10, SilverFace),
     button("alle 180°", 120, 10, SilverFace),
     button("alle 90° rechts", 230, 10, SilverFace),
@@ -232,8 +232,8 @@ std::vector<PlacedEditorControl> editorControls(std::int32_t clientWidth, std::i
         return value < 0 ? clientWidth + (value - FromClientWidth) : value;
     };
     for (std::size_t i = 0; i < ControlTable.size(); ++i) {
-        const EditorControlSpec& spec = ControlTable[i];
-        GridRect rect{resolve(spec.x), spec.y, resolve(spec.width), spec.height};
+        const EditorControlLayout& layout = ControlTable[i];
+        GridRect rect{resolve(layout.x), layout.y, resolve(layout.width), layout.height};
         if (i == ApplyButton) {
             rect.left = clientWidth / 2 - 250;
             rect.top = clientHeight - 40;
@@ -241,7 +241,7 @@ std::vector<PlacedEditorControl> editorControls(std::int32_t clientWidth, std::i
             rect.left = clientWidth / 2 + 100;
             rect.top = clientHeight - 40;
         }
-        placed.push_back({spec, rect});
+        placed.push_back({layout, rect});
     }
     return placed;
 }
@@ -325,20 +325,26 @@ void PageEditorWindow::createControls()
     for (const PlacedEditorControl& control : editorControls(m_clientWidth, m_clientHeight)) {
         const GridRect& r = control.rect;
         Handle handle = NoHandle;
-        switch (control.spec.kind) {
+        switch (control.layout.kind) {
             case EditorControlKind::OwnerDrawnButton:
                 PrepareArcODB(
                     m_context.ButtonFaceProps,
-                    m_context.ShellArcSets[static_cast<std::size_t>(control.spec.arcSet)]);
+                    m_context.ShellArcSets[static_cast<std::size_t>(control.layout.arcSet)]);
                 m_context.ButtonFaceProps.Font = static_cast<std::intptr_t>(m_context.ButtonFont);
                 handle = CreateODB(
-                    m_window, control.spec.text, r.left, r.top, r.width, r.height, m_context.ButtonFaceProps);
+                    m_window,
+                    control.layout.text,
+                    r.left,
+                    r.top,
+                    r.width,
+                    r.height,
+                    m_context.ButtonFaceProps);
                 break;
             case EditorControlKind::Label:
                 handle = create(
                     "TEXT",
                     m_window,
-                    control.spec.text,
+                    control.layout.text,
                     r.left,
                     r.top,
                     r.width,
@@ -347,10 +353,10 @@ void PageEditorWindow::createControls()
                         m_controls.size() == HintLabel ? m_context.ButtonFont : m_context.DialogFont));
                 break;
             case EditorControlKind::TextField:
-                handle = create("EDIT", m_window, control.spec.text, r.left, r.top, r.width, r.height, 0);
+                handle = create("EDIT", m_window, control.layout.text, r.left, r.top, r.width, r.height, 0);
                 break;
             case EditorControlKind::PushButton:
-                handle = create("BUTTON", m_window, control.spec.text, r.left, r.top, r.width, r.height, 0);
+                handle = create("BUTTON", m_window, control.layout.text, r.left, r.top, r.width, r.height, 0);
                 break;
         }
         m_controls.push_back(handle);

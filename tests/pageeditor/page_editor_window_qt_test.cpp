@@ -1,4 +1,4 @@
-#include "pageeditor/page_editor_window.h"
+#include "pageeditor/page_editor_window_qt.h"
 
 #include "components/owner_drawn_button_table.h"
 #include "foundation/window_routines.h"
@@ -179,10 +179,10 @@ TEST_F(PageEditorWindowTest, WindowHoldsEveryControlWhereTheTablePutsIt)
         ASSERT_EQ(editor.controls().size(), 33U);
         for (std::size_t i = 0; i < table.size(); ++i) {
             const QWidget* control = findWidget(editor.controls()[i]);
-            ASSERT_NE(control, nullptr) << table[i].spec.text;
-            EXPECT_EQ(control->parentWidget(), window) << table[i].spec.text;
+            ASSERT_NE(control, nullptr) << table[i].layout.text;
+            EXPECT_EQ(control->parentWidget(), window) << table[i].layout.text;
             const GridRect& r = table[i].rect;
-            EXPECT_EQ(control->geometry(), QRect(r.left, r.top, r.width, r.height)) << table[i].spec.text;
+            EXPECT_EQ(control->geometry(), QRect(r.left, r.top, r.width, r.height)) << table[i].layout.text;
         }
         EXPECT_EQ(table[11].rect, (GridRect{cw - 110, 10, 100, 20}));
         EXPECT_EQ(table[10].rect.width, cw - 350);
