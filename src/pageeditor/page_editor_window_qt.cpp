@@ -788,6 +788,13 @@ void PageEditorWindow::applyEdits()
     ApplyEdits(m_model, m_context.functions, m_context.pool, *m_emptyRemoved);
 }
 
+// Esc counts when its key event came from this window, or while it is held with this window in front
+// (its key event may have been dropped by a long command).
+bool PageEditorWindow::escapeDownInEditor()
+{
+    return m_escapeEvent || KeyDown(VkEscape, 0, m_window) == 1;
+}
+
 bool PageEditorWindow::isWhitePick(Handle control)
 {
     return control == m_controls[WhitePick];
