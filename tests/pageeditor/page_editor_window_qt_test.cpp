@@ -27,6 +27,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QTest>
 #include <QTimer>
 #include <QToolTip>
 #include <QWidget>
@@ -620,12 +621,11 @@ TEST_F(PageEditorWindowTest, BuildKeepsPaintingWhileAPageLoads)
 namespace folvex {
 namespace {
 
-// A release on a thumbnail as ClickSubclassProc records it, with the event that wakes the loop.
+// A click with the mouse on a page's thumbnail: pressed and let go again.
 void releaseOn(PageEditorWindow& editor, std::int32_t page, bool right)
 {
-    shellProgram().state.InputFlags = {
-        editor.thumbnailButton(page), right ? RightButtonUpMessage : LeftButtonUpMessage};
-    postButtonUpEvent(editor.window(), editor.thumbnailButton(page), right, 5, 5);
+    QTest::mouseClick(
+        findWidget(editor.thumbnailButton(page)), right ? Qt::RightButton : Qt::LeftButton, {}, QPoint(5, 5));
 }
 
 // A menu written line by line: "id text" per item, "-" per separator, "> text" per submenu followed by
