@@ -663,6 +663,10 @@ bool PageEditorWindow::applyThumbnailSize()
 void PageEditorWindow::runLoop(std::uint8_t& emptyRemoved)
 {
     m_emptyRemoved = &emptyRemoved;
+    // Focus selects a point field's whole text, Return in one is recorded for the loop.
+    for (const std::size_t index : PointFieldIndexes) {
+        EditSubclass(m_controls[index], 1, 0);
+    }
     QtTextRenderer renderer;
     m_model.setTextRenderer(&renderer);
     ImageEditorOperations operations(m_context.functions, m_model);
@@ -776,6 +780,7 @@ void PageEditorWindow::drainEvents()
 void PageEditorWindow::dropOneEvent()
 {
     WindowEvent();
+    m_drained = true;
 }
 
 void PageEditorWindow::cancelEdits()

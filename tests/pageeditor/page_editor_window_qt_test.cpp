@@ -26,6 +26,7 @@
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTest>
 #include <QTimer>
@@ -811,15 +812,15 @@ TEST_F(PageEditorWindowTest, EventsMadeDuringAnAllPageCommand)
     WorkerPool pool(2);
     PageEditorContext context = editorContext(functions, pool);
 
-    // Runs the editor; ready clicks "alle invertieren" and arms what happens while page 2 is inverted.
-    // The events of the clicks made meanwhile are dropped with the rest, so the clicks must be acted
-    // on without another event: true when the watchdog had to wake the loop.
-    const auto needsWaking = [&](const std::function<void(PageEditorWindow&)>& ready) {
+    // Runs the editor; ready arms what happens while page 2 is worked on, then the all-page button is
+    // clicked. The events of the clicks made meanwhile are dropped with the rest, so the clicks must
+    // be acted on without another event: true when the watchdog had to wake the loop.
+    const auto needsWaking = [&](std::size_t button, const std::function<void(PageEditorWindow&)>& ready) {
         Handle window = NoHandle;
         setPageEditorReadyHook([&](PageEditorWindow& editor) {
             window = editor.window();
             ready(editor);
-            click(editor, 15); // "alle invertieren"
+            click(editor, button);
         });
         bool woken = false;
         QTimer watchdog;
@@ -836,7 +837,8 @@ TEST_F(PageEditorWindowTest, EventsMadeDuringAnAllPageCommand)
 
     // A menu command and the close requests made meanwhile are lost, "Anwenden" is acted on: every
     // page is inverted and none deleted.
-    EXPECT_FALSE(needsWaking([](PageEditorWindow& editor) {
+    constexpr std::size_t AllInvert = 15;
+    EXPECT_FALSE(needsWaking(AllInvert, [](PageEditorWindow& editor) {
         onPageLoad = [&editor] {
             shellProgram().state.InputFlags.ClickedHandle = editor.thumbnailButton(1);
             postMenuEvent(editor.window(), 1020);
@@ -851,11 +853,28 @@ TEST_F(PageEditorWindowTest, EventsMadeDuringAnAllPageCommand)
     }
 
     // "Abbruch" clicked meanwhile cancels right after the command.
-    EXPECT_FALSE(
-        needsWaking([](PageEditorWindow& editor) { onPageLoad = [&editor] { click(editor, Cancel); }; }));
+    EXPECT_FALSE(needsWaking(
+        AllInvert, [](PageEditorWindow& editor) { onPageLoad = [&editor] { click(editor, Cancel); }; }));
     EXPECT_EQ(
         pageFiles(), (std::vector<std::string>{"TmpReadyImg1.bmp", "TmpReadyImg2.bmp", "TmpReadyImg3.bmp"}));
     EXPECT_EQ(filePixel(tmp() + "/TmpReadyImg2.bmp", 5, 5), 0xC3C3C3U);
+
+    // A right click on a thumbnail while page 2 is straightened opens its menu right after the
+    // command, although the straightening of page 3 took the click's only event. The page files are
+    // unreadable by then, so the straighteners find no angle and no thumbnail is rebuilt.
+    fakes.answerPopupMenus();
+    fakes.popupMenus.queueAnswer(0);
+    constexpr std::size_t AllStraighten1 = 3;
+    EXPECT_FALSE(needsWaking(AllStraighten1, [this](PageEditorWindow& editor) {
+        for (int p = 1; p <= 3; ++p) {
+            testing::writeFile(tmp() + "/TmpReadyImg" + std::to_string(p) + ".bmp", "unreadable");
+        }
+        onPageLoad = [this, &editor] {
+            releaseOn(editor, 1, true);
+            whenTrue(
+                [this] { return fakes.popupMenus.shown.size() == 1; }, [&editor] { click(editor, Cancel); });
+        };
+    }));
 }
 
 TEST_F(PageEditorWindowTest, EscAndCloseInTheMainWindowLeaveTheEditorOpen)
@@ -1033,6 +1052,26 @@ TEST_F(PageEditorWindowTest, MarkedPageMenuDismissedMenusAndCommandsWhoseThumbna
         menus.shown[2],
         describeEntries(pageContextMenu(program().state.settingsState.settings.ExternalEditors, false)));
     EXPECT_EQ(pageFiles(), (std::vector<std::string>{"TmpReadyImg1.bmp", "TmpReadyImg2.bmp"}));
+}
+
+TEST_F(PageEditorWindowTest, PointFieldsSelectTheirWholeTextOnFocusOnceTheLoopRuns)
+{
+    writePages(1);
+    ASSERT_TRUE(edit(0, [](PageEditorWindow& editor) {
+        findWidget(editor.window())->activateWindow();
+        whenTrue(
+            [&editor] { return QApplication::activeWindow() == findWidget(editor.window()); },
+            [&editor] {
+                for (const std::size_t index : {18, 20, 22, 25, 27, 29}) {
+                    auto* field = qobject_cast<QLineEdit*>(findWidget(editor.controls()[index]));
+                    ASSERT_NE(field, nullptr) << index;
+                    field->deselect();
+                    field->setFocus(Qt::MouseFocusReason);
+                    EXPECT_EQ(field->selectedText(), index < 23 ? "170" : "70") << index;
+                }
+                click(editor, Cancel);
+            });
+    }));
 }
 
 } // namespace
