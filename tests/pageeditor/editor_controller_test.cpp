@@ -236,6 +236,10 @@ TEST(EditorControllerTest, DispatchTakesTheFirstMatchAndLeavesLaterClicksPending
     f.menu(1020);
     EXPECT_TRUE(f.model->markedForDeletion(1));
     EXPECT_TRUE(f.view->clicked.count(EditorButton::AllRestore));
+    // The next event of any kind acts on it.
+    f.controller->handle({});
+    EXPECT_FALSE(f.view->clicked.count(EditorButton::AllRestore));
+    EXPECT_EQ(f.turns(), (std::vector<int>{0, 0}));
 
     // An item of the main menu matches nothing.
     const std::vector<std::string> before = f.view->log;

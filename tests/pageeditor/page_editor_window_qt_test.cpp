@@ -623,7 +623,7 @@ namespace folvex {
 namespace {
 
 // A click with the mouse on a page's thumbnail: pressed and let go again.
-void releaseOn(PageEditorWindow& editor, std::int32_t page, bool right)
+void clickThumbnail(PageEditorWindow& editor, std::int32_t page, bool right)
 {
     QTest::mouseClick(
         findWidget(editor.thumbnailButton(page)), right ? Qt::RightButton : Qt::LeftButton, {}, QPoint(5, 5));
@@ -735,11 +735,11 @@ TEST_F(PageEditorWindowTest, ClicksMenusAndTheFreeAngleReachThePages)
     fakes.textInput.queueAnswer("1,5");
     ASSERT_TRUE(edit(0, [](PageEditorWindow& editor) {
         PageEditorModel& model = editor.model();
-        releaseOn(editor, 1, false);
+        clickThumbnail(editor, 1, false);
         whenTrue(
             [&model] { return model.turns(1) == 1; },
             [&editor, &model] {
-                releaseOn(editor, 1, true);
+                clickThumbnail(editor, 1, true);
                 whenTrue(
                     [&model] { return model.angle(1) == -1.5; },
                     [&editor, &model] {
@@ -751,7 +751,7 @@ TEST_F(PageEditorWindowTest, ClicksMenusAndTheFreeAngleReachThePages)
                         // Closing the main window or Esc in it leaves the editor running.
                         postCloseEvent(shellProgram().windows.MainWindow);
                         postKeyEvent(shellProgram().windows.MainWindow, VkEscape);
-                        releaseOn(editor, 2, true);
+                        clickThumbnail(editor, 2, true);
                         whenTrue(
                             [&model] { return model.markedForDeletion(2); },
                             [&editor] { click(editor, Apply); });
@@ -870,7 +870,7 @@ TEST_F(PageEditorWindowTest, EventsMadeDuringAnAllPageCommand)
             testing::writeFile(tmp() + "/TmpReadyImg" + std::to_string(p) + ".bmp", "unreadable");
         }
         onPageLoad = [this, &editor] {
-            releaseOn(editor, 1, true);
+            clickThumbnail(editor, 1, true);
             whenTrue(
                 [this] { return fakes.popupMenus.shown.size() == 1; }, [&editor] { click(editor, Cancel); });
         };
@@ -889,7 +889,7 @@ TEST_F(PageEditorWindowTest, EscAndCloseInTheMainWindowLeaveTheEditorOpen)
                 // Esc held down in the main window in front, and its close request.
                 sendKey(main, QEvent::KeyPress, Qt::Key_Escape);
                 postCloseEvent(main);
-                releaseOn(editor, 1, false);
+                clickThumbnail(editor, 1, false);
                 whenTrue(
                     [&editor] { return editor.model().turns(1) == 1; },
                     [&editor, main] {
@@ -928,11 +928,11 @@ TEST_F(PageEditorWindowTest, DeGrayingATurnedPageAndTheWhiteBalanceOfAllPages)
     fakes.popupMenus.queueAnswer(1040); // "entgrauen"
     const std::string copy = tmp() + "/TmpReadyImg1_edited.bmp";
     ASSERT_TRUE(edit(0, [&copy](PageEditorWindow& editor) {
-        releaseOn(editor, 1, false);
+        clickThumbnail(editor, 1, false);
         whenTrue(
             [&editor] { return editor.model().turns(1) == 1; },
             [&editor, &copy] {
-                releaseOn(editor, 1, true);
+                clickThumbnail(editor, 1, true);
                 whenTrue(
                     [&copy] { return std::filesystem::exists(copy); },
                     [&editor, &copy] {
@@ -970,7 +970,7 @@ TEST_F(PageEditorWindowTest, RestoringAllPagesRebuildsOnlyTheEditedOnes)
     const std::string copy = tmp() + "/TmpReadyImg3_edited.bmp";
     ASSERT_TRUE(edit(0, [&copy](PageEditorWindow& editor) {
         writePage(copy, 600, 400, 255);
-        releaseOn(editor, 2, false);
+        clickThumbnail(editor, 2, false);
         whenTrue(
             [&editor] { return editor.model().turns(2) == 1; },
             [&editor, &copy] {
@@ -1011,7 +1011,7 @@ TEST_F(PageEditorWindowTest, MarkedPageMenuDismissedMenusAndCommandsWhoseThumbna
     menus.answers = {1020, 0, 0};
     effects().popupMenus = &menus;
     ASSERT_TRUE(edit(0, [&menus](PageEditorWindow& editor) {
-        releaseOn(editor, 2, true); // "löschen"
+        clickThumbnail(editor, 2, true); // "löschen"
         // Once the command is over: it clears the click record at its end.
         whenTrue(
             [&editor] {
@@ -1021,11 +1021,11 @@ TEST_F(PageEditorWindowTest, MarkedPageMenuDismissedMenusAndCommandsWhoseThumbna
             [&editor, &menus] {
                 // The marked page shows the shell's menu; dismissing it changes nothing.
                 const Handle button2 = editor.thumbnailButton(2);
-                releaseOn(editor, 2, true);
+                clickThumbnail(editor, 2, true);
                 whenTrue(
                     [&menus] { return menus.shown.size() == 2; },
                     [&editor, &menus, button2] {
-                        releaseOn(editor, 3, true);
+                        clickThumbnail(editor, 3, true);
                         whenTrue(
                             [&menus] { return menus.shown.size() == 3; },
                             [&editor, button2] {
