@@ -673,8 +673,10 @@ bool PageEditorWindow::applyThumbnailSize()
 
 void PageEditorWindow::showOptions()
 {
+    // The rebuild drains the pending events, so clicks made meanwhile are tested before the next wait.
     RunOptionsCommand(m_model, m_context.shell.entryPoints.OptionsDialog, m_clientWidth, [this] {
         BuildThumbnails(-1, false);
+        m_drained = true;
     });
 }
 
@@ -693,8 +695,10 @@ void PageEditorWindow::pickPoint(bool white)
 
 void PageEditorWindow::openInExternalEditor(std::int32_t page, std::int32_t k)
 {
-    if (OpenInExternalEditor(
-            m_model, m_context.shell.settingsState.settings.ExternalEditors, *effects().processes, page, k)) {
+    ProcessRunner* processes = effects().processes;
+    if (processes != nullptr &&
+        OpenInExternalEditor(
+            m_model, m_context.shell.settingsState.settings.ExternalEditors, *processes, page, k)) {
         rebuildThumbnail(page);
     }
     m_context.shell.InputFlags.ClickedHandle = NoHandle;
