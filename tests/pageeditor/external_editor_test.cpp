@@ -1,11 +1,11 @@
 #include "pageeditor/external_editor.h"
 
 #include "pageeditor/editor_fakes.h"
+#include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -325,31 +325,6 @@ TEST(ExternalEditorTest, EntriesOfTheSubmenu)
     EXPECT_FALSE(externalEditorProgram(editors, 4, finder));
 }
 
-// Sets PATH for the lifetime of the object.
-class ScopedPath
-{
-public:
-    explicit ScopedPath(const std::string& value)
-    {
-        if (const char* old = std::getenv("PATH")) {
-            m_old = old;
-        }
-        ::setenv("PATH", value.c_str(), 1);
-    }
-
-    ~ScopedPath()
-    {
-        if (m_old) {
-            ::setenv("PATH", m_old->c_str(), 1);
-        } else {
-            ::unsetenv("PATH");
-        }
-    }
-
-private:
-    std::optional<std::string> m_old;
-};
-
 void makeExecutable(const std::string& path)
 {
     writeFile(path, "#!/bin/sh\nexit 0\n");
@@ -367,11 +342,11 @@ TEST(ExternalEditorTest, PaintProgramIsTheFirstCandidateFoundAsAnExecutableFile)
     makeExecutable((second / "gimp").string());
     makeExecutable((second / "pinta").string());
     {
-        ScopedPath path(first.string() + ":" + second.string());
+        testing::ScopedEnvironment path("PATH", first.string() + ":" + second.string());
         EXPECT_EQ(findPaintProgram(), (second / "pinta").string());
     }
     {
-        ScopedPath path(first.string());
+        testing::ScopedEnvironment path("PATH", first.string());
         EXPECT_EQ(findPaintProgram(), "");
     }
 }

@@ -16,6 +16,7 @@
 #include "shell_parts.h"
 #include "support/fakes.h"
 #include "support/image_fixtures.h"
+#include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 #include "twain/fake_scanner_library.h"
 
@@ -34,11 +35,9 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -782,33 +781,6 @@ TEST_F(PageEditorWindowTest, OptionsRefuseATooLargeThumbnailAndRebuildEveryPageF
     EXPECT_EQ(waitsPerDialog, (std::vector<std::vector<std::string>>{{}, rebuild, rebuild}));
 }
 
-// Sets an environment variable for the lifetime of the object.
-class ScopedEnvironment
-{
-public:
-    ScopedEnvironment(std::string name, const std::string& value)
-        : m_name(std::move(name))
-    {
-        if (const char* old = std::getenv(m_name.c_str())) {
-            m_old = old;
-        }
-        ::setenv(m_name.c_str(), value.c_str(), 1);
-    }
-
-    ~ScopedEnvironment()
-    {
-        if (m_old) {
-            ::setenv(m_name.c_str(), m_old->c_str(), 1);
-        } else {
-            ::unsetenv(m_name.c_str());
-        }
-    }
-
-private:
-    std::string m_name;
-    std::optional<std::string> m_old;
-};
-
 std::vector<std::string> readLines(const std::string& path)
 {
     std::ifstream in(path);
@@ -899,9 +871,9 @@ protected:
     }
 
     testing::TempDir bin;
-    ScopedEnvironment path{"PATH", bin.file("first") + ":" + bin.file("second")};
+    testing::ScopedEnvironment path{"PATH", bin.file("first") + ":" + bin.file("second")};
     testing::TempDir records;
-    ScopedEnvironment record{"FOLVEX_STUB_RECORD", records.file("argv")};
+    testing::ScopedEnvironment record{"FOLVEX_STUB_RECORD", records.file("argv")};
     WaitingProcessRunner runner;
 
 private:
@@ -959,7 +931,7 @@ TEST_F(ExternalEditorWindowTest, EditedCopiesBecomeTheWorkingCopyAndFailuresLeav
 TEST_F(ExternalEditorWindowTest, EditorWindowRepaintsWhileTheOutsideEditorRuns)
 {
     writePages(1);
-    ScopedEnvironment marker{"FOLVEX_STUB_MARKER", records.file("painted")};
+    testing::ScopedEnvironment marker{"FOLVEX_STUB_MARKER", records.file("painted")};
     PaintCounter counter;
     QTimer probe;
     int paintsWhenRunning = -1;
