@@ -201,15 +201,14 @@ private:
     bool isWhitePick(Handle control) override;
     bool isBlackPick(Handle control) override;
 
-    void pickWhitePoint() override {}
+    void pickWhitePoint() override { pickPoint(true); }
 
-    void pickBlackPoint() override {}
+    void pickBlackPoint() override { pickPoint(false); }
 
     void showLargeView(std::int32_t /*page*/) override {}
 
-    void showOptions() override {}
-
-    void openInExternalEditor(std::int32_t /*page*/, std::int32_t /*k*/) override {}
+    void showOptions() override;
+    void openInExternalEditor(std::int32_t page, std::int32_t k) override;
 
     std::int32_t splitToggleOf(Handle control) override;
 
@@ -225,6 +224,8 @@ private:
     };
 
     void createControls();
+    // Picks a colour from the screen into the three fields of the white or the black point.
+    void pickPoint(bool white);
     void growPages();
     ThumbnailJob jobFor(std::int32_t page, bool blankTest) const;
     void showThumbnail(std::int32_t page, ThumbnailResult&& result);
