@@ -1,5 +1,6 @@
 #include "pageeditor/large_view.h"
 
+#include "foundation/freeimage_messages.h"
 #include "imageops/raster.h"
 
 #include <algorithm>
@@ -30,8 +31,9 @@ largeViewSize(std::int32_t width, std::int32_t height, std::int32_t screenWidth,
             h = roomHeight;
         }
     }
-    return {static_cast<std::int32_t>(std::max<std::int64_t>(1, w)),
-            static_cast<std::int32_t>(std::max<std::int64_t>(1, h))};
+    return {
+        static_cast<std::int32_t>(std::max<std::int64_t>(1, w)),
+        static_cast<std::int32_t>(std::max<std::int64_t>(1, h))};
 }
 
 std::string largeViewUnreadableNote(std::int32_t page)
@@ -77,6 +79,8 @@ std::int32_t ShowPageLarge(
     if (page < 1 || page > lv.PageCount()) {
         return 0;
     }
+    // The library's messages about the page go into the one note, not into notes of their own.
+    FreeImageMessageScope messages;
     const FreeImageBitmap image = largeViewImage(
         functions,
         lv.rows[static_cast<std::size_t>(page - 1)].path,
@@ -87,7 +91,8 @@ std::int32_t ShowPageLarge(
     if (image) {
         port.showImage(image.get());
     } else {
-        port.showNote(largeViewUnreadableNote(page));
+        const std::string details = messages.noteText();
+        port.showNote(largeViewUnreadableNote(page) + (details.empty() ? "" : "\\n\\n" + details));
     }
     return 0;
 }

@@ -59,7 +59,8 @@ public:
 };
 
 // Shows page (1-based position in lv) with its pending turns and angle until the user closes the
-// view; a page that cannot be loaded gives the note instead. Returns 0.
+// view; a page that cannot be loaded gives the note instead, with the image library's messages about
+// it appended. Returns 0.
 std::int32_t ShowPageLarge(
     const FreeImageFunctionTable& functions,
     LargeViewPort& port,

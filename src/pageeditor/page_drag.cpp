@@ -6,7 +6,9 @@ namespace folvex {
 
 DragState DragJudge::next(const PointerSample& sample)
 {
-    const auto hit = [&] { return m_grid.ThumbnailAtPoint(sample.x, sample.y, GridHitTestMode, sample.scrollY); };
+    const auto hit = [&] {
+        return m_grid.ThumbnailAtPoint(sample.x, sample.y, GridHitTestMode, sample.scrollY);
+    };
     switch (m_state) {
         case DragState::NotPressed:
             if (sample.leftDown && sample.x >= 0 && sample.x <= m_areaWidth && sample.y >= 0 &&
@@ -25,7 +27,9 @@ DragState DragJudge::next(const PointerSample& sample)
         case DragState::Judging:
             if (!sample.leftDown) {
                 m_state = DragState::Clicked;
-            } else if (std::abs(m_pressX - sample.x) >= DragDistancePx || std::abs(m_pressY - sample.y) >= DragDistancePx) {
+            } else if (
+                std::abs(m_pressX - sample.x) >= DragDistancePx ||
+                std::abs(m_pressY - sample.y) >= DragDistancePx) {
                 m_state = DragState::Dragging;
             }
             break;

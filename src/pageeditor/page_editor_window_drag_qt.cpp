@@ -2,10 +2,9 @@
 // the beep, and moving a page's thumbnail image and bitmap with it before its positions are laid out
 // anew.
 
-#include "pageeditor/page_editor_window_qt.h"
-
 #include "foundation/window_routines.h"
 #include "pageeditor/page_drag.h"
+#include "pageeditor/page_editor_window_qt.h"
 #include "runtime/effects.h"
 #include "runtime/input_state.h"
 #include "runtime/object_registry.h"

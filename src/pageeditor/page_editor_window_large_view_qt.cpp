@@ -1,12 +1,11 @@
 // The page editor window's side of the large view: the owned window that shows the page and its own
 // loop until a left click on the image, the close box or Esc closes it.
 
-#include "pageeditor/page_editor_window_qt.h"
-
 #include "foundation/control_creation.h"
 #include "foundation/note.h"
 #include "foundation/window_routines.h"
 #include "pageeditor/large_view.h"
+#include "pageeditor/page_editor_window_qt.h"
 #include "runtime/controls.h"
 #include "runtime/dib.h"
 #include "runtime/draw_objects.h"
@@ -91,9 +90,9 @@ private:
 void PageEditorWindow::showLargeView(std::int32_t page)
 {
     LargeViewWindow port(m_context.functions, m_window);
-    ShowPageLarge(m_context.functions, port, page, m_model.turns(page), m_model.state().table, m_model.angle(page));
+    ShowPageLarge(
+        m_context.functions, port, page, m_model.turns(page), m_model.state().table, m_model.angle(page));
     if (QWidget* window = findWidget(m_window)) {
-        window->raise();
         window->activateWindow();
     }
 }

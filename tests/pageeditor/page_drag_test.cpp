@@ -34,24 +34,36 @@ TEST(PageDragTest, JudgesClicksDragsAndWhereTheyEnd)
     };
 
     const Case cases[] = {
-        {"released after 29 px is a click", {down(50, 50), down(79, 50), up(79, 50)}, {DragState::Clicked, 1, 0, false}},
-        {"29 px in x and y is still near", {down(50, 50), down(79, 21), up(79, 21)}, {DragState::Clicked, 1, 0, false}},
-        {"30 px in x starts a drag", {down(50, 50), down(80, 50), up(300, 60)}, {DragState::Dropped, 1, 3, true}},
+        {"released after 29 px is a click",
+         {down(50, 50), down(79, 50), up(79, 50)},
+         {DragState::Clicked, 1, 0, false}},
+        {"29 px in x and y is still near",
+         {down(50, 50), down(79, 21), up(79, 21)},
+         {DragState::Clicked, 1, 0, false}},
+        {"30 px in x starts a drag",
+         {down(50, 50), down(80, 50), up(300, 60)},
+         {DragState::Dropped, 1, 3, true}},
         {"30 px upward starts a drag",
          {down(180, 200), down(180, 170), up(50, 50)},
          {DragState::Dropped, 5, 1, true}},
-        {"released on the gap beside the grid", {down(50, 50), down(50, 90), up(395, 50)}, {DragState::Dropped, 1, 0, false}},
+        {"released on the gap beside the grid",
+         {down(50, 50), down(50, 90), up(395, 50)},
+         {DragState::Dropped, 1, 0, false}},
         {"released on the dragged page itself",
          {down(50, 50), down(90, 90), up(60, 60)},
          {DragState::Dropped, 1, 1, false}},
         {"released below the area on a scrolled-out cell",
          {down(50, 50), down(50, 200), up(180, 320)},
          {DragState::Dropped, 1, 8, true}},
-        {"released after the area scrolled", {down(50, 50), down(50, 90, 132), up(50, 60, 132)}, {DragState::Dropped, 1, 4, true}},
+        {"released after the area scrolled",
+         {down(50, 50), down(50, 90, 132), up(50, 60, 132)},
+         {DragState::Dropped, 1, 4, true}},
         {"a press on no thumbnail waits for its release",
          {down(10, 10), down(200, 200), down(60, 60), up(60, 60)},
          {DragState::Released, 0, 0, false}},
-        {"held without moving goes on judging", {down(50, 50), down(51, 51), down(50, 50)}, {DragState::Judging, 1, 0, false}},
+        {"held without moving goes on judging",
+         {down(50, 50), down(51, 51), down(50, 50)},
+         {DragState::Judging, 1, 0, false}},
         {"the button is up", {up(50, 50), down(50, 50)}, {DragState::NotPressed, 0, 0, false}},
         {"the pointer is right of the area", {down(401, 50)}, {DragState::NotPressed, 0, 0, false}},
         {"the pointer is above the area", {down(50, -1)}, {DragState::NotPressed, 0, 0, false}},
@@ -111,7 +123,8 @@ public:
 
     void movePage(std::int32_t src, std::int32_t dst) override
     {
-        log.push_back("move " + std::to_string(src) + " " + std::to_string(dst) + " flag " + std::to_string(m_flag));
+        log.push_back(
+            "move " + std::to_string(src) + " " + std::to_string(dst) + " flag " + std::to_string(m_flag));
     }
 
     void drainEvents() override { log.push_back("drain flag " + std::to_string(m_flag)); }
@@ -143,7 +156,14 @@ TEST(PageDragTest, RunPollsThePressAndActsOnItsOutcome)
         {"a drag onto another page moves it once, beeping once",
          {down(50, 50), down(50, 80), down(150, 80), up(310, 60)},
          true,
-         {"hand", "pause 20", "beep 1000 100 flag 1", "size-all", "pause 20", "pause 20", "arrow", "move 1 3 flag 1"}},
+         {"hand",
+          "pause 20",
+          "beep 1000 100 flag 1",
+          "size-all",
+          "pause 20",
+          "pause 20",
+          "arrow",
+          "move 1 3 flag 1"}},
         {"a drag onto nothing drains only",
          {down(50, 50), down(50, 80), up(395, 80)},
          true,
