@@ -15,6 +15,7 @@
 #include "support/image_fixtures.h"
 #include "support/temp_dir.h"
 #include "twain/fake_scanner_library.h"
+#include "when_true.h"
 
 #include <gtest/gtest.h>
 
@@ -37,21 +38,7 @@ namespace folvex {
 namespace {
 
 using testing::realFunctions;
-
-// Runs action once pred holds, testing at every pass of the Qt event processing the loops' waits do.
-void whenTrue(std::function<bool()> pred, std::function<void()> action)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, pred = std::move(pred), action = std::move(action)] {
-        if (pred()) {
-            timer->stop();
-            timer->deleteLater();
-            action();
-        }
-    });
-    timer->start();
-}
+using testing::whenTrue;
 
 // The visible top-level window with the title, if any.
 QWidget* topLevelTitled(const char* title)
