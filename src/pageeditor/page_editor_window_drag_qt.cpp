@@ -19,6 +19,13 @@
 
 namespace folvex {
 
+namespace {
+
+// The pointer relative to the thumbnail area's outer rectangle: no frame (1) and no menu (4) taken off.
+constexpr int AreaPointerFlags = 1 + 4;
+
+} // namespace
+
 void PageEditorWindow::movePage(std::int32_t src, std::int32_t dst)
 {
     const std::int32_t count = m_model.PageCount();
@@ -66,8 +73,8 @@ bool PageEditorWindow::dragIfPressed()
             const Handle area = m_editor.m_area;
             PointerSample sample;
             sample.leftDown = KeyIsDown(VkLeftButton);
-            sample.x = WindowMouseX(area, 0, 5);
-            sample.y = WindowMouseY(area, 0, 5);
+            sample.x = WindowMouseX(area, 0, AreaPointerFlags);
+            sample.y = WindowMouseY(area, 0, AreaPointerFlags);
             if (auto* scroll = qobject_cast<QScrollArea*>(findWidget(area))) {
                 sample.scrollY = scroll->verticalScrollBar()->value();
             }
