@@ -125,6 +125,11 @@ public:
     // Places the thumbnails of positions lo .. hi at their cells again after a move.
     void relayout(std::int32_t lo, std::int32_t hi);
 
+    // Moves the page of position src to dst with its row, turns, angle, thumbnail image and bitmap,
+    // and lays out the positions between anew (which drains the pending events). Positions outside
+    // 1 .. PageCount or src = dst do nothing.
+    void movePage(std::int32_t src, std::int32_t dst);
+
     // After the options dialog: takes the thumbnail size of the settings when one thumbnail still fits
     // a row, computes the columns again and builds all thumbnails anew. False (and the grid as it
     // was) when it does not fit.
@@ -196,7 +201,7 @@ private:
     void cancelEdits() override;
     void applyEdits() override;
 
-    bool dragIfPressed() override { return false; }
+    bool dragIfPressed() override;
 
     bool isWhitePick(Handle control) override;
     bool isBlackPick(Handle control) override;
@@ -205,7 +210,7 @@ private:
 
     void pickBlackPoint() override { pickPoint(false); }
 
-    void showLargeView(std::int32_t /*page*/) override {}
+    void showLargeView(std::int32_t page) override;
 
     void showOptions() override;
     void openInExternalEditor(std::int32_t page, std::int32_t k) override;

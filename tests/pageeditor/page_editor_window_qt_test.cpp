@@ -19,6 +19,7 @@
 #include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 #include "twain/fake_scanner_library.h"
+#include "when_true.h"
 
 #include <gtest/gtest.h>
 
@@ -583,20 +584,7 @@ TEST_F(PageEditorWindowTest, BuildKeepsPaintingWhileAPageLoads)
 namespace folvex {
 namespace {
 
-// Runs action once pred holds, testing at every pass of the Qt event processing the loop's wait does.
-void whenTrue(std::function<bool()> pred, std::function<void()> action)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, pred = std::move(pred), action = std::move(action)] {
-        if (pred()) {
-            timer->stop();
-            timer->deleteLater();
-            action();
-        }
-    });
-    timer->start();
-}
+using testing::whenTrue;
 
 // A release on a thumbnail as ClickSubclassProc records it, with the event that wakes the loop.
 void releaseOn(PageEditorWindow& editor, std::int32_t page, bool right)
