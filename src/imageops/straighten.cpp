@@ -43,7 +43,6 @@ namespace {
 
 constexpr int DarkBelow = 170;
 constexpr int BandsPerPage = 15;
-constexpr int LineSpacingRows = 15;
 constexpr int SampleSpacingPx = 10;
 constexpr double FirstCandidateDeg = -5.0;
 constexpr double LastCandidateDeg = 5.0;
@@ -369,67 +368,6 @@ double straightenType1Of(const View& page)
     return selectHistogramMode(histogram);
 }
 
-template <typename View>
-double straightenType2Of(const View& page)
-{
-    const int width = page.width();
-    const int height = page.height();
-    const std::vector<double> angles = candidateAngles();
-    std::vector<std::int64_t> scores(angles.size(), 0);
-    int firstRow = 0;
-    int lastRow = height - 1;
-    bool metDark = false;
-    std::vector<int> columns;
-    std::vector<int> rowOffsets;
-    for (std::size_t c = 0; c < angles.size(); ++c) {
-        const double radians = angles[c] * std::numbers::pi / 180.0;
-        const double cosine = std::cos(radians);
-        const double sine = std::sin(radians);
-        // The sample offsets along this candidate's lines, the same for every line.
-        columns.clear();
-        rowOffsets.clear();
-        for (int x = 0; x <= width - 1; x += SampleSpacingPx) {
-            columns.push_back(static_cast<int>(x * cosine));
-            rowOffsets.push_back(static_cast<int>(x * sine));
-        }
-        std::int64_t score = 0;
-        const int startRow = firstRow;
-        bool candidateEnded = false;
-        for (int y0 = startRow; y0 <= lastRow && !candidateEnded; y0 += LineSpacingRows) {
-            std::int32_t run = 0;
-            bool kept = true;
-            for (std::size_t sample = 0; sample < columns.size(); ++sample) {
-                const int px = columns[sample];
-                const int py = y0 + rowOffsets[sample];
-                if (py < 0) {
-                    kept = false;
-                    firstRow += LineSpacingRows;
-                    break;
-                }
-                if (py >= height) {
-                    kept = false;
-                    lastRow = y0 - LineSpacingRows;
-                    candidateEnded = true;
-                    break;
-                }
-                if (page.at(px, py) < DarkBelow) {
-                    metDark = true;
-                    break;
-                }
-                ++run;
-            }
-            if (kept) {
-                score += run;
-            }
-        }
-        scores[c] = score;
-    }
-    if (!metDark) {
-        return NoStraightenAngle;
-    }
-    return selectPlateauMiddle(angles, scores);
-}
-
 // The dark bits of the page with its pending turns. The source rows are read in their order; a half
 // turn reverses the rows and the bits within them, a quarter turn one of the two, and then exchanges
 // rows and columns.
@@ -640,9 +578,74 @@ double straightenType1(const GreyImage& page)
     return straightenType1Of(GreyView(page));
 }
 
+LineSamples lineSamples(double angleDeg, int width)
+{
+    const double radians = angleDeg * std::numbers::pi / 180.0;
+    const double cosine = std::cos(radians);
+    const double sine = std::sin(radians);
+    LineSamples samples;
+    for (int x = 0; x <= width - 1; x += SampleSpacingPx) {
+        samples.columns.push_back(static_cast<int>(x * cosine));
+        samples.rowOffsets.push_back(static_cast<int>(x * sine));
+    }
+    return samples;
+}
+
+CandidateScores type2Scores(const GreyImage& page)
+{
+    const std::vector<double> angles = candidateAngles();
+    CandidateScores result;
+    result.scores.assign(angles.size(), 0);
+    int firstRow = 0;
+    int lastRow = page.height - 1;
+    for (std::size_t c = 0; c < angles.size(); ++c) {
+        const LineSamples samples = lineSamples(angles[c], page.width);
+        std::int64_t score = 0;
+        const int startRow = firstRow;
+        bool candidateEnded = false;
+        for (int y0 = startRow; y0 <= lastRow && !candidateEnded; y0 += LineSpacingRows) {
+            std::int32_t run = 0;
+            bool kept = true;
+            for (std::size_t sample = 0; sample < samples.columns.size(); ++sample) {
+                const int px = samples.columns[sample];
+                const int py = y0 + samples.rowOffsets[sample];
+                if (py < 0) {
+                    kept = false;
+                    firstRow += LineSpacingRows;
+                    break;
+                }
+                if (py >= page.height) {
+                    kept = false;
+                    lastRow = y0 - LineSpacingRows;
+                    candidateEnded = true;
+                    break;
+                }
+                if (page.at(px, py) < DarkBelow) {
+                    result.metDark = true;
+                    break;
+                }
+                ++run;
+            }
+            if (kept) {
+                score += run;
+            }
+        }
+        result.scores[c] = score;
+    }
+    return result;
+}
+
+double type2Angle(const CandidateScores& scores)
+{
+    if (!scores.metDark) {
+        return NoStraightenAngle;
+    }
+    return selectPlateauMiddle(candidateAngles(), scores.scores);
+}
+
 double straightenType2(const GreyImage& page)
 {
-    return straightenType2Of(GreyView(page));
+    return type2Angle(type2Scores(page));
 }
 
 double AutoStraightenType1(

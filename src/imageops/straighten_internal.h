@@ -64,6 +64,34 @@ double straightenType1(const GreyImage& page);
 double straightenType2(const GreyImage& page);
 double straightenType2(const DarkMask& page);
 
+// Type 2's lines start this many rows apart.
+inline constexpr int LineSpacingRows = 15;
+
+// Where the samples of a type 2 line at angleDeg lie on a page width pixels wide, from the line's
+// start (0, y0): sample k (every 10 px along the line) at column columns[k], row y0 + rowOffsets[k].
+struct LineSamples
+{
+    std::vector<int> columns;
+    std::vector<int> rowOffsets;
+};
+
+LineSamples lineSamples(double angleDeg, int width);
+
+// The scores of type 2's candidates, and whether any kept line met a dark pixel. On the grey page the
+// lines are followed one sample after the other, on the dark mask all lines of a candidate at once.
+struct CandidateScores
+{
+    std::vector<std::int64_t> scores;
+    bool metDark = false;
+};
+
+CandidateScores type2Scores(const GreyImage& page);
+CandidateScores type2Scores(const DarkMask& page);
+
+// The angle type 2 gives for its scores: -999.0 when no kept line met a dark pixel, else the plateau
+// middle.
+double type2Angle(const CandidateScores& scores);
+
 // Bit rows of 64-bit words, bit i of a row at bit i % 64 of its word i / 64.
 constexpr std::size_t bitWords(int bits)
 {

@@ -18,15 +18,10 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cmath>
-#include <numbers>
 
 namespace folvex {
 
 namespace {
-
-constexpr int LineSpacingRows = 15;
-constexpr int SampleSpacingPx = 10;
 
 // The bits of value in reverse order.
 std::uint64_t reverseWord(std::uint64_t value)
@@ -191,32 +186,23 @@ void transposeBits(
     }
 }
 
-double straightenType2(const DarkMask& page)
+CandidateScores type2Scores(const DarkMask& page)
 {
-    const int width = page.width;
     const int height = page.height;
     const ResidueColumns columnBits(page);
     const std::vector<double> angles = candidateAngles();
-    std::vector<std::int64_t> scores(angles.size(), 0);
+    CandidateScores result;
+    result.scores.assign(angles.size(), 0);
     int firstRow = 0;
     int lastRow = height - 1;
-    bool metDark = false;
-    std::vector<int> columns;
-    std::vector<int> rowOffsets;
     std::vector<std::uint64_t> running;
     std::vector<std::uint64_t> dark;
     std::vector<LineEnd> ends;
     std::vector<std::int32_t> runs;
     for (std::size_t c = 0; c < angles.size(); ++c) {
-        const double radians = angles[c] * std::numbers::pi / 180.0;
-        const double cosine = std::cos(radians);
-        const double sine = std::sin(radians);
-        columns.clear();
-        rowOffsets.clear();
-        for (int x = 0; x <= width - 1; x += SampleSpacingPx) {
-            columns.push_back(static_cast<int>(x * cosine));
-            rowOffsets.push_back(static_cast<int>(x * sine));
-        }
+        const LineSamples samples = lineSamples(angles[c], page.width);
+        const std::vector<int>& columns = samples.columns;
+        const std::vector<int>& rowOffsets = samples.rowOffsets;
         const int startRow = firstRow;
         if (startRow > lastRow) {
             continue;
@@ -281,7 +267,7 @@ double straightenType2(const DarkMask& page)
                     firstRow += LineSpacingRows;
                     break;
                 case LineEnd::Dark:
-                    metDark = true;
+                    result.metDark = true;
                     score += runs[line];
                     break;
                 default:
@@ -289,12 +275,14 @@ double straightenType2(const DarkMask& page)
                     break;
             }
         }
-        scores[c] = score;
+        result.scores[c] = score;
     }
-    if (!metDark) {
-        return NoStraightenAngle;
-    }
-    return selectPlateauMiddle(angles, scores);
+    return result;
+}
+
+double straightenType2(const DarkMask& page)
+{
+    return type2Angle(type2Scores(page));
 }
 
 } // namespace folvex
