@@ -373,6 +373,7 @@ FreeImageBitmap thresholdColourPage(int width, int height)
 {
     const FreeImageFunctionTable& fi = imageLibrary();
     std::mt19937 random(5);
+    // Bright, dark, straddling, random.
     const std::pair<int, int> levels[] = {{170, 175}, {160, 169}, {169, 170}, {0, 255}};
     FreeImageBitmap page = ownFreeImage(
         fi, fi.Allocate(width, height, 24, FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK));
@@ -383,6 +384,8 @@ FreeImageBitmap thresholdColourPage(int width, int height)
                 int kind = y % 6;
                 if (kind == 3) {
                     kind = (x / 8) % 2;
+                } else if (kind == 4) {
+                    kind = 3;
                 } else if (kind == 5) {
                     kind = channel == (y / 6) % 3 ? 3 : 0;
                 }
