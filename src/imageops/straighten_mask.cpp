@@ -154,7 +154,7 @@ void reverseBitRow(const std::uint64_t* source, int bits, std::uint64_t* target)
     const std::size_t count = bitWords(bits);
     const unsigned padding = static_cast<unsigned>(count * 64) - static_cast<unsigned>(bits);
     for (std::size_t i = 0; i < count; ++i) {
-        // Bits count * 64 - 1 - i of source, shifted down by the padding.
+        // Word i of the source reversed over all count * 64 bits, moved down past the padding.
         const std::uint64_t low = reverseWord(source[count - 1 - i]);
         const std::uint64_t high = i + 1 < count ? reverseWord(source[count - 2 - i]) : 0;
         target[i] = padding == 0 ? low : (low >> padding) | (high << (64 - padding));
