@@ -35,26 +35,30 @@ void deGrayRow(
     BYTE* row, unsigned width, const DeGrayPoints& points, RowKernel kernel = rowKernels().front());
 void invertRow(BYTE* row, unsigned width, RowKernel kernel = rowKernels().front());
 
-// The white balance of a page: its three channel tables, and the same tables over byte pairs (the six
-// bytes of two pixels are three byte pairs, each looked up at once).
+// The white balance of a page with one kernel: its three channel tables, and for the portable kernels
+// the same tables over byte pairs (the six bytes of two pixels are three byte pairs, each looked up at
+// once).
 class WhiteBalanceRows
 {
 public:
     WhiteBalanceRows(
         const std::array<std::uint8_t, 256>& red,
         const std::array<std::uint8_t, 256>& green,
-        const std::array<std::uint8_t, 256>& blue);
+        const std::array<std::uint8_t, 256>& blue,
+        RowKernel kernel = rowKernels().front());
 
     // True when every table gives each value back: the pass leaves the page as it is.
     bool identity() const;
 
-    void apply(BYTE* row, unsigned width, RowKernel kernel = rowKernels().front()) const;
+    void apply(BYTE* row, unsigned width) const;
 
 private:
+    RowKernel m_kernel;
     // The table of each byte of a pixel, by its offset.
     std::array<std::array<std::uint8_t, 256>, 3> m_byOffset;
     // For each byte pair of a pixel pair (offsets 0-1, 2-3, 4-5): 65536 entries indexed by the pair's
-    // two bytes as they lie in memory, giving both results as they are to be stored.
+    // two bytes as they lie in memory, giving both results as they are to be stored. Empty for the
+    // other kernels.
     std::vector<std::uint16_t> m_pairs;
 };
 

@@ -386,12 +386,17 @@ void invertRow(BYTE* row, unsigned width, RowKernel kernel)
 WhiteBalanceRows::WhiteBalanceRows(
     const std::array<std::uint8_t, 256>& red,
     const std::array<std::uint8_t, 256>& green,
-    const std::array<std::uint8_t, 256>& blue)
-    : m_pairs(3 * 65536)
+    const std::array<std::uint8_t, 256>& blue,
+    RowKernel kernel)
+    : m_kernel(kernel)
 {
     m_byOffset[FI_RGBA_RED] = red;
     m_byOffset[FI_RGBA_GREEN] = green;
     m_byOffset[FI_RGBA_BLUE] = blue;
+    if (kernel != RowKernel::Ssse3 && kernel != RowKernel::Portable) {
+        return;
+    }
+    m_pairs.resize(3 * 65536);
     // A pair's index and entry hold its first byte (lower address) in the low half on a little-endian
     // machine, in the high half on a big-endian one.
     constexpr bool LittleEndian = std::endian::native == std::endian::little;
@@ -424,18 +429,18 @@ bool WhiteBalanceRows::identity() const
     return true;
 }
 
-void WhiteBalanceRows::apply(BYTE* row, unsigned width, RowKernel kernel) const
+void WhiteBalanceRows::apply(BYTE* row, unsigned width) const
 {
     BYTE* pixel = row;
     unsigned left = width;
 #if FOLVEX_X86_VECTORS
-    if (kernel == RowKernel::Avx512) {
+    if (m_kernel == RowKernel::Avx512) {
         const unsigned done = whiteBalanceAvx512(row, width, m_byOffset);
         pixel += 3 * std::size_t{done};
         left -= done;
     }
 #endif
-    if (kernel != RowKernel::ByPixel) {
+    if (!m_pairs.empty()) {
         const std::uint16_t* first = m_pairs.data();
         const std::uint16_t* second = first + 65536;
         const std::uint16_t* third = second + 65536;
