@@ -10,8 +10,10 @@
 // passes alone run on a fresh copy of the page as loaded each time, so they see the same pixels the
 // operation sees; then each row kernel the processor runs (the passes use the first). Each working
 // copy's FNV-1a hash is printed, so two builds can be checked to write the same bytes. Prints the core
-// count and the load average. Usage: bench_page_ops [runs] [folder]
-// (default 9 runs in $TMPDIR or /tmp).
+// count, the load average and the process CPU time beside the wall time: most of a save on a disk is
+// waiting for its sync, so the folder decides the ratios (in memory, e.g. /dev/shm, load + save is CPU
+// time alone, about a third of its time on disk here). Usage: bench_page_ops [runs] [folder] (default 9
+// runs in $TMPDIR or /tmp).
 
 #include "foundation/freeimage_binding.h"
 #include "imageops/page_operation.h"
