@@ -37,8 +37,14 @@ double threadCpuMs()
     return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1.0e6;
 }
 
-// The median processor time of fn in milliseconds over TimingRuns runs.
-double medianMs(const std::function<void()>& fn)
+struct Timing
+{
+    double medianMs = 0.0;
+    double minMs = 0.0;
+};
+
+// The median and the least processor time of fn in milliseconds over TimingRuns runs.
+Timing timeRuns(const std::function<void()>& fn)
 {
     std::vector<double> times;
     for (int i = 0; i < TimingRuns; ++i) {
@@ -47,7 +53,52 @@ double medianMs(const std::function<void()>& fn)
         times.push_back(threadCpuMs() - start);
     }
     std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return {times[times.size() / 2], times.front()};
+}
+
+double medianMs(const std::function<void()>& fn)
+{
+    return timeRuns(fn).medianMs;
+}
+
+// The first line of a text file, or "?".
+std::string firstLine(const char* path)
+{
+    std::FILE* file = std::fopen(path, "r");
+    if (file == nullptr) {
+        return "?";
+    }
+    char line[256] = {};
+    const bool read = std::fgets(line, sizeof line, file) != nullptr;
+    std::fclose(file);
+    std::string text = read ? line : "?";
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+        text.pop_back();
+    }
+    return text;
+}
+
+// The processor's model name.
+std::string cpuModel()
+{
+    std::FILE* file = std::fopen("/proc/cpuinfo", "r");
+    if (file == nullptr) {
+        return "?";
+    }
+    char line[256] = {};
+    std::string model = "?";
+    while (std::fgets(line, sizeof line, file) != nullptr) {
+        const std::string text = line;
+        if (text.rfind("model name", 0) == 0 && text.find(':') != std::string::npos) {
+            model = text.substr(text.find(':') + 2);
+            if (!model.empty() && model.back() == '\n') {
+                model.pop_back();
+            }
+            break;
+        }
+    }
+    std::fclose(file);
+    return model;
 }
 
 // The plain path: the page turned with the library, converted to 8 bits, then scanned.
@@ -112,29 +163,67 @@ struct Fixture
 void printTimes(const FreeImageFunctionTable& fi, const std::vector<Fixture>& fixtures)
 {
     std::printf(
-        "\nProcessor time from an in-memory 24-bit page to the angle (median of %d runs, ms)\n", TimingRuns);
+        "\nProcessor time from an in-memory 24-bit page to the angle (median and least of %d runs, ms);\n"
+        "type 2 also in its two parts (medians): the dark bits of the turned page, the candidates on them;\n"
+        "plain: the page turned with the library, converted to 8 bits, then analysed\n",
+        TimingRuns);
     std::printf(
-        "%-24s %5s %8s %8s %10s %10s", "fixture", "turns", "type 1", "type 2", "plain t1", "plain t2");
+        "%-20s %5s %7s %7s %7s %7s %7s %7s %8s %8s",
+        "fixture",
+        "turns",
+        "type 1",
+        "least",
+        "type 2",
+        "least",
+        "bits",
+        "scan",
+        "plain t1",
+        "plain t2");
 #ifdef FOLVEX_BENCH_LEPTONICA
-    std::printf(" %10s %10s", "lept all", "lept find");
+    std::printf(" %9s %9s", "lept all", "lept find");
 #endif
     std::printf("\n");
+    double worst[2][2] = {}; // [turns 0 or not][type 1 or 2]
     for (const Fixture& f : fixtures) {
         for (std::uint8_t turns = 0; turns < 4; ++turns) {
-            const double t1 = medianMs([&] { straightenType1(fi, f.page.get(), turns); });
-            const double t2 = medianMs([&] { straightenType2(fi, f.page.get(), turns); });
+            const Timing t1 = timeRuns([&] { straightenType1(fi, f.page.get(), turns); });
+            const Timing t2 = timeRuns([&] { straightenType2(fi, f.page.get(), turns); });
+            const double bits = medianMs([&] { preparedDarkMask(fi, f.page.get(), turns); });
+            const DarkMask mask = preparedDarkMask(fi, f.page.get(), turns).value();
+            const double scan = medianMs([&] { straightenType2(mask); });
             const double p1 = medianMs([&] { plainPath(fi, f.page.get(), turns, true); });
             const double p2 = medianMs([&] { plainPath(fi, f.page.get(), turns, false); });
-            std::printf("%-24s %5d %8.2f %8.2f %10.2f %10.2f", f.label.c_str(), turns, t1, t2, p1, p2);
+            std::printf(
+                "%-20s %5d %7.2f %7.2f %7.2f %7.2f %7.2f %7.2f %8.2f %8.2f",
+                f.label.c_str(),
+                turns,
+                t1.medianMs,
+                t1.minMs,
+                t2.medianMs,
+                t2.minMs,
+                bits,
+                scan,
+                p1,
+                p2);
 #ifdef FOLVEX_BENCH_LEPTONICA
             if (turns == 0) {
                 const LeptonicaResult lept = leptonicaSkew(fi, f.page.get(), true);
-                std::printf(" %10.2f %10.2f", lept.totalMs, lept.findMs);
+                std::printf(" %9.2f %9.2f", lept.totalMs, lept.findMs);
             }
 #endif
             std::printf("\n");
+            double* slot = worst[turns == 0 ? 0 : 1];
+            slot[0] = std::max(slot[0], t1.medianMs);
+            slot[1] = std::max(slot[1], t2.medianMs);
         }
     }
+    std::printf(
+        "Largest median, turns 0:   type 1 %.2f ms, type 2 %.2f ms (target at most 20 ms)\n"
+        "Largest median, turns 1-3: type 1 %.2f ms, type 2 %.2f ms (target at most 35 ms)\n",
+        worst[0][0],
+        worst[0][1],
+        worst[1][0],
+        worst[1][1]);
 }
 
 std::string angleText(double angle)
@@ -276,7 +365,7 @@ void printLimits(const FreeImageFunctionTable& fi, const std::vector<Fixture>& f
     }
 }
 
-int run()
+int run(bool timesOnly)
 {
     FreeImageLibrary library;
     if (!loadFreeImageBinding(library)) {
@@ -284,7 +373,11 @@ int run()
         return 1;
     }
     const FreeImageFunctionTable& fi = library.FreeImageFunctions;
-    std::printf("Straightening benchmark, %u hardware threads\n", std::thread::hardware_concurrency());
+    std::printf(
+        "Straightening benchmark on %s, %u hardware threads; load average %s\n",
+        cpuModel().c_str(),
+        std::thread::hardware_concurrency(),
+        firstLine("/proc/loadavg").c_str());
 
 #ifdef FOLVEX_BENCH_LEPTONICA
     {
@@ -310,6 +403,10 @@ int run()
         fixtures.push_back({label, testing::makeCleanPage(fi, angle, strip)});
     }
     printTimes(fi, fixtures);
+    std::printf("Load average after the times: %s\n", firstLine("/proc/loadavg").c_str());
+    if (timesOnly) {
+        return 0;
+    }
     printLimits(fi, fixtures);
     printAccuracy(fi);
     return 0;
@@ -318,7 +415,8 @@ int run()
 } // namespace
 } // namespace folvex
 
-int main()
+// --times: the times alone, without the limits and the accuracy table.
+int main(int argc, char** argv)
 {
-    return folvex::run();
+    return folvex::run(argc > 1 && std::string(argv[1]) == "--times");
 }

@@ -12,13 +12,13 @@
 // is taken exactly and rounded half to even, limited at 255: the factor is a double m * 2^-k with a
 // 53-bit m, so m * v (v < 256) fits 61 bits and its rounding is exact in integers. A double multiply
 // rounds first and is wrong for about a hundred (reference, v) pairs, e.g. 18 and 9 (127, not 128).
-// Each channel gets a 256-entry table per page, so a pixel costs three look-ups.
+// Each channel gets a 256-entry table per page; the row kernels look many bytes up at once.
 
+#include "imageops/pixel_operations_internal.h"
 #include "imageops/raster.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace folvex {
 
@@ -133,37 +133,12 @@ DeGrayPoints readDeGrayPoints(const PageOpContext& ctx)
 
 void DeGrayPixels(PagePassInput& input, const DeGrayPoints& points)
 {
-    forEachRow(input, [&points](BYTE* row, unsigned width) {
-        for (BYTE* pixel = row; pixel < row + 3 * width; pixel += 3) {
-            const BYTE red = pixel[FI_RGBA_RED];
-            const BYTE green = pixel[FI_RGBA_GREEN];
-            const BYTE blue = pixel[FI_RGBA_BLUE];
-            // The white test comes first: a pixel that meets both becomes white.
-            if (red >= points.whiteRed && green >= points.whiteGreen && blue >= points.whiteBlue) {
-                pixel[0] = pixel[1] = pixel[2] = 255;
-            } else if (red <= points.blackRed && green <= points.blackGreen && blue <= points.blackBlue) {
-                pixel[0] = pixel[1] = pixel[2] = 0;
-            }
-        }
-    });
+    forEachRow(input, [&points](BYTE* row, unsigned width) { deGrayRow(row, width, points); });
 }
 
 void InvertPixels(PagePassInput& input)
 {
-    forEachRow(input, [](BYTE* row, unsigned width) {
-        const std::size_t bytes = 3 * std::size_t{width};
-        std::size_t at = 0;
-        // 255 - b is b with every bit flipped: eight bytes at a time.
-        for (; at + sizeof(std::uint64_t) <= bytes; at += sizeof(std::uint64_t)) {
-            std::uint64_t word = 0;
-            std::memcpy(&word, row + at, sizeof word);
-            word = ~word;
-            std::memcpy(row + at, &word, sizeof word);
-        }
-        for (; at < bytes; ++at) {
-            row[at] = static_cast<BYTE>(255 - row[at]);
-        }
-    });
+    forEachRow(input, [](BYTE* row, unsigned width) { invertRow(row, width); });
 }
 
 void DeGray(const FreeImageFunctionTable& functions, std::int32_t page, PageOpContext& ctx)
@@ -196,16 +171,16 @@ void AutoWhiteBalance(
 void WhiteBalancePixels(PagePassInput& input, std::int8_t mode, const PageOpContext& ctx)
 {
     const Rgb reference = whiteBalanceReference(input, mode, ctx);
-    const std::array<std::uint8_t, 256> red = whiteBalanceTable(reference.red);
-    const std::array<std::uint8_t, 256> green = whiteBalanceTable(reference.green);
-    const std::array<std::uint8_t, 256> blue = whiteBalanceTable(reference.blue);
-    forEachRow(input, [&](BYTE* row, unsigned width) {
-        for (BYTE* pixel = row; pixel < row + 3 * width; pixel += 3) {
-            pixel[FI_RGBA_RED] = red[pixel[FI_RGBA_RED]];
-            pixel[FI_RGBA_GREEN] = green[pixel[FI_RGBA_GREEN]];
-            pixel[FI_RGBA_BLUE] = blue[pixel[FI_RGBA_BLUE]];
-        }
-    });
+    const WhiteBalanceRows rows(
+        whiteBalanceTable(reference.red),
+        whiteBalanceTable(reference.green),
+        whiteBalanceTable(reference.blue));
+    if (rows.identity()) {
+        // A white reference (255 in every channel) changes no byte: only the progress is shown.
+        forEachRow(input, [](BYTE*, unsigned) {});
+        return;
+    }
+    forEachRow(input, [&rows](BYTE* row, unsigned width) { rows.apply(row, width); });
 }
 
 std::array<std::uint8_t, 256> whiteBalanceTable(std::int32_t reference)

@@ -6,8 +6,9 @@
 // 32 bits; indexed pages through their palette, so a 1-bit page with the palette white, black is not
 // read as its negative). The turned grey page is never built: type 1 reads the loaded bits through
 // the turn's coordinate map, so it costs only the pixels it looks at; type 2, whose samples are many
-// and scattered, first reduces the page in one pass over its rows to a bright/dark bit mask in the
-// turned orientation (about 1 MB for an A4 page at 300 dpi), which stays in the cache.
+// and scattered, reduces the page in one pass over its rows to its dark pixels as bits in the turned
+// orientation (about 1 MB for an A4 page at 300 dpi; groups of pixels whose channels all lie on one
+// side of the threshold are settled without the formula) and follows its lines on those bits.
 //
 // Type 1 (left margin): band spacing S = Int(H / 15), band height B = Int(H / 30); in each band the
 // leftmost pixel below 170 in the left third of its rows is the band's edge point. Every pair of edge
@@ -30,8 +31,11 @@
 #include "imageops/raster.h"
 #include "imageops/straighten_internal.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 namespace folvex {
 
@@ -39,100 +43,200 @@ namespace {
 
 constexpr int DarkBelow = 170;
 constexpr int BandsPerPage = 15;
-constexpr int LineSpacingRows = 15;
 constexpr int SampleSpacingPx = 10;
 constexpr double FirstCandidateDeg = -5.0;
 constexpr double LastCandidateDeg = 5.0;
 constexpr double CandidateStepDeg = 0.1;
 
-// Reads the grey level of source pixel (x0, y0) (from the top) of a loaded image of one depth.
+// The readers below give the grey level of source pixel (x0, y0) (rows from the top) of a loaded
+// image of one depth, and the dark bits of a whole source row (darkRow: bitWords(width) words, the
+// bits past the width 0).
+
+// The source row y0 (from the top) of bottom-up bits.
+const BYTE* sourceRow(const BYTE* bits, std::ptrdiff_t pitch, unsigned height, int y0)
+{
+    return bits + pitch * static_cast<std::ptrdiff_t>(height - 1 - static_cast<unsigned>(y0));
+}
+
+// Each byte with its bits in reverse order.
+constexpr std::array<std::uint8_t, 256> ReversedBytes = [] {
+    std::array<std::uint8_t, 256> reversed{};
+    for (unsigned value = 0; value < 256; ++value) {
+        unsigned bits = 0;
+        for (unsigned bit = 0; bit < 8; ++bit) {
+            bits |= ((value >> bit) & 1U) << (7 - bit);
+        }
+        reversed[value] = static_cast<std::uint8_t>(bits);
+    }
+    return reversed;
+}();
+
+// 1 and 4 bits with palette.
 struct PackedReader
 {
     const BYTE* bits;
     std::ptrdiff_t pitch;
     unsigned height;
+    int width;
     unsigned bpp; // 1 or 4
     std::array<std::uint8_t, 256> levels;
 
     std::uint8_t operator()(int x0, int y0) const
     {
-        const BYTE* row = bits + pitch * static_cast<std::ptrdiff_t>(height - 1 - static_cast<unsigned>(y0));
+        const BYTE* row = sourceRow(bits, pitch, height, y0);
         const auto x = static_cast<unsigned>(x0);
         const unsigned index =
             bpp == 1 ? (row[x >> 3] >> (7 - (x & 7))) & 1U : (row[x >> 1] >> ((x & 1) != 0 ? 0 : 4)) & 0x0FU;
         return levels[index];
     }
 
-    // 1 for each bright pixel of source row y0 from firstX0 on, 0 for each dark one.
-    void brightRun(int y0, int firstX0, int count, std::uint8_t* out) const
+    void darkRow(int y0, std::uint64_t* out) const
     {
-        for (int i = 0; i < count; ++i) {
-            out[i] = (*this)(firstX0 + i, y0) >= DarkBelow ? 1 : 0;
+        const std::size_t words = bitWords(width);
+        std::fill_n(out, words, 0);
+        if (bpp == 4) {
+            for (int x = 0; x < width; ++x) {
+                out[x / 64] |= std::uint64_t{(*this)(x, y0) < DarkBelow} << (x % 64);
+            }
+            return;
+        }
+        // Eight pixels a byte, the leftmost in its highest bit.
+        const BYTE* row = sourceRow(bits, pitch, height, y0);
+        const unsigned darkOnes = levels[1] < DarkBelow ? 0xFFU : 0U;
+        const unsigned darkZeros = levels[0] < DarkBelow ? 0xFFU : 0U;
+        for (int i = 0; i < (width + 7) / 8; ++i) {
+            const unsigned value = row[i];
+            const unsigned dark = (value & darkOnes) | (~value & darkZeros);
+            out[i / 8] |= std::uint64_t{ReversedBytes[dark & 0xFFU]} << (8 * (i % 8));
+        }
+        if (width % 64 != 0) {
+            out[words - 1] &= (std::uint64_t{1} << (width % 64)) - 1;
         }
     }
 };
 
+// 8 bits with any palette.
 struct IndexedReader
 {
     const BYTE* bits;
     std::ptrdiff_t pitch;
     unsigned height;
+    int width;
     std::array<std::uint8_t, 256> levels;
 
-    std::uint8_t operator()(int x0, int y0) const
-    {
-        const BYTE* row = bits + pitch * static_cast<std::ptrdiff_t>(height - 1 - static_cast<unsigned>(y0));
-        return levels[row[x0]];
-    }
+    std::uint8_t operator()(int x0, int y0) const { return levels[sourceRow(bits, pitch, height, y0)[x0]]; }
 
-    void brightRun(int y0, int firstX0, int count, std::uint8_t* out) const
+    void darkRow(int y0, std::uint64_t* out) const
     {
-        const BYTE* row =
-            bits + pitch * static_cast<std::ptrdiff_t>(height - 1 - static_cast<unsigned>(y0)) + firstX0;
-        for (int i = 0; i < count; ++i) {
-            out[i] = levels[row[i]] >= DarkBelow ? 1 : 0;
+        const BYTE* row = sourceRow(bits, pitch, height, y0);
+        for (int x = 0; x < width; x += 64) {
+            std::uint64_t word = 0;
+            const int count = std::min(64, width - x);
+            for (int i = 0; i < count; ++i) {
+                word |= std::uint64_t{levels[row[x + i]] < DarkBelow} << i;
+            }
+            out[x / 64] = word;
         }
     }
 };
 
-struct ColourReader
+// Bytes that are their own grey levels (8 bits with the grey ramp as palette; BytesPerPixel 1) and 24
+// or 32 bits (3, 4). A group of pixels whose channels all lie on one side of the threshold is settled
+// at once: the grey level never lies below the smallest channel or above the largest, so 170 in
+// every channel is bright, below 170 in every channel dark.
+template <int BytesPerPixel>
+struct DirectReader
 {
     const BYTE* bits;
     std::ptrdiff_t pitch;
     unsigned height;
-    int bytesPerPixel; // 3 or 4
+    int width;
 
     std::uint8_t operator()(int x0, int y0) const
     {
-        const BYTE* pixel = bits +
-                            pitch * static_cast<std::ptrdiff_t>(height - 1 - static_cast<unsigned>(y0)) +
-                            static_cast<std::ptrdiff_t>(x0) * bytesPerPixel;
-        return greyLevel(pixel[FI_RGBA_RED], pixel[FI_RGBA_GREEN], pixel[FI_RGBA_BLUE]);
+        const BYTE* pixel =
+            sourceRow(bits, pitch, height, y0) + static_cast<std::ptrdiff_t>(x0) * BytesPerPixel;
+        if constexpr (BytesPerPixel == 1) {
+            return pixel[0];
+        } else {
+            return greyLevel(pixel[FI_RGBA_RED], pixel[FI_RGBA_GREEN], pixel[FI_RGBA_BLUE]);
+        }
     }
 
-    void brightRun(int y0, int firstX0, int count, std::uint8_t* out) const
+    void darkRow(int y0, std::uint64_t* out) const
     {
-        // greyLevel(r, g, b) >= 170 decided in integers: 10000 times the grey level before rounding
-        // differs from the single-precision sum by far less than Margin, so only colours within a
-        // hair of the threshold need the exact formula.
-        constexpr int Threshold = (DarkBelow * 10000) - 5000; // the sum + 0.5 reaching 170
-        constexpr int Margin = 3;
-        const BYTE* row = bits + pitch * static_cast<std::ptrdiff_t>(height - 1 - static_cast<unsigned>(y0)) +
-                          static_cast<std::ptrdiff_t>(firstX0) * bytesPerPixel;
-        bool nearThreshold = false;
-        for (int i = 0; i < count; ++i) {
-            const BYTE* pixel = row + static_cast<std::ptrdiff_t>(i) * bytesPerPixel;
+        const BYTE* row = sourceRow(bits, pitch, height, y0);
+        for (int x = 0; x < width; x += 64) {
+            out[x / 64] =
+                darkWord(row + static_cast<std::ptrdiff_t>(x) * BytesPerPixel, std::min(64, width - x));
+        }
+    }
+
+    static bool darkPixel(const BYTE* pixel)
+    {
+        if constexpr (BytesPerPixel == 1) {
+            return pixel[0] < DarkBelow;
+        } else {
+            // 10000 times the grey level before rounding, in integers: it differs from the
+            // single-precision sum by far less than Margin, so only colours within a hair of the
+            // threshold need the exact formula.
+            constexpr int Threshold = (DarkBelow * 10000) - 5000; // the sum + 0.5 reaching 170
+            constexpr int Margin = 3;
             const int weighted =
                 2126 * pixel[FI_RGBA_RED] + 7152 * pixel[FI_RGBA_GREEN] + 722 * pixel[FI_RGBA_BLUE];
-            out[i] = weighted >= Threshold ? 1 : 0;
-            nearThreshold |= weighted > Threshold - Margin && weighted < Threshold + Margin;
+            if (weighted <= Threshold - Margin || weighted >= Threshold + Margin) {
+                return weighted < Threshold;
+            }
+            return greyLevel(pixel[FI_RGBA_RED], pixel[FI_RGBA_GREEN], pixel[FI_RGBA_BLUE]) < DarkBelow;
         }
-        if (!nearThreshold) {
-            return;
+    }
+
+    // The smallest and the largest channel byte of Pixels pixels.
+    template <int Pixels>
+    static std::pair<BYTE, BYTE> channelRange(const BYTE* first)
+    {
+        BYTE low = 255;
+        BYTE high = 0;
+        for (int i = 0; i < Pixels * BytesPerPixel; ++i) {
+            const bool alpha = BytesPerPixel == 4 && i % 4 == FI_RGBA_ALPHA;
+            low = std::min(low, alpha ? BYTE{255} : first[i]);
+            high = std::max(high, alpha ? BYTE{0} : first[i]);
         }
-        for (int i = 0; i < count; ++i) {
-            out[i] = (*this)(firstX0 + i, y0) >= DarkBelow ? 1 : 0;
+        return {low, high};
+    }
+
+    // The dark bits of count (at most 64) pixels from first.
+    static std::uint64_t darkWord(const BYTE* first, int count)
+    {
+        if (count == 64) {
+            const auto [low, high] = channelRange<64>(first);
+            if (low >= DarkBelow) {
+                return 0;
+            }
+            if (high < DarkBelow) {
+                return ~std::uint64_t{0};
+            }
         }
+        std::uint64_t word = 0;
+        for (int i = 0; i < count; i += 8) {
+            const BYTE* group = first + static_cast<std::ptrdiff_t>(i) * BytesPerPixel;
+            const int pixels = std::min(8, count - i);
+            if (pixels == 8) {
+                const auto [low, high] = channelRange<8>(group);
+                if (low >= DarkBelow) {
+                    continue;
+                }
+                if (high < DarkBelow) {
+                    word |= std::uint64_t{0xFF} << i;
+                    continue;
+                }
+            }
+            for (int m = 0; m < pixels; ++m) {
+                word |= std::uint64_t{darkPixel(group + static_cast<std::ptrdiff_t>(m) * BytesPerPixel)}
+                        << (i + m);
+            }
+        }
+        return word;
     }
 };
 
@@ -264,132 +368,46 @@ double straightenType1Of(const View& page)
     return selectHistogramMode(histogram);
 }
 
-template <typename View>
-double straightenType2Of(const View& page)
-{
-    const int width = page.width();
-    const int height = page.height();
-    const std::vector<double> angles = candidateAngles();
-    std::vector<std::int64_t> scores(angles.size(), 0);
-    int firstRow = 0;
-    int lastRow = height - 1;
-    bool metDark = false;
-    std::vector<int> columns;
-    std::vector<int> rowOffsets;
-    for (std::size_t c = 0; c < angles.size(); ++c) {
-        const double radians = angles[c] * std::numbers::pi / 180.0;
-        const double cosine = std::cos(radians);
-        const double sine = std::sin(radians);
-        // The sample offsets along this candidate's lines, the same for every line.
-        columns.clear();
-        rowOffsets.clear();
-        for (int x = 0; x <= width - 1; x += SampleSpacingPx) {
-            columns.push_back(static_cast<int>(x * cosine));
-            rowOffsets.push_back(static_cast<int>(x * sine));
-        }
-        std::int64_t score = 0;
-        const int startRow = firstRow;
-        bool candidateEnded = false;
-        for (int y0 = startRow; y0 <= lastRow && !candidateEnded; y0 += LineSpacingRows) {
-            std::int32_t run = 0;
-            bool kept = true;
-            for (std::size_t sample = 0; sample < columns.size(); ++sample) {
-                const int px = columns[sample];
-                const int py = y0 + rowOffsets[sample];
-                if (py < 0) {
-                    kept = false;
-                    firstRow += LineSpacingRows;
-                    break;
-                }
-                if (py >= height) {
-                    kept = false;
-                    lastRow = y0 - LineSpacingRows;
-                    candidateEnded = true;
-                    break;
-                }
-                if (page.at(px, py) < DarkBelow) {
-                    metDark = true;
-                    break;
-                }
-                ++run;
-            }
-            if (kept) {
-                score += run;
-            }
-        }
-        scores[c] = score;
-    }
-    if (!metDark) {
-        return NoStraightenAngle;
-    }
-    return selectPlateauMiddle(angles, scores);
-}
-
-// Which pixels of the page with its pending turns are bright (170 and above), one bit each, so that
-// the many scattered samples of type 2 stay in the cache. The bits are kept in the source's
-// orientation and worked out 512 source pixels of a row at a time (long enough for the memory's
-// read-ahead) when a sample first needs them: a page whose lines soon meet its text costs only the
-// part they cross, a blank page one pass.
+// The dark bits of the page with its pending turns. The source rows are read in their order; a half
+// turn reverses the rows and the bits within them, a quarter turn one of the two, and then exchanges
+// rows and columns.
 template <typename Reader>
-class BrightMask
+DarkMask turnedDarkMask(const Reader& reader, int sourceWidth, int sourceHeight, int turns)
 {
-public:
-    BrightMask(const Reader& reader, int sourceWidth, int sourceHeight, int turns)
-        : m_reader(reader)
-        , m_sourceWidth(sourceWidth)
-        , m_map(sourceWidth, sourceHeight, turns)
-    {
-        m_wordsPerRow = (static_cast<std::size_t>(sourceWidth) + 63) / 64;
-        m_bits.assign(m_wordsPerRow * static_cast<std::size_t>(sourceHeight), 0);
-        m_piecesPerRow = (static_cast<std::size_t>(sourceWidth) + PiecePx - 1) / PiecePx;
-        m_known.assign(m_piecesPerRow * static_cast<std::size_t>(sourceHeight), 0);
-    }
-
-    int width() const { return m_map.width; }
-
-    int height() const { return m_map.height; }
-
-    // 255 for a bright pixel, 0 for a dark one.
-    std::uint8_t at(int x, int y) const
-    {
-        const int x0 = m_map.sourceX(x, y);
-        const int y0 = m_map.sourceY(x, y);
-        const std::size_t rowStart = static_cast<std::size_t>(y0) * m_wordsPerRow;
-        const std::size_t index = rowStart + static_cast<std::size_t>(x0) / 64;
-        const std::size_t pieceInRow = static_cast<std::size_t>(x0) / PiecePx;
-        std::uint8_t& known = m_known[static_cast<std::size_t>(y0) * m_piecesPerRow + pieceInRow];
-        if (known == 0) {
-            fill(rowStart + pieceInRow * WordsPerPiece, x0 - x0 % PiecePx, y0);
-            known = 1;
-        }
-        return ((m_bits[index] >> (x0 % 64)) & 1U) != 0 ? 255 : 0;
-    }
-
-private:
-    // Works out the words of one piece of source row y0, the first of them at index.
-    void fill(std::size_t index, int firstX0, int y0) const
-    {
-        std::array<std::uint8_t, PiecePx> bright{};
-        const int count = std::min(PiecePx, m_sourceWidth - firstX0);
-        m_reader.brightRun(y0, firstX0, count, bright.data());
-        for (int i = 0; i < count; ++i) {
-            m_bits[index + static_cast<std::size_t>(i) / 64] |=
-                std::uint64_t{bright[static_cast<std::size_t>(i)]} << (i % 64);
+    const bool reverseRows = turns == 1 || turns == 2;
+    const bool reverseBits = turns == 2 || turns == 3;
+    DarkMask upright;
+    upright.width = sourceWidth;
+    upright.height = sourceHeight;
+    upright.wordsPerRow = bitWords(sourceWidth);
+    upright.words.resize(upright.wordsPerRow * static_cast<std::size_t>(sourceHeight));
+    std::vector<std::uint64_t> row(reverseBits ? upright.wordsPerRow : 0);
+    for (int y0 = 0; y0 < sourceHeight; ++y0) {
+        const int y = reverseRows ? sourceHeight - 1 - y0 : y0;
+        std::uint64_t* target = &upright.words[static_cast<std::size_t>(y) * upright.wordsPerRow];
+        if (reverseBits) {
+            reader.darkRow(y0, row.data());
+            reverseBitRow(row.data(), sourceWidth, target);
+        } else {
+            reader.darkRow(y0, target);
         }
     }
-
-    static constexpr int PiecePx = 512;
-    static constexpr std::size_t WordsPerPiece = PiecePx / 64;
-
-    Reader m_reader;
-    int m_sourceWidth = 0;
-    TurnMap m_map;
-    std::size_t m_wordsPerRow = 0;
-    std::size_t m_piecesPerRow = 0;
-    // A cache filled while the analysis reads.
-    mutable std::vector<std::uint64_t> m_bits;
-    mutable std::vector<std::uint8_t> m_known;
-};
+    if (turns % 2 == 0) {
+        return upright;
+    }
+    DarkMask turned;
+    turned.width = sourceHeight;
+    turned.height = sourceWidth;
+    turned.wordsPerRow = bitWords(sourceHeight);
+    turned.words.resize(turned.wordsPerRow * static_cast<std::size_t>(sourceWidth));
+    std::vector<const std::uint64_t*> rows;
+    rows.reserve(static_cast<std::size_t>(sourceHeight));
+    for (int y = 0; y < sourceHeight; ++y) {
+        rows.push_back(&upright.words[static_cast<std::size_t>(y) * upright.wordsPerRow]);
+    }
+    transposeBits(rows, sourceWidth, turned.words.data(), turned.wordsPerRow);
+    return turned;
+}
 
 // Runs analyse(reader, width, height) with the grey-level reader of the loaded image; the result of
 // none for images the methods cannot read. A 16-bit page is read through the library's 8-bit
@@ -420,16 +438,24 @@ withSourceReader(const FreeImageFunctionTable& functions, FIBITMAP* image, Analy
         case 4:
             return analyse(
                 PackedReader{
-                    bits, pitch, rows, functions.GetBPP(source), paletteGreyLevels(functions, source)},
+                    bits, pitch, rows, width, functions.GetBPP(source), paletteGreyLevels(functions, source)},
                 width,
                 height);
-        case 8:
-            return analyse(
-                IndexedReader{bits, pitch, rows, paletteGreyLevels(functions, source)}, width, height);
+        case 8: {
+            const std::array<std::uint8_t, 256> levels = paletteGreyLevels(functions, source);
+            bool greyRamp = true;
+            for (std::size_t i = 0; i < levels.size(); ++i) {
+                greyRamp = greyRamp && levels[i] == i;
+            }
+            if (greyRamp) {
+                return analyse(DirectReader<1>{bits, pitch, rows, width}, width, height);
+            }
+            return analyse(IndexedReader{bits, pitch, rows, width, levels}, width, height);
+        }
         case 24:
-            return analyse(ColourReader{bits, pitch, rows, 3}, width, height);
+            return analyse(DirectReader<3>{bits, pitch, rows, width}, width, height);
         case 32:
-            return analyse(ColourReader{bits, pitch, rows, 4}, width, height);
+            return analyse(DirectReader<4>{bits, pitch, rows, width}, width, height);
         default:
             return none;
     }
@@ -513,6 +539,18 @@ preparedGreyImage(const FreeImageFunctionTable& functions, FIBITMAP* image, std:
         std::optional<GreyImage>{});
 }
 
+std::optional<DarkMask>
+preparedDarkMask(const FreeImageFunctionTable& functions, FIBITMAP* image, std::uint8_t turns)
+{
+    return withSourceReader(
+        functions,
+        image,
+        [turns](const auto& reader, int width, int height) -> std::optional<DarkMask> {
+            return turnedDarkMask(reader, width, height, turns % 4);
+        },
+        std::optional<DarkMask>{});
+}
+
 double straightenType1(const FreeImageFunctionTable& functions, FIBITMAP* image, std::uint8_t turns)
 {
     return withSourceReader(
@@ -530,7 +568,7 @@ double straightenType2(const FreeImageFunctionTable& functions, FIBITMAP* image,
         functions,
         image,
         [turns](const auto& reader, int width, int height) {
-            return straightenType2Of(BrightMask(reader, width, height, turns % 4));
+            return straightenType2(turnedDarkMask(reader, width, height, turns % 4));
         },
         NoStraightenAngle);
 }
@@ -540,9 +578,74 @@ double straightenType1(const GreyImage& page)
     return straightenType1Of(GreyView(page));
 }
 
+LineSamples lineSamples(double angleDeg, int width)
+{
+    const double radians = angleDeg * std::numbers::pi / 180.0;
+    const double cosine = std::cos(radians);
+    const double sine = std::sin(radians);
+    LineSamples samples;
+    for (int x = 0; x <= width - 1; x += SampleSpacingPx) {
+        samples.columns.push_back(static_cast<int>(x * cosine));
+        samples.rowOffsets.push_back(static_cast<int>(x * sine));
+    }
+    return samples;
+}
+
+CandidateScores type2Scores(const GreyImage& page)
+{
+    const std::vector<double> angles = candidateAngles();
+    CandidateScores result;
+    result.scores.assign(angles.size(), 0);
+    int firstRow = 0;
+    int lastRow = page.height - 1;
+    for (std::size_t c = 0; c < angles.size(); ++c) {
+        const LineSamples samples = lineSamples(angles[c], page.width);
+        std::int64_t score = 0;
+        const int startRow = firstRow;
+        bool candidateEnded = false;
+        for (int y0 = startRow; y0 <= lastRow && !candidateEnded; y0 += LineSpacingRows) {
+            std::int32_t run = 0;
+            bool kept = true;
+            for (std::size_t sample = 0; sample < samples.columns.size(); ++sample) {
+                const int px = samples.columns[sample];
+                const int py = y0 + samples.rowOffsets[sample];
+                if (py < 0) {
+                    kept = false;
+                    firstRow += LineSpacingRows;
+                    break;
+                }
+                if (py >= page.height) {
+                    kept = false;
+                    lastRow = y0 - LineSpacingRows;
+                    candidateEnded = true;
+                    break;
+                }
+                if (page.at(px, py) < DarkBelow) {
+                    result.metDark = true;
+                    break;
+                }
+                ++run;
+            }
+            if (kept) {
+                score += run;
+            }
+        }
+        result.scores[c] = score;
+    }
+    return result;
+}
+
+double type2Angle(const CandidateScores& scores)
+{
+    if (!scores.metDark) {
+        return NoStraightenAngle;
+    }
+    return selectPlateauMiddle(candidateAngles(), scores.scores);
+}
+
 double straightenType2(const GreyImage& page)
 {
-    return straightenType2Of(GreyView(page));
+    return type2Angle(type2Scores(page));
 }
 
 double AutoStraightenType1(

@@ -283,6 +283,7 @@ bool EditorController::dispatch(const EditorEvent& event)
         m_view.pickBlackPoint();
     } else if (isMenu(1030)) {
         m_view.showLargeView(clickedPage());
+        m_input.ClickedHandle = NoHandle;
     } else if (m_view.buttonClicked(EditorButton::Options)) {
         m_view.showOptions();
     } else {

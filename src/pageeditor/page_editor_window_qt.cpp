@@ -2,12 +2,15 @@
 
 #include "components/button_faces.h"
 #include "components/owner_drawn_button.h"
+#include "foundation/color_picker.h"
 #include "foundation/control_creation.h"
 #include "foundation/note.h"
 #include "foundation/wait_window.h"
 #include "foundation/window_routines.h"
 #include "imageops/raster.h"
 #include "pageeditor/apply_edits.h"
+#include "pageeditor/editor_tools.h"
+#include "pageeditor/external_editor.h"
 #include "runtime/controls.h"
 #include "runtime/dib.h"
 #include "runtime/draw_objects.h"
@@ -24,6 +27,7 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
 #include <QWidget>
@@ -361,6 +365,16 @@ void PageEditorWindow::createControls()
         }
         m_controls.push_back(handle);
     }
+    // The point fields are the model's: what the user types reaches the image operations.
+    for (std::size_t i = 0; i < PointFieldIndexes.size(); ++i) {
+        if (auto* field = qobject_cast<QLineEdit*>(findWidget(m_controls[PointFieldIndexes[i]]))) {
+            std::string& text =
+                i < 3 ? m_model.state().WhitePointFields[i] : m_model.state().BlackPointFields[i - 3];
+            QObject::connect(field, &QLineEdit::textChanged, [&text](const QString& value) {
+                text = value.toStdString();
+            });
+        }
+    }
     const auto tooltip = [this](std::size_t control, const char* text) {
         m_tooltips.push_back(
             create("TOOLTIP", m_controls[control], text, 0, 0, 0, 0, static_cast<std::intptr_t>(m_window)));
@@ -650,14 +664,44 @@ void PageEditorWindow::relayout(std::int32_t lo, std::int32_t hi)
 
 bool PageEditorWindow::applyThumbnailSize()
 {
-    const std::int32_t size = m_context.shell.settingsState.settings.Rotate_ThumbSize;
-    if (GridColumns(m_clientWidth, size) < 1) {
+    if (!takeThumbnailSize(m_model, m_clientWidth)) {
         return false;
     }
-    m_model.state().ThumbnailSize = size;
-    m_model.state().GridColumns = GridColumns(m_clientWidth, size);
     BuildThumbnails(-1, false);
     return true;
+}
+
+void PageEditorWindow::showOptions()
+{
+    // The rebuild drains the pending events, so clicks made meanwhile are tested before the next wait.
+    RunOptionsCommand(m_model, m_context.shell.entryPoints.OptionsDialog, m_clientWidth, [this] {
+        BuildThumbnails(-1, false);
+        m_drained = true;
+    });
+}
+
+void PageEditorWindow::pickPoint(bool white)
+{
+    PageEditorState& state = m_model.state();
+    std::array<std::string, 3>& fields = white ? state.WhitePointFields : state.BlackPointFields;
+    if (!pickPointColour(fields, [](const std::string& hint) { return ColorPicker(false, nullptr, hint); })) {
+        return;
+    }
+    const std::size_t first = white ? 0 : 3;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        SetText(m_controls[PointFieldIndexes[first + i]], fields[i]);
+    }
+}
+
+void PageEditorWindow::openInExternalEditor(std::int32_t page, std::int32_t k)
+{
+    ProcessRunner* processes = effects().processes;
+    if (processes != nullptr &&
+        OpenInExternalEditor(
+            m_model, m_context.shell.settingsState.settings.ExternalEditors, *processes, page, k)) {
+        rebuildThumbnail(page);
+    }
+    m_context.shell.InputFlags.ClickedHandle = NoHandle;
 }
 
 void PageEditorWindow::runLoop(std::uint8_t& emptyRemoved)

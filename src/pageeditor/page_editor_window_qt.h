@@ -125,6 +125,11 @@ public:
     // Places the thumbnails of positions lo .. hi at their cells again after a move.
     void relayout(std::int32_t lo, std::int32_t hi);
 
+    // Moves the page of position src to dst with its row, turns, angle, thumbnail image and bitmap,
+    // and lays out the positions between anew (which drains the pending events). Positions outside
+    // 1 .. PageCount or src = dst do nothing.
+    void movePage(std::int32_t src, std::int32_t dst);
+
     // After the options dialog: takes the thumbnail size of the settings when one thumbnail still fits
     // a row, computes the columns again and builds all thumbnails anew. False (and the grid as it
     // was) when it does not fit.
@@ -196,20 +201,19 @@ private:
     void cancelEdits() override;
     void applyEdits() override;
 
-    bool dragIfPressed() override { return false; }
+    bool dragIfPressed() override;
 
     bool isWhitePick(Handle control) override;
     bool isBlackPick(Handle control) override;
 
-    void pickWhitePoint() override {}
+    void pickWhitePoint() override { pickPoint(true); }
 
-    void pickBlackPoint() override {}
+    void pickBlackPoint() override { pickPoint(false); }
 
-    void showLargeView(std::int32_t /*page*/) override {}
+    void showLargeView(std::int32_t page) override;
 
-    void showOptions() override {}
-
-    void openInExternalEditor(std::int32_t /*page*/, std::int32_t /*k*/) override {}
+    void showOptions() override;
+    void openInExternalEditor(std::int32_t page, std::int32_t k) override;
 
     std::int32_t splitToggleOf(Handle control) override;
 
@@ -225,6 +229,8 @@ private:
     };
 
     void createControls();
+    // Picks a colour from the screen into the three fields of the white or the black point.
+    void pickPoint(bool white);
     void growPages();
     ThumbnailJob jobFor(std::int32_t page, bool blankTest) const;
     void showThumbnail(std::int32_t page, ThumbnailResult&& result);

@@ -59,6 +59,11 @@ Expected<void> SystemFileOps::renameNoReplace(const std::string& from, const std
     return folvex::renameNoReplace(from, to);
 }
 
+Expected<void> FileOps::copyOver(const std::string& from, const std::string& to)
+{
+    return copyFileSafely(from, to);
+}
+
 FIBITMAP* SystemFileOps::loadBmp(const std::string&)
 {
     return nullptr;

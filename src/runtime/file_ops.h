@@ -34,6 +34,9 @@ public:
     // Renames from to to unless to exists; never replaces.
     [[nodiscard]] virtual Expected<void> renameNoReplace(const std::string& from, const std::string& to) = 0;
 
+    // Copies the file from over to through a safe write: to is either as it was or the complete copy.
+    [[nodiscard]] virtual Expected<void> copyOver(const std::string& from, const std::string& to);
+
     // Loads a BMP file; nullptr when it cannot be loaded. The caller owns the image.
     virtual FIBITMAP* loadBmp(const std::string& path) = 0;
 

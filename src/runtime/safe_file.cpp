@@ -2,12 +2,15 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace folvex {
 
@@ -142,6 +145,32 @@ Expected<void> writeFileSafely(const std::string& targetPath, std::string_view c
     if (!writer->write(content)) {
         const int code = errno != 0 ? errno : EIO;
         return systemError(targetPath, code);
+    }
+    return writer->commit();
+}
+
+Expected<void> copyFileSafely(const std::string& from, const std::string& targetPath)
+{
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> source(std::fopen(from.c_str(), "rb"), &std::fclose);
+    if (!source) {
+        return systemError(from, errno);
+    }
+    auto writer = SafeFileWriter::create(targetPath);
+    if (!writer) {
+        return writer.error();
+    }
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), source.get());
+        if (got > 0 && !writer->write(buffer.data(), got)) {
+            return systemError(targetPath, errno != 0 ? errno : EIO);
+        }
+        if (got < buffer.size()) {
+            break;
+        }
+    }
+    if (std::ferror(source.get()) != 0) {
+        return systemError(from, EIO);
     }
     return writer->commit();
 }

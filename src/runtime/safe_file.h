@@ -60,6 +60,10 @@ private:
 // Writes the whole content safely; the error message names the target.
 [[nodiscard]] Expected<void> writeFileSafely(const std::string& targetPath, std::string_view content);
 
+// Copies the file from over targetPath (replacing it) through a SafeFileWriter: targetPath is either
+// its old self or the complete copy. The error message names the file that failed.
+[[nodiscard]] Expected<void> copyFileSafely(const std::string& from, const std::string& targetPath);
+
 // A unique temporary name in the folder of targetPath, ending in SafeWriteSuffix (nothing is created).
 std::string makeTemporaryName(const std::string& targetPath);
 

@@ -156,11 +156,19 @@ TEST_F(PageOperationsTest, WhiteBalanceReadsItsReferenceWhereTheShownPageHasItsB
 
 TEST_F(PageOperationsTest, WhiteBalanceReferenceOfAShownCornerTheAngleUncoversIsWhite)
 {
-    // A black page turned by 20 degrees shows a white bottom right corner: the page stays as it was.
+    // A black page turned by 20 degrees shows a white bottom right corner: the page stays as it was,
+    // and its working copy and row progress come as for any other reference.
     const FreeImageBitmap image = makeImage(40, 30, 24, {30, 60, 90});
     addPage(image.get()).angle = 20.0;
     AutoWhiteBalance(fi, 1, ctx, 1);
     EXPECT_TRUE(samePixels(loadWorkingCopy(1).get(), image.get()));
+    EXPECT_EQ(
+        waitEvents(),
+        (std::vector<std::string>{
+            "open: automatischer Weißabgleich Bild 000/000 (000%)...",
+            "text: automatischer Weißabgleich Bild 1/1 (0%)...",
+            "text: automatischer Weißabgleich Bild 1/1 (83%)...",
+            "close"}));
 }
 
 TEST_F(PageOperationsTest, WhiteBalanceKeepsABlackAndWhitePageBlackAndWhite)

@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <random>
 #include <string>
 
 namespace folvex {
@@ -360,6 +361,164 @@ TEST(StraightenTurnsTest, ColoursAroundTheThresholdAreJudgedAsTheirGreyLevel)
         ASSERT_TRUE(grey.has_value());
         EXPECT_EQ(straightenType2(fi, page.get(), turns), straightenType2(*grey));
         EXPECT_EQ(straightenType1(fi, page.get(), turns), straightenType1(*grey));
+    }
+}
+
+// A 24-bit page whose rows come in six kinds: every channel 170-175 (groups of bright pixels close to
+// the threshold), every channel 160-169 (dark ones), every channel 169 or 170 (grey levels 169 and
+// 170 side by side), runs of 8 bright and 8 dark pixels taking turns, random colours, and two channels
+// 170-175 with the third one random (which channel changes from one such row to the next); and in
+// row 2 the colours whose grey level the integer weights alone would get wrong.
+FreeImageBitmap thresholdColourPage(int width, int height)
+{
+    const FreeImageFunctionTable& fi = imageLibrary();
+    std::mt19937 random(5);
+    // Bright, dark, straddling, random.
+    const std::pair<int, int> levels[] = {{170, 175}, {160, 169}, {169, 170}, {0, 255}};
+    FreeImageBitmap page = ownFreeImage(
+        fi, fi.Allocate(width, height, 24, FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK));
+    for (int y = 0; y < height; ++y) {
+        BYTE* row = rowFromTop(fi, page.get(), static_cast<unsigned>(y));
+        for (int x = 0; x < width; ++x) {
+            for (int channel = 0; channel < 3; ++channel) {
+                int kind = y % 6;
+                if (kind == 3) {
+                    kind = (x / 8) % 2;
+                } else if (kind == 4) {
+                    kind = 3;
+                } else if (kind == 5) {
+                    kind = channel == (y / 6) % 3 ? 3 : 0;
+                }
+                std::uniform_int_distribution<int> level(levels[kind].first, levels[kind].second);
+                row[3 * x + channel] = static_cast<BYTE>(level(random));
+            }
+        }
+    }
+    // The two colours whose weighted sum is 169.5 exactly, which single precision takes to grey 169.
+    const BYTE halfway[2][3] = {{55, 205, 155}, {120, 188, 132}};
+    for (int i = 0; i < 2; ++i) {
+        BYTE* pixel = rowFromTop(fi, page.get(), 2) + 3 * (5 + i);
+        pixel[FI_RGBA_RED] = halfway[i][0];
+        pixel[FI_RGBA_GREEN] = halfway[i][1];
+        pixel[FI_RGBA_BLUE] = halfway[i][2];
+        EXPECT_EQ(greyLevel(halfway[i][0], halfway[i][1], halfway[i][2]), 169);
+    }
+    return page;
+}
+
+TEST(StraightenMaskTest, DarkBitsEqualTheGreyPageInEveryDepthAndTurn)
+{
+    const FreeImageFunctionTable& fi = imageLibrary();
+    std::mt19937 random(9);
+    // 200 px: three whole groups of 64 and a short one; 128 px: rows of whole words.
+    for (const auto& [width, height] : {std::pair{200, 70}, std::pair{128, 33}}) {
+        const FreeImageBitmap colours = thresholdColourPage(width, height);
+        for (const auto& [label, page] : pageInEveryDepth(colours.get())) {
+            ASSERT_NE(page, nullptr) << label;
+            if (fi.GetBPP(page.get()) == 32) {
+                // Alpha is no channel of the grey level; kept bright, it would hide a channel left
+                // out of a group's range.
+                std::uniform_int_distribution<int> alpha(170, 255);
+                for (int y = 0; y < height; ++y) {
+                    BYTE* row = rowFromTop(fi, page.get(), static_cast<unsigned>(y));
+                    for (int x = 0; x < width; ++x) {
+                        row[4 * x + FI_RGBA_ALPHA] = static_cast<BYTE>(alpha(random));
+                    }
+                }
+            }
+            for (const std::uint8_t turns : {0, 1, 2, 3}) {
+                SCOPED_TRACE(label + " " + std::to_string(width) + ", turns " + std::to_string(turns));
+                const std::optional<DarkMask> mask = preparedDarkMask(fi, page.get(), turns);
+                const std::optional<GreyImage> grey = preparedGreyImage(fi, page.get(), turns);
+                ASSERT_TRUE(mask.has_value() && grey.has_value());
+                ASSERT_EQ(mask->width, grey->width);
+                ASSERT_EQ(mask->height, grey->height);
+                ASSERT_EQ(mask->wordsPerRow, bitWords(mask->width));
+                int wrong = 0;
+                int darkPixels = 0;
+                for (int y = 0; y < grey->height; ++y) {
+                    for (int x = 0; x < grey->width; ++x) {
+                        wrong += mask->dark(x, y) != (grey->at(x, y) < 170);
+                        darkPixels += grey->at(x, y) < 170;
+                    }
+                    if (mask->width % 64 != 0) {
+                        const std::uint64_t last =
+                            mask->words[static_cast<std::size_t>(y + 1) * mask->wordsPerRow - 1];
+                        wrong += (last >> (mask->width % 64)) != 0;
+                    }
+                }
+                EXPECT_EQ(wrong, 0);
+                // Both sides of the threshold occur.
+                EXPECT_GT(darkPixels, 0);
+                EXPECT_LT(darkPixels, width * height);
+            }
+        }
+    }
+}
+
+// The dark pixels of a grey page as bits.
+DarkMask darkMaskOf(const GreyImage& page)
+{
+    DarkMask mask;
+    mask.width = page.width;
+    mask.height = page.height;
+    mask.wordsPerRow = bitWords(page.width);
+    mask.words.assign(mask.wordsPerRow * static_cast<std::size_t>(page.height), 0);
+    for (int y = 0; y < page.height; ++y) {
+        for (int x = 0; x < page.width; ++x) {
+            if (page.at(x, y) < 170) {
+                mask.words
+                    [static_cast<std::size_t>(y) * mask.wordsPerRow + static_cast<std::size_t>(x) / 64] |=
+                    std::uint64_t{1} << (x % 64);
+            }
+        }
+    }
+    return mask;
+}
+
+TEST(StraightenMaskTest, AllLinesAtOnceScoreAsOneLineAfterTheOther)
+{
+    struct Case
+    {
+        const char* label;
+        int width;
+        int height;
+        double darkShare;
+        int edgeRows; // above 0: dark pixels only in the first and last edgeRows rows
+    };
+
+    const Case cases[] = {
+        {"blank", 300, 200, 0.0, 0},
+        {"sparse specks: lines leave at the top and the bottom", 300, 200, 0.002, 0},
+        {"dense specks", 300, 200, 0.05, 0},
+        {"all dark", 120, 90, 1.0, 0},
+        {"specks along the top and bottom edges", 400, 300, 0.03, 12},
+        {"100 lines: two words of lines", 250, 1500, 0.001, 0},
+        {"134 lines, narrow", 90, 2000, 0.01, 0},
+        {"one column", 1, 50, 0.05, 0},
+        {"fewer rows than the line spacing", 500, 9, 0.01, 0},
+        {"wide and low", 1500, 40, 0.002, 0},
+    };
+    std::mt19937 random(23);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        std::bernoulli_distribution isDark(c.darkShare);
+        std::uniform_int_distribution<int> darkLevel(0, 169);
+        std::uniform_int_distribution<int> brightLevel(170, 255);
+        GreyImage page = whitePage(c.width, c.height);
+        for (int y = 0; y < c.height; ++y) {
+            const bool nearEdge = y < c.edgeRows || y >= c.height - c.edgeRows;
+            for (int x = 0; x < c.width; ++x) {
+                const bool dark = (c.edgeRows == 0 || nearEdge) && isDark(random);
+                page.levels[static_cast<std::size_t>(y) * c.width + x] =
+                    static_cast<std::uint8_t>(dark ? darkLevel(random) : brightLevel(random));
+            }
+        }
+        const CandidateScores oneByOne = type2Scores(page);
+        const CandidateScores atOnce = type2Scores(darkMaskOf(page));
+        EXPECT_EQ(atOnce.scores, oneByOne.scores);
+        EXPECT_EQ(atOnce.metDark, oneByOne.metDark);
+        EXPECT_EQ(straightenType2(darkMaskOf(page)), straightenType2(page));
     }
 }
 

@@ -101,6 +101,14 @@ Expected<void> RecordingFileOps::renameNoReplace(const std::string& from, const 
     return m_real.renameNoReplace(from, to);
 }
 
+Expected<void> RecordingFileOps::copyOver(const std::string& from, const std::string& to)
+{
+    if (record(FileCall::Copy, from, to)) {
+        return Error{EIO, "injected failure"};
+    }
+    return m_real.copyOver(from, to);
+}
+
 FIBITMAP* RecordingFileOps::loadBmp(const std::string& path)
 {
     return record(FileCall::Load, path) ? nullptr : m_real.loadBmp(path);

@@ -20,6 +20,7 @@ enum class FileCall
     Remove,
     RenameOver,
     RenameNoReplace,
+    Copy,
     Load,
     Save,
 };
@@ -28,7 +29,7 @@ struct RecordedFileCall
 {
     FileCall call;
     std::string path;   // the path, or the source of a rename
-    std::string target; // the target of a rename
+    std::string target; // the target of a rename or a copy
 };
 
 // Thread-safe: the page work of "Anwenden" loads and saves on worker threads.
@@ -54,6 +55,7 @@ public:
     bool remove(const std::string& path) override;
     Expected<void> renameOver(const std::string& from, const std::string& to) override;
     Expected<void> renameNoReplace(const std::string& from, const std::string& to) override;
+    Expected<void> copyOver(const std::string& from, const std::string& to) override;
     FIBITMAP* loadBmp(const std::string& path) override;
     bool saveBmp(FIBITMAP* image, const std::string& path) override;
 

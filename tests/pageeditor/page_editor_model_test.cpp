@@ -180,7 +180,7 @@ TEST(PageEditorModelTest, EditedAndRestore)
     EXPECT_EQ(testing::readFile(fixture.pagePath(2)), "page 2");
 }
 
-TEST(PageEditorModelTest, MovePageCarriesRowTurnsAndAngleButNotToggles)
+TEST(PageEditorModelTest, MovePageCarriesRowMarksTurnsAndAngleButNotToggles)
 {
     struct Case
     {
@@ -208,6 +208,8 @@ TEST(PageEditorModelTest, MovePageCarriesRowTurnsAndAngleButNotToggles)
             model.setAngle(p, p * 1.5);
         }
         model.state().SplitToggles[2].pressed = true;
+        model.markForDeletion(4);
+        model.state().table.rows[4].pageEmpty = SetMark;
         model.MovePage(c.src, c.dst);
         ASSERT_EQ(fixture.order(), c.order);
         for (std::int32_t p = 1; p <= 6; ++p) {
@@ -215,6 +217,8 @@ TEST(PageEditorModelTest, MovePageCarriesRowTurnsAndAngleButNotToggles)
             EXPECT_EQ(model.turns(p), original % 4) << p;
             EXPECT_EQ(model.angle(p), original * 1.5) << p;
             EXPECT_EQ(model.pagePath(p), fixture.pagePath(original));
+            EXPECT_EQ(model.markedForDeletion(p), original == 4) << p;
+            EXPECT_EQ(model.markedBlank(p), original == 5) << p;
         }
         EXPECT_TRUE(model.splitTogglePressed(2));
         EXPECT_FALSE(model.splitTogglePressed(1));

@@ -1,12 +1,16 @@
 #include "pageeditor/page_editor_window_qt.h"
 
 #include "components/owner_drawn_button_table.h"
+#include "foundation/wait_window.h"
 #include "foundation/window_routines.h"
+#include "pageeditor/editor_tools.h"
+#include "pageeditor/external_editor.h"
 #include "runtime/controls.h"
 #include "runtime/dib.h"
 #include "runtime/effects.h"
 #include "runtime/input_state.h"
 #include "runtime/object_registry.h"
+#include "runtime/waiting_process_runner.h"
 #include "runtime/window_events.h"
 #include "shell/main_window.h"
 // Its start of the shell makes the compiler warn falsely of an uninitialised temporary.
@@ -16,8 +20,10 @@
 #pragma GCC diagnostic pop
 #include "support/fakes.h"
 #include "support/image_fixtures.h"
+#include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 #include "twain/fake_scanner_library.h"
+#include "when_true.h"
 
 #include <gtest/gtest.h>
 
@@ -39,6 +45,7 @@
 #include <cstring>
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -77,20 +84,7 @@ std::uint32_t pixelAt(Handle bitmap, int x, int y)
     return static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[1]) << 8 | p[0];
 }
 
-// Runs action once pred holds, testing at every pass of the Qt event processing the loop's wait does.
-void whenTrue(std::function<bool()> pred, std::function<void()> action)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, pred = std::move(pred), action = std::move(action)] {
-        if (pred()) {
-            timer->stop();
-            timer->deleteLater();
-            action();
-        }
-    });
-    timer->start();
-}
+using testing::whenTrue;
 
 // A key pressed or let go on a widget, as the keyboard delivers it (through the program's key table).
 void sendKey(Handle widget, QEvent::Type type, Qt::Key key)
@@ -1072,6 +1066,312 @@ TEST_F(PageEditorWindowTest, PointFieldsSelectTheirWholeTextOnFocusOnceTheLoopRu
                 click(editor, Cancel);
             });
     }));
+}
+
+} // namespace
+} // namespace folvex
+
+namespace folvex {
+namespace {
+
+std::string fieldText(PageEditorWindow& editor, std::size_t control)
+{
+    return qobject_cast<QLineEdit*>(findWidget(editor.controls()[control]))->text().toStdString();
+}
+
+void pressPick(PageEditorWindow& editor, std::size_t control)
+{
+    qobject_cast<QAbstractButton*>(findWidget(editor.controls()[control]))->click();
+}
+
+constexpr std::size_t WhitePickButton = 23;
+constexpr std::size_t BlackPickButton = 30;
+constexpr std::array<std::size_t, 3> WhiteFields{18, 20, 22};
+constexpr std::array<std::size_t, 3> BlackFields{25, 27, 29};
+
+TEST_F(PageEditorWindowTest, PickedColoursFillTheFieldsOfThePointWhosePickWasPressed)
+{
+    writePages(1);
+    fakes.answerColourPicker();
+    fakes.colourPicks.queueAnswer(0x000000FF);
+    fakes.colourPicks.queueAnswer(0x00102030);
+    fakes.colourPicks.queueAnswer(-1);
+    ASSERT_TRUE(edit(0, [this](PageEditorWindow& editor) {
+        pressPick(editor, WhitePickButton);
+        whenTrue(
+            [this] { return fakes.colourPicks.hints.size() == 1; },
+            [this, &editor] {
+                pressPick(editor, BlackPickButton);
+                whenTrue(
+                    [this] { return fakes.colourPicks.hints.size() == 2; },
+                    [this, &editor] {
+                        pressPick(editor, WhitePickButton);
+                        whenTrue(
+                            [this] { return fakes.colourPicks.hints.size() == 3; },
+                            [&editor] {
+                                PageEditorState& state = editor.model().state();
+                                const std::array<std::string, 3> white{"255", "0", "0"};
+                                const std::array<std::string, 3> black{"48", "32", "16"};
+                                EXPECT_EQ(state.WhitePointFields, white);
+                                EXPECT_EQ(state.BlackPointFields, black);
+                                for (std::size_t i = 0; i < 3; ++i) {
+                                    EXPECT_EQ(fieldText(editor, WhiteFields[i]), white[i]);
+                                    EXPECT_EQ(fieldText(editor, BlackFields[i]), black[i]);
+                                }
+                                // What the user types is what the image operations read.
+                                qobject_cast<QLineEdit*>(findWidget(editor.controls()[BlackFields[2]]))
+                                    ->setText(QStringLiteral("99"));
+                                EXPECT_EQ(editor.model().blackPointText(PointChannel::Blue), "99");
+                                click(editor, Cancel);
+                            });
+                    });
+            });
+    }));
+    EXPECT_EQ(fakes.colourPicks.hints, std::vector<std::string>(3, ColourPickHint));
+}
+
+TEST_F(PageEditorWindowTest, OptionsRefuseATooLargeThumbnailAndRebuildEveryPageForAFittingOne)
+{
+    writePages(3);
+    const std::vector<std::int32_t> sizes{700, 250, 100};
+    std::size_t dialogs = 0;
+    program().state.entryPoints.OptionsDialog = [&] {
+        program().state.settingsState.settings.Rotate_ThumbSize = sizes[dialogs++];
+    };
+    fakes.messages.queueAnswer(MessageAnswer::Ok);
+    std::vector<std::vector<std::string>> waitsPerDialog;
+    // The loop runs after the ready hook returns: what the steps share lives here.
+    PageEditorWindow* shown = nullptr;
+    std::int32_t columns = 0;
+    std::size_t waits = 0;
+    const auto takeNewWaits = [&] {
+        const std::vector<std::string>& all = shown->waitTexts();
+        waitsPerDialog.emplace_back(all.begin() + static_cast<std::ptrdiff_t>(waits), all.end());
+        waits = all.size();
+    };
+    // Presses "Optionen" and runs then once the command has shown its note or its last wait text.
+    const auto options = [&](std::size_t notes, std::size_t newWaits, std::function<void()> then) {
+        click(*shown, 11);
+        const std::size_t target = dialogs + 1;
+        whenTrue(
+            [&, target, notes, newWaits] {
+                return dialogs == target && fakes.messages.shown.size() == notes &&
+                       shown->waitTexts().size() == waits + newWaits && WaitWindow() == NoHandle;
+            },
+            std::move(then));
+    };
+    ASSERT_TRUE(edit(0, [&](PageEditorWindow& editor) {
+        shown = &editor;
+        columns = editor.model().grid().GridColumns;
+        waits = editor.waitTexts().size();
+        options(1, 0, [&] {
+            // Too large: the note, the grid as it was, nothing rebuilt.
+            takeNewWaits();
+            EXPECT_EQ(shown->model().grid().GridColumns, columns);
+            EXPECT_EQ(shown->model().state().ThumbnailSize, 250);
+            options(1, 4, [&] {
+                // Unchanged: every thumbnail built again.
+                takeNewWaits();
+                EXPECT_EQ(shown->model().grid().GridColumns, columns);
+                options(1, 4, [&] {
+                    takeNewWaits();
+                    EXPECT_EQ(
+                        shown->model().grid().GridColumns, GridColumns(ClientWidth(shown->window()), 100));
+                    EXPECT_EQ(findWidget(shown->thumbnailButton(1))->width(), 100);
+                    click(*shown, Cancel);
+                });
+            });
+        });
+    }));
+    ASSERT_EQ(fakes.messages.shown.size(), 1U);
+    EXPECT_NE(fakes.messages.shown[0].text.find("Thumbnail-Größe zu groß"), std::string::npos);
+    const std::vector<std::string> rebuild{
+        ThumbnailWaitStartText, "erstelle Thumbnail 1/3", "erstelle Thumbnail 2/3", "erstelle Thumbnail 3/3"};
+    EXPECT_EQ(waitsPerDialog, (std::vector<std::vector<std::string>>{{}, rebuild, rebuild}));
+}
+
+std::vector<std::string> readLines(const std::string& path)
+{
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+int redAt(const std::string& path)
+{
+    const FreeImageFunctionTable& f = realFunctions();
+    FIBITMAP* image = f.LoadU(FIF_BMP, path, 0);
+    if (image == nullptr) {
+        return -1;
+    }
+    RGBQUAD colour{};
+    f.GetPixelColor(image, 10, 10, &colour);
+    f.Unload(image);
+    return colour.rgbRed;
+}
+
+// Counts the paint events of a widget.
+class PaintCounter final : public QObject
+{
+public:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+        }
+        return false;
+    }
+
+    int paints = 0;
+};
+
+// "Sofort" ends at once and asks for the end to be confirmed; "Fehlt" is not there.
+ExternalEditorTables configuredEditors(const std::string& endsAtOnce)
+{
+    ExternalEditorTables editors;
+    editors.AnzExtEditors = 2;
+    editors.EditorName = {"", "Sofort", "Fehlt"};
+    editors.EditorPath = {"", endsAtOnce, "folvex-kein-editor"};
+    editors.EditorWait = {0, 1, 0};
+    return editors;
+}
+
+// Outside editors as PATH holds them: the inverting stub as "pinta" behind a folder named
+// "kolourpaint", a script that ends at once, and a configured program that is not there.
+class ExternalEditorWindowTest : public PageEditorWindowTest
+{
+protected:
+    ExternalEditorWindowTest()
+    {
+        namespace fs = std::filesystem;
+        fs::create_directories(bin.path() / "first" / "kolourpaint");
+        fs::create_directories(bin.path() / "second");
+        fs::copy_file(FOLVEX_PAINT_STUB, bin.path() / "second" / "pinta");
+        const std::string script = bin.file("second/sofort");
+        testing::writeFile(script, "#!/bin/sh\nexit 0\n");
+        fs::permissions(script, fs::perms::owner_all);
+        // A page folder whose path needs quoting in a shell.
+        const std::string pages = programDir.file("Seiten mit \"Zitat\" und Leerzeichen");
+        fs::create_directories(pages);
+        program().state.settingsState.settings.TmpPath = pages;
+        program().state.settingsState.settings.ExternalEditors = configuredEditors(script);
+        m_previousRunner = effects().processes;
+        effects().processes = &runner;
+        fakes.answerPopupMenus();
+    }
+
+    ~ExternalEditorWindowTest() override { effects().processes = m_previousRunner; }
+
+    std::string page(int p) { return tmp() + "/TmpReadyImg" + std::to_string(p) + ".bmp"; }
+
+    std::string edited(int p) { return tmp() + "/TmpReadyImg" + std::to_string(p) + "_edited.bmp"; }
+
+    std::string second(int p) { return tmp() + "/TmpReadyImg" + std::to_string(p) + "_edited_2.bmp"; }
+
+    // Opens page p in the editor of menu entry k through its context menu, then runs then.
+    void openIn(PageEditorWindow& editor, int p, int k, std::function<void()> then)
+    {
+        fakes.popupMenus.queueAnswer(ExternalEditorMenuBase + k);
+        clickThumbnail(editor, p, true);
+        whenTrue([] { return shellProgram().state.InputFlags.ClickedHandle == NoHandle; }, std::move(then));
+    }
+
+    testing::TempDir bin;
+    testing::ScopedEnvironment path{"PATH", bin.file("first") + ":" + bin.file("second")};
+    testing::TempDir records;
+    testing::ScopedEnvironment record{"FOLVEX_STUB_RECORD", records.file("argv")};
+    WaitingProcessRunner runner;
+
+private:
+    ProcessRunner* m_previousRunner = nullptr;
+};
+
+TEST_F(ExternalEditorWindowTest, EditedCopiesBecomeTheWorkingCopyAndFailuresLeaveThePage)
+{
+    writePages(2);
+    fakes.messages.queueAnswer(MessageAnswer::Ok);
+    fakes.messages.queueAnswer(MessageAnswer::Ok);
+    std::vector<std::string> runs;
+    ASSERT_TRUE(edit(0, [&](PageEditorWindow& editor) {
+        // The paint program on a page without working copy: the copy is made and edited in place.
+        openIn(editor, 1, 0, [&] {
+            EXPECT_EQ(redAt(edited(1)), 255 - 60);
+            EXPECT_EQ(redAt(page(1)), 60);
+            EXPECT_FALSE(std::filesystem::exists(second(1)));
+            EXPECT_EQ(editor.waitTexts().back(), edited(1) + " wird in MS-Paint geöffnet...");
+            runs = readLines(records.file("argv"));
+            // Again: the second copy is edited and replaces the first.
+            openIn(editor, 1, 0, [&] {
+                EXPECT_EQ(redAt(edited(1)), 60);
+                EXPECT_FALSE(std::filesystem::exists(second(1)));
+                EXPECT_NE(
+                    std::find(
+                        editor.waitTexts().begin(),
+                        editor.waitTexts().end(),
+                        second(1) + " wird in MS-Paint geöffnet..."),
+                    editor.waitTexts().end());
+                // A configured editor that ends at once: the user confirms its end.
+                openIn(editor, 2, 1, [&] {
+                    EXPECT_EQ(testing::readFile(edited(2)), testing::readFile(page(2)));
+                    EXPECT_EQ(editor.waitTexts().back(), edited(2) + " wird in Sofort geöffnet...");
+                    // A configured editor that is not there: reported, no file left behind.
+                    const std::vector<std::string> before = pageFiles();
+                    openIn(editor, 1, 2, [&, before] {
+                        EXPECT_EQ(pageFiles(), before);
+                        click(editor, Apply);
+                    });
+                });
+            });
+        });
+    }));
+    // The stub got the working copy as its one argument, in the page folder.
+    EXPECT_EQ(runs, (std::vector<std::string>{"1", edited(1), tmp()}));
+    ASSERT_EQ(fakes.messages.shown.size(), 2U);
+    EXPECT_NE(fakes.messages.shown[0].text.find(ExternalEditorEndNote), std::string::npos);
+    EXPECT_NE(fakes.messages.shown[1].text.find(externalEditorStartNote("Fehlt")), std::string::npos);
+    // "Anwenden" takes the working copies over the pages.
+    EXPECT_EQ(pageFiles(), (std::vector<std::string>{"TmpReadyImg1.bmp", "TmpReadyImg2.bmp"}));
+    EXPECT_EQ(redAt(page(1)), 60);
+}
+
+TEST_F(ExternalEditorWindowTest, EditorWindowRepaintsWhileTheOutsideEditorRuns)
+{
+    writePages(1);
+    testing::ScopedEnvironment marker{"FOLVEX_STUB_MARKER", records.file("painted")};
+    PaintCounter counter;
+    QTimer probe;
+    int paintsWhenRunning = -1;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        // The stub has recorded its start and now waits for the marker.
+        if (!std::filesystem::exists(records.file("argv")) ||
+            std::filesystem::exists(records.file("painted"))) {
+            return;
+        }
+        if (paintsWhenRunning < 0) {
+            paintsWhenRunning = counter.paints;
+        }
+        if (counter.paints > paintsWhenRunning) {
+            testing::writeFile(records.file("painted"), "");
+        }
+    });
+    QWidget* window = nullptr;
+    ASSERT_TRUE(edit(0, [&](PageEditorWindow& editor) {
+        window = findWidget(editor.window());
+        window->installEventFilter(&counter);
+        QObject::connect(&probe, &QTimer::timeout, window, [window] { window->update(); });
+        probe.start(10);
+        openIn(editor, 1, 0, [&probe, &counter, &window, &editor] {
+            probe.stop();
+            window->removeEventFilter(&counter);
+            click(editor, Cancel);
+        });
+    }));
+    const std::vector<std::string> lines = readLines(records.file("argv"));
+    ASSERT_EQ(lines.size(), 4U);
+    EXPECT_EQ(lines[3], "marker seen");
 }
 
 } // namespace

@@ -70,6 +70,28 @@ TEST(SafeFileTest, AMissingFolderFails)
     EXPECT_FALSE(writeFileSafely(dir.file("plain/a.txt"), "x"));
 }
 
+TEST(SafeFileTest, CopyReplacesTheTargetWholeOrNotAtAll)
+{
+    testing::TempDir dir;
+    const std::string target = dir.file("copy.bmp");
+    testing::writeFile(target, "old");
+    // Larger than one read, with every byte value.
+    std::string content;
+    for (int i = 0; i < 200000; ++i) {
+        content.push_back(static_cast<char>(i * 7));
+    }
+    testing::writeFile(dir.file("page.bmp"), content);
+    ASSERT_TRUE(copyFileSafely(dir.file("page.bmp"), target));
+    EXPECT_EQ(testing::readFile(target), content);
+
+    const Expected<void> missing = copyFileSafely(dir.file("none.bmp"), target);
+    ASSERT_FALSE(missing);
+    EXPECT_NE(missing.error().message.find("none.bmp"), std::string::npos);
+    EXPECT_EQ(testing::readFile(target), content);
+    EXPECT_FALSE(copyFileSafely(dir.file("page.bmp"), dir.file("no/such/folder.bmp")));
+    EXPECT_EQ(folderNames(dir.path()), (std::vector<std::string>{"copy.bmp", "page.bmp"}));
+}
+
 TEST(SafeFileTest, RenameNoReplaceNeverReplaces)
 {
     testing::TempDir dir;
