@@ -707,6 +707,10 @@ void PageEditorWindow::openInExternalEditor(std::int32_t page, std::int32_t k)
 void PageEditorWindow::runLoop(std::uint8_t& emptyRemoved)
 {
     m_emptyRemoved = &emptyRemoved;
+    // Focus selects a point field's whole text, Return in one is recorded for the loop.
+    for (const std::size_t index : PointFieldIndexes) {
+        EditSubclass(m_controls[index], 1, 0);
+    }
     QtTextRenderer renderer;
     m_model.setTextRenderer(&renderer);
     ImageEditorOperations operations(m_context.functions, m_model);
@@ -820,6 +824,7 @@ void PageEditorWindow::drainEvents()
 void PageEditorWindow::dropOneEvent()
 {
     WindowEvent();
+    m_drained = true;
 }
 
 void PageEditorWindow::cancelEdits()
@@ -830,6 +835,13 @@ void PageEditorWindow::cancelEdits()
 void PageEditorWindow::applyEdits()
 {
     ApplyEdits(m_model, m_context.functions, m_context.pool, *m_emptyRemoved);
+}
+
+// Esc counts when its key event came from this window, or while it is held with this window in front
+// (its key event may have been dropped by a long command).
+bool PageEditorWindow::escapeDownInEditor()
+{
+    return m_escapeEvent || KeyDown(VkEscape, 0, m_window) == 1;
 }
 
 bool PageEditorWindow::isWhitePick(Handle control)

@@ -177,7 +177,7 @@ private:
     // EditorView: the loop's view of this window.
     bool buttonClicked(EditorButton button) override;
 
-    bool escapeDownInEditor() override { return m_escapeEvent; }
+    bool escapeDownInEditor() override;
 
     Handle thumbnailHandle(std::int32_t page) override { return thumbnailButton(page); }
 

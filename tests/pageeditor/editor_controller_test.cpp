@@ -37,12 +37,8 @@ public:
 
     Handle thumbnailHandle(std::int32_t page) override { return replaced.count(page) ? 999 : handleOf(page); }
 
-    void rebuildThumbnail(std::int32_t page) override
-    {
-        // A single-page rebuild clears the blank mark, as the real thumbnail rebuild does.
-        m_model.clearBlankMark(page);
-        log.push_back("rebuild " + std::to_string(page));
-    }
+    // A rebuild changes no mark: the blank mark set by the first build stays, as in the real window.
+    void rebuildThumbnail(std::int32_t page) override { log.push_back("rebuild " + std::to_string(page)); }
 
     void renderOneThumbnail(std::int32_t page, bool right) override
     {
@@ -240,6 +236,10 @@ TEST(EditorControllerTest, DispatchTakesTheFirstMatchAndLeavesLaterClicksPending
     f.menu(1020);
     EXPECT_TRUE(f.model->markedForDeletion(1));
     EXPECT_TRUE(f.view->clicked.count(EditorButton::AllRestore));
+    // The next event of any kind acts on it.
+    f.controller->handle({});
+    EXPECT_FALSE(f.view->clicked.count(EditorButton::AllRestore));
+    EXPECT_EQ(f.turns(), (std::vector<int>{0, 0}));
 
     // An item of the main menu matches nothing.
     const std::vector<std::string> before = f.view->log;
@@ -357,13 +357,17 @@ TEST(EditorControllerTest, TurnsMarksAndRestore)
     EXPECT_EQ(f.turns(), (std::vector<int>{0, 0, 0}));
     f.button(EditorButton::AllLeft);
     EXPECT_EQ(f.turns(), (std::vector<int>{3, 3, 3}));
+    // Marked pages are turned too and keep their marks.
     EXPECT_TRUE(f.model->markedForDeletion(2));
+    EXPECT_TRUE(f.model->markedBlank(3));
 
     f.menu(1020, 1);
     EXPECT_TRUE(f.model->markedForDeletion(1));
+    EXPECT_EQ(f.view->log.back(), "rebuild 1");
     f.model->state().table.rows[0].pageEmpty = "1";
     f.menu(1025, 1);
     EXPECT_FALSE(f.model->markedForDeletion(1));
+    EXPECT_TRUE(f.model->markedBlank(1));
     f.menu(1027, 1);
     EXPECT_FALSE(f.model->markedBlank(1));
 
@@ -523,6 +527,33 @@ TEST(EditorControllerTest, PageOperationsPassTheirPagesArgumentsAndWaitTexts)
           "text: ändere Bittiefe zu schwarz/weiß dithered (1/3)...",
           "text: ändere Bittiefe zu schwarz/weiß dithered (2/3)...",
           "text: ändere Bittiefe zu schwarz/weiß dithered (3/3)...",
+          "close"}},
+        {"alle s/w",
+         0,
+         EditorButton::AllBlackWhite,
+         {"depth 1 1 0", "depth 2 1 0", "depth 3 1 1"},
+         {"open: ändere Bittiefe zu schwarz/weiß (3/3)...",
+          "text: ändere Bittiefe zu schwarz/weiß (1/3)...",
+          "text: ändere Bittiefe zu schwarz/weiß (2/3)...",
+          "text: ändere Bittiefe zu schwarz/weiß (3/3)...",
+          "close"}},
+        {"alle Graust.",
+         0,
+         EditorButton::AllGrey,
+         {"depth 1 3 0", "depth 2 3 0", "depth 3 3 1"},
+         {"open: ändere Bittiefe zu Graustufen (3/3)...",
+          "text: ändere Bittiefe zu Graustufen (1/3)...",
+          "text: ändere Bittiefe zu Graustufen (2/3)...",
+          "text: ändere Bittiefe zu Graustufen (3/3)...",
+          "close"}},
+        {"alle Farbe",
+         0,
+         EditorButton::AllColour,
+         {"depth 1 4 0", "depth 2 4 0", "depth 3 4 1"},
+         {"open: ändere Bittiefe zu Vollfarbe (3/3)...",
+          "text: ändere Bittiefe zu Vollfarbe (1/3)...",
+          "text: ändere Bittiefe zu Vollfarbe (2/3)...",
+          "text: ändere Bittiefe zu Vollfarbe (3/3)...",
           "close"}},
     };
     for (const OperationCase& c : cases) {

@@ -13,7 +13,11 @@
 #include "runtime/waiting_process_runner.h"
 #include "runtime/window_events.h"
 #include "shell/main_window.h"
+// Its start of the shell makes the compiler warn falsely of an uninitialised temporary.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include "shell_parts.h"
+#pragma GCC diagnostic pop
 #include "support/fakes.h"
 #include "support/image_fixtures.h"
 #include "support/scoped_environment.h"
@@ -29,6 +33,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QTest>
 #include <QTimer>
 #include <QToolTip>
 #include <QWidget>
@@ -36,6 +42,8 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -74,6 +82,15 @@ std::uint32_t pixelAt(Handle bitmap, int x, int y)
     const DibBitmap* dib = findImage(bitmap);
     const std::uint8_t* p = dib->rowTopDown(y) + 3 * x;
     return static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[1]) << 8 | p[0];
+}
+
+using testing::whenTrue;
+
+// A key pressed or let go on a widget, as the keyboard delivers it (through the program's key table).
+void sendKey(Handle widget, QEvent::Type type, Qt::Key key)
+{
+    QKeyEvent event(type, key, Qt::NoModifier);
+    QApplication::sendEvent(findWidget(widget), &event);
 }
 
 class PageEditorWindowTest : public ::testing::Test
@@ -393,6 +410,21 @@ TEST_F(PageEditorWindowTest, CancelEscAndCloseRequestEndWithoutChangesAndRelease
         [](PageEditorWindow& editor) { click(editor, Cancel); },
         [](PageEditorWindow& editor) { postKeyEvent(editor.window(), VkEscape); },
         [](PageEditorWindow& editor) { postCloseEvent(editor.window()); },
+        // Esc pressed and held in the editor window: its key event wakes the loop, the held key cancels.
+        [](PageEditorWindow& editor) {
+            findWidget(editor.window())->activateWindow();
+            whenTrue(
+                [&editor] { return QApplication::activeWindow() == findWidget(editor.window()); },
+                [&editor] {
+                    sendKey(editor.window(), QEvent::KeyPress, Qt::Key_Escape);
+                    // Let go again: the cancel waits for the release of Esc.
+                    whenTrue(
+                        [] { return true; },
+                        [] {
+                            sendKey(shellProgram().windows.MainWindow, QEvent::KeyRelease, Qt::Key_Escape);
+                        });
+                });
+        },
     };
     for (const auto& ending : endings) {
         Handle window = NoHandle;
@@ -584,44 +616,147 @@ TEST_F(PageEditorWindowTest, BuildKeepsPaintingWhileAPageLoads)
 namespace folvex {
 namespace {
 
-using testing::whenTrue;
-
-// A release on a thumbnail as ClickSubclassProc records it, with the event that wakes the loop.
-void releaseOn(PageEditorWindow& editor, std::int32_t page, bool right)
+// A click with the mouse on a page's thumbnail: pressed and let go again.
+void clickThumbnail(PageEditorWindow& editor, std::int32_t page, bool right)
 {
-    shellProgram().state.InputFlags = {
-        editor.thumbnailButton(page), right ? RightButtonUpMessage : LeftButtonUpMessage};
-    postButtonUpEvent(editor.window(), editor.thumbnailButton(page), right, 5, 5);
+    QTest::mouseClick(
+        findWidget(editor.thumbnailButton(page)), right ? Qt::RightButton : Qt::LeftButton, {}, QPoint(5, 5));
+}
+
+// A menu written line by line: "id text" per item, "-" per separator, "> text" per submenu followed by
+// its lines indented by two blanks; a disabled or checkable item is flagged.
+void describeMenu(const QMenu& menu, const std::string& indent, std::vector<std::string>& lines)
+{
+    for (const QAction* action : menu.actions()) {
+        if (action->isSeparator()) {
+            lines.push_back(indent + "-");
+        } else if (const QMenu* submenu = action->menu<QMenu*>()) {
+            lines.push_back(indent + "> " + action->text().toStdString());
+            describeMenu(*submenu, indent + "  ", lines);
+        } else {
+            lines.push_back(
+                indent + std::to_string(action->data().toInt()) + " " + action->text().toStdString() +
+                (action->isEnabled() && !action->isCheckable() ? "" : " (!)"));
+        }
+    }
+}
+
+void describeEntries(
+    const std::vector<PopupEntry>& entries, const std::string& indent, std::vector<std::string>& lines)
+{
+    for (const PopupEntry& entry : entries) {
+        if (entry.separator) {
+            lines.push_back(indent + "-");
+        } else if (!entry.submenu.empty()) {
+            lines.push_back(indent + "> " + entry.text);
+            describeEntries(entry.submenu, indent + "  ", lines);
+        } else {
+            lines.push_back(indent + std::to_string(entry.id) + " " + entry.text);
+        }
+    }
+}
+
+std::vector<std::string> describeEntries(const std::vector<PopupEntry>& entries)
+{
+    std::vector<std::string> lines;
+    describeEntries(entries, "", lines);
+    return lines;
+}
+
+// Answers popup menus from a queue (0 = dismissed) and writes down each menu as it was shown.
+class MenuReader final : public PopupMenuRequester
+{
+public:
+    int choosePopupItem(Handle menu, Handle /*window*/) override
+    {
+        handles.push_back(menu);
+        std::vector<std::string> lines;
+        if (const auto* popup = qobject_cast<const QMenu*>(findObject(menu))) {
+            describeMenu(*popup, "", lines);
+        }
+        shown.push_back(lines);
+        if (answers.empty()) {
+            ADD_FAILURE() << "unexpected popup menu";
+            return 0;
+        }
+        const int answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    std::deque<int> answers;
+    std::vector<Handle> handles;
+    std::vector<std::vector<std::string>> shown;
+};
+
+// The colour of a pixel of a page file, counted from the top left.
+std::uint32_t filePixel(const std::string& path, int x, int y)
+{
+    const FreeImageFunctionTable& f = realFunctions();
+    FIBITMAP* image = f.LoadU(FIF_BMP, path, 0);
+    if (image == nullptr) {
+        ADD_FAILURE() << "cannot load " << path;
+        return 0;
+    }
+    RGBQUAD colour{};
+    f.GetPixelColor(image, x, f.GetHeight(image) - 1 - y, &colour);
+    f.Unload(image);
+    return static_cast<std::uint32_t>(colour.rgbRed) << 16 |
+           static_cast<std::uint32_t>(colour.rgbGreen) << 8 | colour.rgbBlue;
+}
+
+std::pair<unsigned, unsigned> fileSize(const std::string& path)
+{
+    const FreeImageFunctionTable& f = realFunctions();
+    FIBITMAP* image = f.LoadU(FIF_BMP, path, 0);
+    if (image == nullptr) {
+        return {0, 0};
+    }
+    const std::pair<unsigned, unsigned> size{f.GetWidth(image), f.GetHeight(image)};
+    f.Unload(image);
+    return size;
 }
 
 TEST_F(PageEditorWindowTest, ClicksMenusAndTheFreeAngleReachThePages)
 {
     writePages(3);
-    fakes.answerPopupMenus();
-    fakes.popupMenus.queueAnswer(1015);
-    fakes.popupMenus.queueAnswer(1020);
+    ExternalEditorTables& editors = program().state.settingsState.settings.ExternalEditors;
+    editors.AnzExtEditors = 1;
+    editors.EditorName = {"", "Gimp"};
+    MenuReader menus;
+    menus.answers = {1015, 1020};
+    effects().popupMenus = &menus;
     fakes.textInput.queueAnswer("1,5");
     ASSERT_TRUE(edit(0, [](PageEditorWindow& editor) {
         PageEditorModel& model = editor.model();
-        releaseOn(editor, 1, false);
+        clickThumbnail(editor, 1, false);
         whenTrue(
             [&model] { return model.turns(1) == 1; },
             [&editor, &model] {
-                releaseOn(editor, 1, true);
+                clickThumbnail(editor, 1, true);
                 whenTrue(
                     [&model] { return model.angle(1) == -1.5; },
                     [&editor, &model] {
+                        // The turned thumbnail (166 x 250) is turned on white: white corners, the page
+                        // grey in its middle.
+                        EXPECT_EQ(pixelAt(editor.thumbnailBitmap(1), 0, 0), 0xFFFFFFU);
+                        EXPECT_EQ(pixelAt(editor.thumbnailBitmap(1), 165, 249), 0xFFFFFFU);
+                        EXPECT_EQ(pixelAt(editor.thumbnailBitmap(1), 83, 125), 0x3C3C3CU);
                         // Closing the main window or Esc in it leaves the editor running.
                         postCloseEvent(shellProgram().windows.MainWindow);
                         postKeyEvent(shellProgram().windows.MainWindow, VkEscape);
-                        releaseOn(editor, 2, true);
+                        clickThumbnail(editor, 2, true);
                         whenTrue(
                             [&model] { return model.markedForDeletion(2); },
                             [&editor] { click(editor, Apply); });
                     });
             });
     }));
-    ASSERT_EQ(fakes.popupMenus.shown.size(), 2U);
+    ASSERT_EQ(menus.shown.size(), 2U);
+    // Page 1 was turned before its menu: it offers the restore; page 2 is unedited.
+    EXPECT_EQ(menus.shown[0], describeEntries(pageContextMenu(editors, true)));
+    EXPECT_EQ(menus.shown[1], describeEntries(pageContextMenu(editors, false)));
+    EXPECT_NE(std::find(menus.shown[0].begin(), menus.shown[0].end(), "  10001 Gimp"), menus.shown[0].end());
     ASSERT_EQ(fakes.textInput.asked.size(), 1U);
     EXPECT_EQ(fakes.textInput.asked[0].title, "freier Drehwinkel");
     EXPECT_EQ(fakes.textInput.asked[0].initial, "0");
@@ -645,6 +780,292 @@ TEST_F(PageEditorWindowTest, AllPageInversionIsAppliedToEveryUnmarkedPage)
         EXPECT_EQ(colour.rgbRed, 255 - 60) << name;
         f.Unload(image);
     }
+}
+
+// Runs an action on the GUI thread when the page operations next load the page file of that name.
+std::function<void()> onPageLoad;
+std::string onPageLoadName;
+
+FIBITMAP* DLL_CALLCONV hookedLoad(FREE_IMAGE_FORMAT format, const char* path, int flags)
+{
+    if (onPageLoad && std::string(path).ends_with("/" + onPageLoadName)) {
+        const std::function<void()> action = std::move(onPageLoad);
+        onPageLoad = nullptr;
+        action();
+    }
+    return realLoad.load()(format, path, flags);
+}
+
+TEST_F(PageEditorWindowTest, EventsMadeDuringAnAllPageCommand)
+{
+    writePages(3);
+    FreeImageFunctionTable functions = program().freeImage.FreeImageFunctions;
+    realLoad = functions.Load;
+    functions.Load = hookedLoad;
+    onPageLoadName = "TmpReadyImg2.bmp";
+    WorkerPool pool(2);
+    PageEditorContext context = editorContext(functions, pool);
+
+    // Runs the editor; ready arms what happens while page 2 is worked on, then the all-page button is
+    // clicked. The events of the clicks made meanwhile are dropped with the rest, so the clicks must
+    // be acted on without another event: true when the watchdog had to wake the loop.
+    const auto needsWaking = [&](std::size_t button, const std::function<void(PageEditorWindow&)>& ready) {
+        Handle window = NoHandle;
+        setPageEditorReadyHook([&](PageEditorWindow& editor) {
+            window = editor.window();
+            ready(editor);
+            click(editor, button);
+        });
+        bool woken = false;
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, [&] {
+            woken = true;
+            PostCustomEvent(window);
+        });
+        watchdog.start(10000);
+        EditPages(context, 0, emptyRemoved);
+        EXPECT_FALSE(onPageLoad);
+        return woken;
+    };
+
+    // A menu command and the close requests made meanwhile are lost, "Anwenden" is acted on: every
+    // page is inverted and none deleted.
+    constexpr std::size_t AllInvert = 15;
+    EXPECT_FALSE(needsWaking(AllInvert, [](PageEditorWindow& editor) {
+        onPageLoad = [&editor] {
+            shellProgram().state.InputFlags.ClickedHandle = editor.thumbnailButton(1);
+            postMenuEvent(editor.window(), 1020);
+            postCloseEvent(editor.window());
+            postCloseEvent(shellProgram().windows.MainWindow);
+            click(editor, Apply);
+        };
+    }));
+    ASSERT_EQ(pageFiles().size(), 3U);
+    for (int p = 1; p <= 3; ++p) {
+        EXPECT_EQ(filePixel(tmp() + "/TmpReadyImg" + std::to_string(p) + ".bmp", 5, 5), 0xC3C3C3U) << p;
+    }
+
+    // "Abbruch" clicked meanwhile cancels right after the command.
+    EXPECT_FALSE(needsWaking(
+        AllInvert, [](PageEditorWindow& editor) { onPageLoad = [&editor] { click(editor, Cancel); }; }));
+    EXPECT_EQ(
+        pageFiles(), (std::vector<std::string>{"TmpReadyImg1.bmp", "TmpReadyImg2.bmp", "TmpReadyImg3.bmp"}));
+    EXPECT_EQ(filePixel(tmp() + "/TmpReadyImg2.bmp", 5, 5), 0xC3C3C3U);
+
+    // A right click on a thumbnail while page 2 is straightened opens its menu right after the
+    // command, although the straightening of page 3 took the click's only event. The page files are
+    // unreadable by then, so the straighteners find no angle and no thumbnail is rebuilt.
+    fakes.answerPopupMenus();
+    fakes.popupMenus.queueAnswer(0);
+    constexpr std::size_t AllStraighten1 = 3;
+    EXPECT_FALSE(needsWaking(AllStraighten1, [this](PageEditorWindow& editor) {
+        for (int p = 1; p <= 3; ++p) {
+            testing::writeFile(tmp() + "/TmpReadyImg" + std::to_string(p) + ".bmp", "unreadable");
+        }
+        onPageLoad = [this, &editor] {
+            clickThumbnail(editor, 1, true);
+            whenTrue(
+                [this] { return fakes.popupMenus.shown.size() == 1; }, [&editor] { click(editor, Cancel); });
+        };
+    }));
+}
+
+TEST_F(PageEditorWindowTest, EscAndCloseInTheMainWindowLeaveTheEditorOpen)
+{
+    writePages(2);
+    ASSERT_TRUE(edit(0, [](PageEditorWindow& editor) {
+        const Handle main = shellProgram().windows.MainWindow;
+        findWidget(main)->activateWindow();
+        whenTrue(
+            [main] { return QApplication::activeWindow() == findWidget(main); },
+            [&editor, main] {
+                // Esc held down in the main window in front, and its close request.
+                sendKey(main, QEvent::KeyPress, Qt::Key_Escape);
+                postCloseEvent(main);
+                clickThumbnail(editor, 1, false);
+                whenTrue(
+                    [&editor] { return editor.model().turns(1) == 1; },
+                    [&editor, main] {
+                        sendKey(main, QEvent::KeyRelease, Qt::Key_Escape);
+                        click(editor, Apply);
+                    });
+            });
+    }));
+    // The turn made after them was applied.
+    EXPECT_EQ(fileSize(tmp() + "/TmpReadyImg1.bmp"), (std::pair<unsigned, unsigned>{400, 600}));
+    EXPECT_EQ(fileSize(tmp() + "/TmpReadyImg2.bmp"), (std::pair<unsigned, unsigned>{600, 400}));
+}
+
+// A page whose left half has one grey level and its right half another.
+void writeHalves(const std::string& path, BYTE left, BYTE right)
+{
+    const FreeImageFunctionTable& f = realFunctions();
+    FIBITMAP* page = f.Allocate(600, 400, 24, 0, 0, 0);
+    for (unsigned y = 0; y < 400; ++y) {
+        BYTE* row = f.GetScanLine(page, static_cast<int>(y));
+        for (unsigned x = 0; x < 600; ++x) {
+            std::memset(row + 3 * x, x < 300 ? left : right, 3);
+        }
+    }
+    f.SetDotsPerMeterX(page, 11811);
+    f.SetDotsPerMeterY(page, 11811);
+    ASSERT_TRUE(f.SaveU(FIF_BMP, page, path, 0));
+    f.Unload(page);
+}
+
+TEST_F(PageEditorWindowTest, DeGrayingATurnedPageAndTheWhiteBalanceOfAllPages)
+{
+    writeHalves(tmp() + "/TmpReadyImg1.bmp", 30, 240);
+    writePage(tmp() + "/TmpReadyImg2.bmp", 600, 400, 60);
+    fakes.answerPopupMenus();
+    fakes.popupMenus.queueAnswer(1040); // "entgrauen"
+    const std::string copy = tmp() + "/TmpReadyImg1_edited.bmp";
+    ASSERT_TRUE(edit(0, [&copy](PageEditorWindow& editor) {
+        clickThumbnail(editor, 1, false);
+        whenTrue(
+            [&editor] { return editor.model().turns(1) == 1; },
+            [&editor, &copy] {
+                clickThumbnail(editor, 1, true);
+                whenTrue(
+                    [&copy] { return std::filesystem::exists(copy); },
+                    [&editor, &copy] {
+                        // The working copy is written unturned; the thumbnail still shows the turn,
+                        // the dark half on top.
+                        EXPECT_EQ(fileSize(copy), (std::pair<unsigned, unsigned>{600, 400}));
+                        EXPECT_EQ(filePixel(copy, 10, 200), 0x000000U);
+                        EXPECT_EQ(filePixel(copy, 590, 200), 0xFFFFFFU);
+                        const DibBitmap* thumbnail = findImage(editor.thumbnailBitmap(1));
+                        EXPECT_EQ(thumbnail->width, 166);
+                        EXPECT_EQ(thumbnail->height, 250);
+                        EXPECT_EQ(pixelAt(editor.thumbnailBitmap(1), 83, 20), 0x000000U);
+                        EXPECT_EQ(pixelAt(editor.thumbnailBitmap(1), 83, 230), 0xFFFFFFU);
+                        click(editor, 14); // "alle Weißabgl."
+                        whenTrue(
+                            [] {
+                                return std::filesystem::exists(
+                                    shellProgram().state.settingsState.settings.TmpPath +
+                                    "/TmpReadyImg2_edited.bmp");
+                            },
+                            [&editor] { click(editor, Apply); });
+                    });
+            });
+    }));
+    // Page 1 turned once by "Anwenden"; grey 60 balanced against the standard grey card's 118.
+    EXPECT_EQ(fileSize(tmp() + "/TmpReadyImg1.bmp"), (std::pair<unsigned, unsigned>{400, 600}));
+    EXPECT_EQ(filePixel(tmp() + "/TmpReadyImg1.bmp", 200, 10), 0x000000U);
+    EXPECT_EQ(filePixel(tmp() + "/TmpReadyImg1.bmp", 200, 590), 0xFFFFFFU);
+    EXPECT_EQ(filePixel(tmp() + "/TmpReadyImg2.bmp", 5, 5), 0x828282U);
+}
+
+TEST_F(PageEditorWindowTest, RestoringAllPagesRebuildsOnlyTheEditedOnes)
+{
+    writePages(3);
+    const std::string copy = tmp() + "/TmpReadyImg3_edited.bmp";
+    ASSERT_TRUE(edit(0, [&copy](PageEditorWindow& editor) {
+        writePage(copy, 600, 400, 255);
+        clickThumbnail(editor, 2, false);
+        whenTrue(
+            [&editor] { return editor.model().turns(2) == 1; },
+            [&editor, &copy] {
+                const std::size_t waits = editor.waitTexts().size();
+                const std::vector<Handle> before{
+                    editor.thumbnailButton(1), editor.thumbnailButton(2), editor.thumbnailButton(3)};
+                click(editor, 12); // "alle Originalb."
+                whenTrue(
+                    [&editor, before] { return editor.thumbnailButton(3) != before[2]; },
+                    [&editor, &copy, waits, before] {
+                        EXPECT_EQ(
+                            std::vector<std::string>(
+                                editor.waitTexts().begin() + static_cast<std::ptrdiff_t>(waits),
+                                editor.waitTexts().end()),
+                            (std::vector<std::string>{
+                                "stelle Originalbilder wieder her (3/3)...",
+                                "stelle Originalbilder wieder her (1/3)...",
+                                "stelle Originalbilder wieder her (2/3)...",
+                                "stelle Originalbilder wieder her (3/3)..."}));
+                        EXPECT_EQ(editor.thumbnailButton(1), before[0]);
+                        EXPECT_NE(editor.thumbnailButton(2), before[1]);
+                        EXPECT_EQ(editor.model().turns(2), 0);
+                        EXPECT_FALSE(std::filesystem::exists(copy));
+                        // Page 3 shows its dark page file again.
+                        EXPECT_EQ(pixelAt(editor.thumbnailBitmap(3), 125, 83), 0x3C3C3CU);
+                        click(editor, Apply);
+                    });
+            });
+    }));
+    EXPECT_EQ(fileSize(tmp() + "/TmpReadyImg2.bmp"), (std::pair<unsigned, unsigned>{600, 400}));
+    EXPECT_EQ(filePixel(tmp() + "/TmpReadyImg3.bmp", 5, 5), 0x3C3C3CU);
+}
+
+TEST_F(PageEditorWindowTest, MarkedPageMenuDismissedMenusAndCommandsWhoseThumbnailWasReplaced)
+{
+    writePages(3);
+    MenuReader menus;
+    menus.answers = {1020, 0, 0};
+    effects().popupMenus = &menus;
+    ASSERT_TRUE(edit(0, [&menus](PageEditorWindow& editor) {
+        clickThumbnail(editor, 2, true); // "löschen"
+        // Once the command is over: it clears the click record at its end.
+        whenTrue(
+            [&editor] {
+                return editor.model().markedForDeletion(2) &&
+                       shellProgram().state.InputFlags.ClickedHandle == NoHandle;
+            },
+            [&editor, &menus] {
+                // The marked page shows the shell's menu; dismissing it changes nothing.
+                const Handle button2 = editor.thumbnailButton(2);
+                clickThumbnail(editor, 2, true);
+                whenTrue(
+                    [&menus] { return menus.shown.size() == 2; },
+                    [&editor, &menus, button2] {
+                        clickThumbnail(editor, 3, true);
+                        whenTrue(
+                            [&menus] { return menus.shown.size() == 3; },
+                            [&editor, button2] {
+                                EXPECT_EQ(editor.thumbnailButton(2), button2);
+                                EXPECT_EQ(
+                                    shellProgram().state.InputFlags.ClickedHandle, editor.thumbnailButton(3));
+                                // Page 3's thumbnail is made anew before a command for it arrives: the
+                                // command finds no page, does nothing and clears the record.
+                                editor.BuildThumbnails(3, false);
+                                postMenuEvent(editor.window(), 1020);
+                                whenTrue(
+                                    [] { return shellProgram().state.InputFlags.ClickedHandle == NoHandle; },
+                                    [&editor] { click(editor, Apply); });
+                            });
+                    });
+            });
+    }));
+    ASSERT_EQ(menus.handles.size(), 3U);
+    EXPECT_EQ(menus.handles[1], program().windows.MarkedPageMenu);
+    EXPECT_EQ(
+        menus.shown[1],
+        (std::vector<std::string>{"1025 nicht löschen", "1027 nicht leer", "-", "1030 groß anzeigen"}));
+    EXPECT_EQ(
+        menus.shown[2],
+        describeEntries(pageContextMenu(program().state.settingsState.settings.ExternalEditors, false)));
+    EXPECT_EQ(pageFiles(), (std::vector<std::string>{"TmpReadyImg1.bmp", "TmpReadyImg2.bmp"}));
+}
+
+TEST_F(PageEditorWindowTest, PointFieldsSelectTheirWholeTextOnFocusOnceTheLoopRuns)
+{
+    writePages(1);
+    ASSERT_TRUE(edit(0, [](PageEditorWindow& editor) {
+        findWidget(editor.window())->activateWindow();
+        whenTrue(
+            [&editor] { return QApplication::activeWindow() == findWidget(editor.window()); },
+            [&editor] {
+                for (const std::size_t index : {18, 20, 22, 25, 27, 29}) {
+                    auto* field = qobject_cast<QLineEdit*>(findWidget(editor.controls()[index]));
+                    ASSERT_NE(field, nullptr) << index;
+                    field->deselect();
+                    field->setFocus(Qt::MouseFocusReason);
+                    EXPECT_EQ(field->selectedText(), index < 23 ? "170" : "70") << index;
+                }
+                click(editor, Cancel);
+            });
+    }));
 }
 
 } // namespace
@@ -854,7 +1275,7 @@ protected:
     void openIn(PageEditorWindow& editor, int p, int k, std::function<void()> then)
     {
         fakes.popupMenus.queueAnswer(ExternalEditorMenuBase + k);
-        releaseOn(editor, p, true);
+        clickThumbnail(editor, p, true);
         whenTrue([] { return shellProgram().state.InputFlags.ClickedHandle == NoHandle; }, std::move(then));
     }
 
