@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config clang-format
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
     libfreeimage-dev zlib1g-dev libpng-dev libfontconfig-dev
     libsane-dev sane-utils
     tesseract-ocr tesseract-ocr-deu tesseract-ocr-eng tesseract-ocr-osd ghostscript

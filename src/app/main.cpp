@@ -6,6 +6,8 @@
 #include "shell/program.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 int main(int argc, char** argv)
 {
@@ -13,6 +15,12 @@ int main(int argc, char** argv)
     folvex::blockQuitSignals();
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    // The standard dialogs (files, text input) speak German like the rest of the program, where the
+    // system has Qt's German texts; without them they stay English and work the same.
+    QTranslator qtTexts;
+    if (qtTexts.load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qtTexts);
+    }
     folvex::installQuitSignals();
     folvex::installRealEffects();
     return folvex::runProgram();

@@ -3,6 +3,7 @@
 #include "runtime/process_runner.h"
 #include "runtime/waiting_process_runner.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -10,6 +11,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
+
+#include <algorithm>
+#include <utility>
 
 namespace folvex {
 namespace {
@@ -130,6 +134,18 @@ MessageAnswer QtMessageRequester::showMessage(
             box.setEscapeButton(QMessageBox::No);
             break;
     }
+    // German texts on the standard buttons, whether or not Qt's own translations are installed.
+    const std::pair<QMessageBox::StandardButton, const char*> germanTexts[] = {
+        {QMessageBox::Ok, "OK"},
+        {QMessageBox::Cancel, "Abbrechen"},
+        {QMessageBox::Yes, "Ja"},
+        {QMessageBox::No, "Nein"},
+    };
+    for (const auto& [standard, german] : germanTexts) {
+        if (QAbstractButton* button = box.button(standard)) {
+            button->setText(QString::fromUtf8(german));
+        }
+    }
     box.exec();
     switch (box.standardButton(box.clickedButton())) {
         case QMessageBox::Ok:
@@ -147,15 +163,18 @@ MessageAnswer QtMessageRequester::showMessage(
 std::string
 QtTextInputRequester::askText(const std::string& title, const std::string& prompt, const std::string& initial)
 {
-    bool accepted = false;
-    const QString text = QInputDialog::getText(
-        dialogParent(),
-        QString::fromUtf8(title),
-        QString::fromUtf8(lineBreaksForDisplay(prompt)),
-        QLineEdit::Normal,
-        QString::fromUtf8(initial),
-        &accepted);
-    return accepted ? text.toStdString() : std::string();
+    QInputDialog dialog(dialogParent());
+    dialog.setWindowTitle(QString::fromUtf8(title));
+    dialog.setLabelText(QString::fromUtf8(lineBreaksForDisplay(prompt)));
+    dialog.setTextValue(QString::fromUtf8(initial));
+    dialog.setOkButtonText(QStringLiteral("OK"));
+    dialog.setCancelButtonText(QStringLiteral("Abbrechen"));
+    // Wide enough for the title bar to show the whole title.
+    dialog.setMinimumWidth(std::max(320, dialog.fontMetrics().horizontalAdvance(dialog.windowTitle()) + 120));
+    if (dialog.exec() != QDialog::Accepted) {
+        return {};
+    }
+    return dialog.textValue().toStdString();
 }
 
 std::vector<std::string> QtFileRequester::openFiles(const FileRequest& request)

@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLabel>
 #include <QListView>
 #include <QMessageBox>
@@ -78,6 +79,7 @@ struct ShownBox
     int lineSpacing = 0;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     int buttons = 0;
+    QStringList buttonTexts;
 };
 
 TEST(QtMessageRequesterTest, ShowsCarriageReturnsAsTwoLines)
@@ -188,6 +190,9 @@ TEST(QtMessageRequesterTest, ButtonsIconsAndAnswers)
         whenMessageBoxShows([&shown, &title, &c](QMessageBox& box) {
             shown.icon = box.icon();
             shown.buttons = static_cast<int>(box.buttons().size());
+            for (QAbstractButton* button : box.buttons()) {
+                shown.buttonTexts.append(button->text());
+            }
             title = box.windowTitle();
             if (c.click == QMessageBox::NoButton) {
                 QTest::keyClick(&box, Qt::Key_Escape);
@@ -202,6 +207,50 @@ TEST(QtMessageRequesterTest, ButtonsIconsAndAnswers)
         EXPECT_EQ(title, QStringLiteral("Größe"));
         EXPECT_EQ(shown.icon, c.shownIcon);
         EXPECT_EQ(shown.buttons, c.buttonCount);
+        // The buttons speak German whatever translations the system has.
+        for (const QString& text : shown.buttonTexts) {
+            EXPECT_TRUE(QStringList({"OK", "Abbrechen", "Ja", "Nein"}).contains(text)) << text.toStdString();
+        }
+    }
+}
+
+TEST(QtTextInputRequesterTest, GermanButtonsAndTheCancelAnswer)
+{
+    struct Case
+    {
+        const char* label;
+        bool accept;
+        const char* answer;
+    };
+
+    const Case cases[] = {
+        {"typed and confirmed", true, "-2,5"},
+        {"cancelled", false, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        QStringList buttonTexts;
+        QString title;
+        QString initial;
+        whenModalShows<QInputDialog>([&](QInputDialog& dialog) {
+            title = dialog.windowTitle();
+            initial = dialog.textValue();
+            for (QAbstractButton* button : dialog.findChildren<QAbstractButton*>()) {
+                buttonTexts.append(button->text());
+            }
+            if (c.accept) {
+                dialog.setTextValue(QStringLiteral("-2,5"));
+                dialog.accept();
+            } else {
+                QTest::keyClick(&dialog, Qt::Key_Escape);
+            }
+        });
+        QtTextInputRequester requester;
+        EXPECT_EQ(requester.askText("freier Drehwinkel", "freien Drehwinkel eingeben:", "0"), c.answer);
+        EXPECT_EQ(title, QStringLiteral("freier Drehwinkel"));
+        EXPECT_EQ(initial, QStringLiteral("0"));
+        EXPECT_TRUE(buttonTexts.contains(QStringLiteral("OK")));
+        EXPECT_TRUE(buttonTexts.contains(QStringLiteral("Abbrechen")));
     }
 }
 
