@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
@@ -169,8 +170,11 @@ QtTextInputRequester::askText(const std::string& title, const std::string& promp
     dialog.setTextValue(QString::fromUtf8(initial));
     dialog.setOkButtonText(QStringLiteral("OK"));
     dialog.setCancelButtonText(QStringLiteral("Abbrechen"));
-    // Wide enough for the title bar to show the whole title.
-    dialog.setMinimumWidth(std::max(320, dialog.fontMetrics().horizontalAdvance(dialog.windowTitle()) + 120));
+    // Wide enough for the title bar to show the whole title: the dialog sizes itself around its field.
+    if (auto* field = dialog.findChild<QLineEdit*>()) {
+        field->setMinimumWidth(
+            std::max(240, dialog.fontMetrics().horizontalAdvance(dialog.windowTitle()) + 100));
+    }
     if (dialog.exec() != QDialog::Accepted) {
         return {};
     }
