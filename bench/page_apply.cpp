@@ -1,19 +1,26 @@
 // "Anwenden" of the page editor on 100 A4 pages at 300 dpi (2480 x 3508, 24-bit), each with a free
 // angle and some also turned, once on a pool of one worker per core and once on a single worker, on
-// a local disk with a warm cache. Prints the wall time of each run, the time spent saving (summed over
-// the workers) and the ratio; the pool should be at least 0.6 x the core count times as fast. Usage:
-// bench_page_apply [pages] [folder] (default 100 pages in $TMPDIR or /tmp).
+// a local disk with a warm cache. Prints the wall time of each run, the time spent loading and saving
+// (summed over the workers), the CPU time and page faults of the process, its resident memory after
+// the run and the rate the pages were written at, then the ratio; the pool should be at least 0.6 x
+// the core count times as fast. With several rounds the fastest run of each kind counts. Usage:
+// bench_page_apply [pages] [folder] [rounds] (default 100 pages in $TMPDIR or /tmp, one round).
 
 #include "foundation/image_file_ops.h"
 #include "pageeditor/apply_edits.h"
+#include "runtime/heap_tuning.h"
 #include "runtime/safe_file.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -96,7 +103,54 @@ struct RunFigures
     double wallS = 0.0;
     double loadS = 0.0;
     double saveS = 0.0;
+    // CPU time of the whole process during the run and the faults on fresh memory it took.
+    double userS = 0.0;
+    double systemS = 0.0;
+    long minorFaults = 0;
+    double residentMb = 0.0;
+    double writtenMb = 0.0;
 };
+
+// A line of /proc/self/status or /proc/loadavg, for the figures of the run.
+std::string procLine(const char* file, const std::string& prefix)
+{
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind(prefix, 0) == 0) {
+            return line.substr(prefix.size());
+        }
+    }
+    return {};
+}
+
+double residentMegabytes()
+{
+    return std::atof(procLine("/proc/self/status", "VmRSS:").c_str()) / 1024.0;
+}
+
+// Whether two folders hold the same file names with the same bytes.
+bool sameFiles(const std::filesystem::path& a, const std::filesystem::path& b)
+{
+    std::size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(a)) {
+        const std::filesystem::path other = b / entry.path().filename();
+        auto left = folvex::readWholeFile(entry.path().string());
+        auto right = folvex::readWholeFile(other.string());
+        if (!left || !right || *left != *right) {
+            return false;
+        }
+        ++count;
+    }
+    const auto entries =
+        std::distance(std::filesystem::directory_iterator(b), std::filesystem::directory_iterator{});
+    return count == static_cast<std::size_t>(entries);
+}
+
+double seconds(const timeval& time)
+{
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+}
 
 RunFigures runApply(
     const folvex::FreeImageFunctionTable& fi,
@@ -131,24 +185,43 @@ RunFigures runApply(
     }
     folvex::WorkerPool pool(workers);
     std::uint8_t emptyRemoved = 0;
+    rusage before{};
+    ::getrusage(RUSAGE_SELF, &before);
     const Clock::time_point start = Clock::now();
     folvex::ApplyEdits(model, fi, pool, emptyRemoved);
     RunFigures figures;
     figures.wallS = secondsSince(start);
+    rusage after{};
+    ::getrusage(RUSAGE_SELF, &after);
+    figures.userS = seconds(after.ru_utime) - seconds(before.ru_utime);
+    figures.systemS = seconds(after.ru_stime) - seconds(before.ru_stime);
+    figures.minorFaults = after.ru_minflt - before.ru_minflt;
     figures.loadS = static_cast<double>(files.loadNs.load()) / 1e9;
     figures.saveS = static_cast<double>(files.saveNs.load()) / 1e9;
+    figures.residentMb = residentMegabytes();
+    for (const auto& entry : std::filesystem::directory_iterator(work)) {
+        figures.writtenMb += static_cast<double>(entry.file_size()) / 1e6;
+    }
     return figures;
+}
+
+RunFigures fastest(const RunFigures& a, const RunFigures& b)
+{
+    return b.wallS < a.wallS ? b : a;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    // As the program does at its start.
+    folvex::keepPageBlocksForReuse();
     const int pages = argc > 1 ? std::atoi(argv[1]) : 100;
     const char* tmp = std::getenv("TMPDIR");
     const std::filesystem::path base =
         std::filesystem::path(argc > 2 ? argv[2] : (tmp != nullptr && *tmp != '\0' ? tmp : "/tmp")) /
         ("folvex-page-apply-" + std::to_string(::getpid()));
+    const int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 1;
 
     folvex::FreeImageLibrary library;
     if (!folvex::loadFreeImageBinding(library)) {
@@ -164,30 +237,53 @@ int main(int argc, char** argv)
     }
 
     const unsigned cores = folvex::defaultWorkerCount();
-    const RunFigures pool = runApply(fi, pristine, base / "pool", pages, cores);
-    const RunFigures single = runApply(fi, pristine, base / "single", pages, 1);
-    std::filesystem::remove_all(base);
-
     const auto show = [pages](const char* label, unsigned workers, const RunFigures& f) {
         std::printf(
             "%-12s %2u worker(s): %7.2f s wall, %6.3f s per page; loading %6.2f s, saving %6.2f s "
-            "(summed over the workers)\n",
+            "(summed over the workers); CPU %.2f s user + %.2f s system; %ld page faults; %.0f MB "
+            "resident after; pages written at %.0f MB/s\n",
             label,
             workers,
             f.wallS,
             f.wallS / pages,
             f.loadS,
-            f.saveS);
+            f.saveS,
+            f.userS,
+            f.systemS,
+            f.minorFaults,
+            f.residentMb,
+            f.writtenMb / f.wallS);
     };
+    std::printf("load average before: %s\n", procLine("/proc/loadavg", "").c_str());
+    RunFigures pool;
+    RunFigures single;
+    bool identical = true;
+    for (int round = 1; round <= rounds; ++round) {
+        const RunFigures poolRun = runApply(fi, pristine, base / "pool", pages, cores);
+        const RunFigures singleRun = runApply(fi, pristine, base / "single", pages, 1);
+        identical = identical && sameFiles(base / "pool", base / "single");
+        std::printf("round %d of %d:\n", round, rounds);
+        show("  pool", cores, poolRun);
+        show("  one worker", 1, singleRun);
+        pool = round == 1 ? poolRun : fastest(pool, poolRun);
+        single = round == 1 ? singleRun : fastest(single, singleRun);
+    }
+    std::filesystem::remove_all(base);
+    std::printf("load average after: %s\n", procLine("/proc/loadavg", "").c_str());
+
+    std::printf("fastest of %d round(s):\n", rounds);
     show("pool", cores, pool);
     show("one worker", 1, single);
     const double speedUp = single.wallS / pool.wallS;
     std::printf(
-        "speed-up %.2f on %u cores (target at least %.2f); turning and straightening on one worker "
-        "%.3f s per page\n",
+        "speed-up %.2f on %u cores (target at least %.2f); CPU time of the pool %.2f x that of one "
+        "worker; turning and straightening on one worker %.3f s per page; pool and one worker wrote %s "
+        "files\n",
         speedUp,
         cores,
         0.6 * cores,
-        (single.wallS - single.loadS - single.saveS) / pages);
-    return 0;
+        (pool.userS + pool.systemS) / (single.userS + single.systemS),
+        (single.wallS - single.loadS - single.saveS) / pages,
+        identical ? "identical" : "DIFFERENT");
+    return identical ? 0 : 1;
 }
