@@ -64,20 +64,37 @@ public:
     std::atomic<long long> saveNs{0};
 };
 
+// Notes go to the output; the first wait window (turning and straightening on the pool) is timed.
 class SilentUi final : public folvex::EditorUi
 {
 public:
-    void openWait(const std::string&) override {}
+    void openWait(const std::string&) override
+    {
+        if (++m_waits == 1) {
+            turningStart = Clock::now();
+        }
+    }
 
     void setWaitText(const std::string&) override {}
 
-    void closeWait() override {}
+    void closeWait() override
+    {
+        if (m_waits == 1) {
+            turningEnd = Clock::now();
+        }
+    }
 
     void showNote(const std::string& text) override { std::printf("note: %s\n", text.c_str()); }
 
     bool escapeDown() override { return false; }
 
     void pauseMs(int) override {}
+
+    Clock::time_point turningStart;
+    Clock::time_point turningEnd;
+
+private:
+    int m_waits = 0;
 };
 
 // A white page with black text-like bars between margins, as a printed sheet.
@@ -112,6 +129,8 @@ struct RunFigures
     long minorFaults = 0;
     double residentMb = 0.0;
     double writtenMb = 0.0;
+    // The wall time of the pool's part (turning, straightening, saving), the rest is before and after it.
+    double turningS = 0.0;
 };
 
 // A line of /proc/self/status or /proc/loadavg, for the figures of the run.
@@ -194,6 +213,7 @@ RunFigures runApply(
     folvex::ApplyEdits(model, fi, pool, emptyRemoved);
     RunFigures figures;
     figures.wallS = secondsSince(start);
+    figures.turningS = std::chrono::duration<double>(ui.turningEnd - ui.turningStart).count();
     rusage after{};
     ::getrusage(RUSAGE_SELF, &after);
     figures.userS = seconds(after.ru_utime) - seconds(before.ru_utime);
@@ -271,12 +291,15 @@ int main(int argc, char** argv)
     const unsigned cores = folvex::defaultWorkerCount();
     const auto show = [pages](const char* label, unsigned workers, const RunFigures& f) {
         std::printf(
-            "%-12s %2u worker(s): %7.2f s wall, %6.3f s per page; loading %6.2f s, saving %6.2f s "
-            "(summed over the workers); CPU %.2f s user + %.2f s system; %ld page faults; %.0f MB "
+            "%-12s %2u worker(s): %7.2f s wall (%.2f s turning and straightening, %.2f s before and "
+            "after), %6.3f s per page; loading %6.2f s, saving %6.2f s (summed over the workers); CPU %.2f s "
+            "user + %.2f s system; %ld page faults; %.0f MB "
             "resident after; pages written at %.0f MB/s\n",
             label,
             workers,
             f.wallS,
+            f.turningS,
+            f.wallS - f.turningS,
             f.wallS / pages,
             f.loadS,
             f.saveS,
