@@ -2,8 +2,10 @@
 
 #include "foundation/paths.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace folvex {
 
@@ -58,6 +60,60 @@ void setPackedPixel(BYTE* row, unsigned x, unsigned bpp, unsigned value)
     }
     const unsigned shift = (x & 1) != 0 ? 0 : 4;
     row[x >> 1] = static_cast<BYTE>((row[x >> 1] & ~(0x0FU << shift)) | ((value & 0x0FU) << shift));
+}
+
+// The rows of an image from the top, looked up once instead of once per pixel.
+template <typename Byte>
+std::vector<Byte*> rowsFromTop(const FreeImageFunctionTable& functions, FIBITMAP* image)
+{
+    const unsigned height = functions.GetHeight(image);
+    std::vector<Byte*> rows(height);
+    for (unsigned y = 0; y < height; ++y) {
+        rows[y] = rowFromTop(functions, image, y);
+    }
+    return rows;
+}
+
+// The side of the square blocks a turn is made in: a turn reads the source across its rows, and a
+// block keeps the rows it reads within the caches (a whole column of an A4 page touches thousands of
+// memory pages).
+constexpr unsigned TurnBlockPx = 64;
+
+// Moves every destination pixel from where the turn takes it, block by block; copyPixel(target row,
+// x, source row, x0) moves one pixel.
+template <typename CopyPixel>
+void turnBlockwise(
+    const TurnMap& map,
+    const std::vector<const BYTE*>& from,
+    const std::vector<BYTE*>& to,
+    unsigned width,
+    CopyPixel copyPixel)
+{
+    const auto height = static_cast<unsigned>(to.size());
+    for (unsigned blockY = 0; blockY < height; blockY += TurnBlockPx) {
+        const unsigned endY = std::min(height, blockY + TurnBlockPx);
+        for (unsigned blockX = 0; blockX < width; blockX += TurnBlockPx) {
+            const unsigned endX = std::min(width, blockX + TurnBlockPx);
+            for (unsigned y = blockY; y < endY; ++y) {
+                BYTE* target = to[y];
+                for (unsigned x = blockX; x < endX; ++x) {
+                    unsigned x0 = 0;
+                    unsigned y0 = 0;
+                    map.source(x, y, x0, y0);
+                    copyPixel(target, x, from[y0], x0);
+                }
+            }
+        }
+    }
+}
+
+template <unsigned Bytes>
+void turnWholeBytes(
+    const TurnMap& map, const std::vector<const BYTE*>& from, const std::vector<BYTE*>& to, unsigned width)
+{
+    turnBlockwise(map, from, to, width, [](BYTE* target, unsigned x, const BYTE* source, unsigned x0) {
+        std::memcpy(target + std::size_t{x} * Bytes, source + std::size_t{x0} * Bytes, Bytes);
+    });
 }
 
 } // namespace
@@ -136,20 +192,28 @@ FreeImageBitmap QuarterTurn(const FreeImageFunctionTable& functions, FIBITMAP* i
     functions.SetDotsPerMeterY(turned.get(), odd ? dpmX : dpmY);
 
     const TurnMap map{turns, sourceWidth, sourceHeight};
-    const unsigned bytesPerPixel = bpp / 8;
-    for (unsigned y = 0; y < height; ++y) {
-        BYTE* target = rowFromTop(functions, turned.get(), y);
-        for (unsigned x = 0; x < width; ++x) {
-            unsigned x0 = 0;
-            unsigned y0 = 0;
-            map.source(x, y, x0, y0);
-            const BYTE* source = rowFromTop(functions, image, y0);
-            if (bpp < 8) {
-                setPackedPixel(target, x, bpp, packedPixel(source, x0, bpp));
-            } else {
-                std::memcpy(target + x * bytesPerPixel, source + x0 * bytesPerPixel, bytesPerPixel);
-            }
-        }
+    const std::vector<const BYTE*> from = rowsFromTop<const BYTE>(functions, image);
+    const std::vector<BYTE*> to = rowsFromTop<BYTE>(functions, turned.get());
+    switch (bpp) {
+        case 1:
+        case 4:
+            turnBlockwise(
+                map, from, to, width, [bpp](BYTE* target, unsigned x, const BYTE* source, unsigned x0) {
+                    setPackedPixel(target, x, bpp, packedPixel(source, x0, bpp));
+                });
+            break;
+        case 8:
+            turnWholeBytes<1>(map, from, to, width);
+            break;
+        case 16:
+            turnWholeBytes<2>(map, from, to, width);
+            break;
+        case 24:
+            turnWholeBytes<3>(map, from, to, width);
+            break;
+        default:
+            turnWholeBytes<4>(map, from, to, width);
+            break;
     }
     return turned;
 }

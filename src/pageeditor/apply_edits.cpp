@@ -1,6 +1,7 @@
 #include "pageeditor/apply_edits.h"
 
 #include "imageops/raster.h"
+#include "runtime/heap_tuning.h"
 
 #include <cerrno>
 
@@ -326,6 +327,8 @@ void ApplyEdits(
             return true;
         });
     ui.closeWait();
+    // The workers' heaps kept the page images' memory from page to page; the pages are done.
+    releaseFreeHeapMemory();
 
     const bool dropBlank = model.DelEmptyOnEdit() != 0;
     std::vector<bool> kept(static_cast<std::size_t>(count) + 1, false);

@@ -1,5 +1,7 @@
 #include "runtime/worker_pool.h"
 
+#include "runtime/heap_tuning.h"
+
 namespace folvex {
 
 unsigned defaultWorkerCount()
@@ -27,6 +29,8 @@ WorkerPool::~WorkerPool()
     for (std::thread& thread : m_threads) {
         thread.join();
     }
+    // The threads' heaps kept the memory of the pages they freed for their next page; none comes.
+    releaseFreeHeapMemory();
 }
 
 void WorkerPool::post(std::function<void()> task)

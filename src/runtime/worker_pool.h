@@ -25,7 +25,8 @@ namespace folvex {
 unsigned defaultWorkerCount();
 
 // A fixed number of threads running the tasks posted to it, oldest first. The destructor runs the
-// tasks still queued, then joins the threads. post may be called from any thread.
+// tasks still queued, joins the threads and gives the memory their heaps keep free back to the system.
+// post may be called from any thread.
 class WorkerPool
 {
 public:

@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 namespace folvex {
 namespace {
@@ -39,14 +40,15 @@ TEST(QuarterTurnTest, FourTurnsGiveBackTheImageAndEachTurnMovesEveryPixelWhereIt
     const FreeImageFunctionTable& fi = imageLibrary();
     std::mt19937 random(7);
     for (const DepthCase& depth : Depths) {
-        for (const int width : {13, 9, 6}) {
-            SCOPED_TRACE(std::string(depth.label) + " width " + std::to_string(width));
-            const int height = 5;
+        // Small odd widths end rows inside a byte; 131 x 70 crosses the blocks a turn is made in.
+        for (const auto& [width, height] : {std::pair{13, 5}, {9, 5}, {6, 5}, {131, 70}}) {
+            SCOPED_TRACE(
+                std::string(depth.label) + " " + std::to_string(width) + " x " + std::to_string(height));
             const FreeImageBitmap image = makeRandomImage(
                 width, height, depth.bpp, random, depth.masks[0], depth.masks[1], depth.masks[2]);
             const FreeImageBitmap once = QuarterTurn(fi, image.get(), 1);
             ASSERT_NE(once, nullptr);
-            ASSERT_EQ(fi.GetWidth(once.get()), 5u);
+            ASSERT_EQ(fi.GetWidth(once.get()), static_cast<unsigned>(height));
             ASSERT_EQ(fi.GetHeight(once.get()), static_cast<unsigned>(width));
             // One clockwise quarter turn: the left column, read from the bottom up, becomes the top row.
             for (int x = 0; x < width; ++x) {
@@ -91,12 +93,16 @@ TEST(QuarterTurnTest, EqualsTheLibrarysRotationWhereTheLibraryTakesTheDepth)
     const FreeImageFunctionTable& fi = imageLibrary();
     std::mt19937 random(11);
     for (const int bpp : {1, 8, 24, 32}) {
-        const FreeImageBitmap image = makeRandomImage(21, 10, bpp, random);
-        for (const int turns : {1, 2, 3}) {
-            SCOPED_TRACE(std::to_string(bpp) + " bits, turns " + std::to_string(turns));
-            const FreeImageBitmap rotated =
-                ownFreeImage(fi, fi.Rotate(image.get(), 360.0 - 90.0 * turns, nullptr));
-            EXPECT_TRUE(samePixels(QuarterTurn(fi, image.get(), turns).get(), rotated.get()));
+        for (const auto& [width, height] : {std::pair{21, 10}, {131, 70}}) {
+            const FreeImageBitmap image = makeRandomImage(width, height, bpp, random);
+            for (const int turns : {1, 2, 3}) {
+                SCOPED_TRACE(
+                    std::to_string(bpp) + " bits, " + std::to_string(width) + " x " + std::to_string(height) +
+                    ", turns " + std::to_string(turns));
+                const FreeImageBitmap rotated =
+                    ownFreeImage(fi, fi.Rotate(image.get(), 360.0 - 90.0 * turns, nullptr));
+                EXPECT_TRUE(samePixels(QuarterTurn(fi, image.get(), turns).get(), rotated.get()));
+            }
         }
     }
 }
