@@ -16,6 +16,12 @@ inline constexpr std::string_view OcrNotCreated = R"(\n\nNicht erstellt: )";
 inline constexpr std::string_view OcrRunningStatus = "Status: OCR läuft...";
 inline constexpr std::string_view OcrLinePrefix = "Status: OCR-";
 inline constexpr std::string_view QpdfProgram = "qpdf";
+// Added to tesseract's environment beside OMP_THREAD_LIMIT=1. tesseract allocates and frees
+// page-sized images many times per page; by default each is mapped afresh and faulted in page by page
+// (a fifth of its time). Kept in the heap, on huge pages where the system has them, the memory is
+// reused. Only the allocator's behaviour changes, never what is recognised.
+inline constexpr std::string_view TesseractAllocatorSetting =
+    "GLIBC_TUNABLES=glibc.malloc.hugetlb=1:glibc.malloc.mmap_max=0:glibc.malloc.trim_threshold=1073741824";
 
 // The writer with one range process per processor core.
 WriterOutcome SavePdfOcr(ScanJobContext& context, ScanJobState& job);
