@@ -419,7 +419,8 @@ WriterOutcome SavePdfOcr(ScanJobContext& context, ScanJobState& job, unsigned co
         }
         const std::string file =
             makeTemporaryName(tmpPath + "/MultiPage_page" + std::to_string(number) + ".tiff");
-        if (functions.Save(FIF_TIFF, prepared.image, file.c_str(), TIFF_PACKBITS) == TRUE) {
+        if (writePackBitsPage(functions, prepared.image, file) ||
+            functions.Save(FIF_TIFF, prepared.image, file.c_str(), TIFF_PACKBITS) == TRUE) {
             work.file = file;
         } else {
             removeQuietly(file);

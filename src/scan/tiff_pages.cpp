@@ -1,5 +1,6 @@
 #include "scan/tiff_pages.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <limits>
@@ -240,7 +241,166 @@ bool relocatePage(const Bytes& data, std::uint64_t base, Bytes& out, std::uint64
     return true;
 }
 
+// PackBits for one row: runs of 2 to 128 equal bytes as a count byte 257 - n and the byte, the bytes
+// between them as literals of up to 128 (count byte n - 1, then the bytes).
+void packBitsRow(const std::uint8_t* row, std::size_t size, Bytes& out)
+{
+    std::size_t i = 0;
+    while (i < size) {
+        // The long runs of a page's background are compared eight bytes at a time.
+        std::size_t run = 1;
+        const std::uint64_t repeated = row[i] * 0x0101010101010101ULL;
+        while (i + run + 8 <= size && run + 8 <= 128) {
+            std::uint64_t next = 0;
+            std::memcpy(&next, row + i + run, sizeof next);
+            if (next != repeated) {
+                break;
+            }
+            run += 8;
+        }
+        while (i + run < size && run < 128 && row[i + run] == row[i]) {
+            ++run;
+        }
+        if (run >= 2) {
+            out.push_back(static_cast<std::uint8_t>(257 - run));
+            out.push_back(row[i]);
+            i += run;
+            continue;
+        }
+        const std::size_t start = i;
+        while (i < size && i - start < 128 && !(i + 1 < size && row[i] == row[i + 1])) {
+            ++i;
+        }
+        out.push_back(static_cast<std::uint8_t>(i - start - 1));
+        out.insert(out.end(), row + start, row + i);
+    }
+}
+
+// An IFD entry of one SHORT or LONG value, or of values stored at offset.
+void putEntry(Bytes& ifd, std::uint16_t tag, std::uint16_t type, std::uint32_t count, std::uint32_t value)
+{
+    put16(ifd, tag);
+    put16(ifd, type);
+    put32(ifd, count);
+    if (type == TypeShort && count == 1) {
+        put16(ifd, static_cast<std::uint16_t>(value));
+        put16(ifd, 0);
+    } else {
+        put32(ifd, value);
+    }
+}
+
 } // namespace
+
+bool writePackBitsPage(const FreeImageFunctionTable& functions, FIBITMAP* page, const std::string& path)
+{
+    if (page == nullptr || functions.GetImageType(page) != FIT_BITMAP) {
+        return false;
+    }
+    const unsigned bits = functions.GetBPP(page);
+    const FREE_IMAGE_COLOR_TYPE colour = functions.GetColorType(page);
+    const bool grey = (bits == 1 || bits == 8) && (colour == FIC_MINISBLACK || colour == FIC_MINISWHITE);
+    if (bits != 24 && !grey) {
+        return false;
+    }
+    const unsigned width = functions.GetWidth(page);
+    const unsigned height = functions.GetHeight(page);
+    const std::size_t rowBytes = (std::size_t{width} * bits + 7) / 8;
+    if (width == 0 || height == 0) {
+        return false;
+    }
+
+    // Header, then the rows (each its own PackBits strip), then the values and the IFD.
+    Bytes out{'I', 'I', 42, 0, 0, 0, 0, 0};
+    std::vector<std::uint32_t> stripOffsets;
+    std::vector<std::uint32_t> stripCounts;
+    stripOffsets.reserve(height);
+    stripCounts.reserve(height);
+    Bytes row(rowBytes);
+    for (unsigned y = 0; y < height; ++y) {
+        const BYTE* line = functions.GetScanLine(page, static_cast<int>(height - 1 - y));
+        const std::uint8_t* source = line;
+        if (bits == 24) {
+            for (std::size_t x = 0; x < width; ++x) {
+                row[x * 3] = line[x * 3 + FI_RGBA_RED];
+                row[x * 3 + 1] = line[x * 3 + FI_RGBA_GREEN];
+                row[x * 3 + 2] = line[x * 3 + FI_RGBA_BLUE];
+            }
+            source = row.data();
+        }
+        const std::size_t start = out.size();
+        packBitsRow(source, rowBytes, out);
+        if (out.size() > LargestOffset) {
+            return false;
+        }
+        stripOffsets.push_back(static_cast<std::uint32_t>(start));
+        stripCounts.push_back(static_cast<std::uint32_t>(out.size() - start));
+    }
+
+    padToWord(out);
+    const auto arrayAt = [&out](const std::vector<std::uint32_t>& values) {
+        padToWord(out);
+        const auto at = static_cast<std::uint32_t>(out.size());
+        for (const std::uint32_t value : values) {
+            put32(out, value);
+        }
+        return at;
+    };
+    const std::uint32_t offsetsAt = height > 1 ? arrayAt(stripOffsets) : stripOffsets[0];
+    const std::uint32_t countsAt = height > 1 ? arrayAt(stripCounts) : stripCounts[0];
+    // Whole dots per inch, rounded, as the library writes them: readers that cut the fraction off
+    // would take 299.9994 (11811 dots per metre) for 299 and size the page wrongly.
+    const auto resolutionAt = [&out](unsigned dotsPerMetre) {
+        padToWord(out);
+        const auto at = static_cast<std::uint32_t>(out.size());
+        put32(out, static_cast<std::uint32_t>(0.5 + 0.0254 * dotsPerMetre));
+        put32(out, 1);
+        return at;
+    };
+    const std::uint32_t xResolutionAt = resolutionAt(functions.GetDotsPerMeterX(page));
+    const std::uint32_t yResolutionAt = resolutionAt(functions.GetDotsPerMeterY(page));
+    std::uint32_t bitsAt = 8;
+    if (bits == 24) {
+        padToWord(out);
+        bitsAt = static_cast<std::uint32_t>(out.size());
+        for (int channel = 0; channel < 3; ++channel) {
+            put16(out, 8);
+        }
+    }
+
+    padToWord(out);
+    const auto ifdAt = static_cast<std::uint32_t>(out.size());
+    const std::array<std::uint8_t, 4> link = little32(ifdAt);
+    std::copy(link.begin(), link.end(), out.begin() + 4);
+    constexpr std::uint16_t TypeRational = 5;
+    constexpr std::uint16_t PackBits = 32773;
+    const std::uint16_t photometric = bits == 24 ? 2 : colour == FIC_MINISWHITE ? 0 : 1;
+    Bytes ifd;
+    putEntry(ifd, 254, TypeLong, 1, 0);                                            // NewSubfileType
+    putEntry(ifd, 256, TypeLong, 1, width);                                        // ImageWidth
+    putEntry(ifd, 257, TypeLong, 1, height);                                       // ImageLength
+    putEntry(ifd, 258, TypeShort, bits == 24 ? 3 : 1, bits == 24 ? bitsAt : bits); // BitsPerSample
+    putEntry(ifd, 259, TypeShort, 1, PackBits);                                    // Compression
+    putEntry(ifd, 262, TypeShort, 1, photometric); // PhotometricInterpretation
+    putEntry(ifd, TagStripOffsets, TypeLong, height, offsetsAt);
+    putEntry(ifd, 277, TypeShort, 1, bits == 24 ? 3 : 1); // SamplesPerPixel
+    putEntry(ifd, 278, TypeLong, 1, 1);                   // RowsPerStrip
+    putEntry(ifd, TagStripByteCounts, TypeLong, height, countsAt);
+    putEntry(ifd, 282, TypeRational, 1, xResolutionAt); // XResolution
+    putEntry(ifd, 283, TypeRational, 1, yResolutionAt); // YResolution
+    putEntry(ifd, 284, TypeShort, 1, 1);                // PlanarConfiguration: chunky
+    putEntry(ifd, 296, TypeShort, 1, 2);                // ResolutionUnit: inch
+    put16(out, static_cast<std::uint16_t>(ifd.size() / EntrySize));
+    out.insert(out.end(), ifd.begin(), ifd.end());
+    put32(out, 0);
+
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    const bool written = std::fwrite(out.data(), 1, out.size(), file) == out.size();
+    return std::fclose(file) == 0 && written;
+}
 
 TiffPageJoiner::~TiffPageJoiner()
 {

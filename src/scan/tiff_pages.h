@@ -3,6 +3,11 @@
 // page's image strips and tag values are copied behind the pages before and its offsets moved, so the
 // pages can be encoded elsewhere (in parallel) and the joining costs little more than the copy.
 // Little-endian classic TIFF in strips, as the image library writes it here. One thread at a time.
+// Also a quick encoder for the usual page depths.
+
+#include "foundation/freeimage_binding.h"
+
+#include <FreeImage.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -39,5 +44,11 @@ private:
     std::int32_t m_pages = 0;
     bool m_failed = false; // a write failed: the file is not complete
 };
+
+// Writes a page of 24 bits, or of 1 or 8 bits of grey (min-is-black or min-is-white), as a single-page
+// PackBits TIFF with its resolution, as the image library would write it but without its page-sized
+// working copy: the rows are encoded one at a time. False, writing nothing, for other pages (the
+// caller then lets the library write them); false as well when the file cannot be written.
+bool writePackBitsPage(const FreeImageFunctionTable& functions, FIBITMAP* page, const std::string& path);
 
 } // namespace folvex
