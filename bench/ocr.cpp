@@ -438,6 +438,26 @@ int benchMain(int repetitions)
     std::printf("pdftotext word sets equal: %s\n", sameWords ? "yes" : "NO");
     std::printf(
         "pdftotext texts of writer and serial run identical: %s\n", writerText == serialText ? "yes" : "no");
+    if (writerText != serialText) {
+        std::istringstream writerLines(writerText);
+        std::istringstream serialLines(serialText);
+        std::string writerLine;
+        std::string serialLine;
+        for (int line = 1; static_cast<bool>(std::getline(writerLines, writerLine)) |
+                           static_cast<bool>(std::getline(serialLines, serialLine));
+             ++line) {
+            if (writerLine != serialLine) {
+                std::printf(
+                    "  first difference, line %d: writer \"%s\", serial \"%s\"\n",
+                    line,
+                    writerLine.c_str(),
+                    serialLine.c_str());
+                break;
+            }
+            writerLine.clear();
+            serialLine.clear();
+        }
+    }
     fs::remove_all(root);
     return sameWords ? 0 : 1;
 }
