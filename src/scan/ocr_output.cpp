@@ -408,10 +408,10 @@ WriterOutcome SavePdfOcr(ScanJobContext& context, ScanJobState& job, unsigned co
                        : target.chosenName;
         });
     PageLoopHooks hooks;
-    // Loading and encoding a page is quick next to its recognition, but many threads of one process
-    // mapping and freeing page-sized images at once mostly wait for each other, and they take the
-    // cores from the runs already started.
-    hooks.workers = std::clamp(cores / 4, 1U, 2U);
+    // One worker loads and encodes the pages while the GUI thread appends them: a second one collects
+    // no faster, as threads of one process mapping and freeing page-sized images mostly wait for each
+    // other, and it takes twice the processor time from the runs already started.
+    hooks.workers = 1;
     hooks.prepare = [&functions, &tmpPath](PageWork& work, FIBITMAP* page, std::int32_t number) {
         const PreparedPage prepared = prepareDepthFor(functions, FIF_TIFF, page);
         if (prepared.image == nullptr) {
