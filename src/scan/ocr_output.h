@@ -2,7 +2,8 @@
 // The "PDF+OCR" writer: the kept pages are collected in multi-page TIFFs of the temporary folder and
 // recognised by the external program tesseract, which writes searchable PDFs (one document or, with
 // split points, base_1.pdf, base_2.pdf, ...). The pages of each document are cut into ranges that run
-// as parallel single-threaded processes and are joined with qpdf. GUI thread.
+// as parallel single-threaded processes, each started as soon as its TIFF is complete, and are joined
+// with qpdf. GUI thread.
 
 #include "scan/writer_table.h"
 
