@@ -5,10 +5,10 @@
 // and once more with the writer's allocator setting, so the speed-up from the cores alone shows
 // apart. Target: serial time ÷ writer time ≥ 0.6 × cores, and both PDFs give the same pdftotext word
 // set. Argument: the number of repetitions (default 1); each figure is the least of them.
-// Measured on an 8-core machine shared with other builds (load average 3 to 5), 3 repetitions:
-// writer 6.16 s (collecting 1.84 s, the first run started at 0.29 s, recognition 5.61 s, join
-// 0.25 s), serial run 33.04 s, ratio 5.36 (target 4.80 met); the serial run with the writer's
-// allocator setting 25.18 s, ratio 4.09 from the cores alone; texts identical. Before the ranges
+// Measured on an 8-core machine shared with other builds (load average 1.6 to 2.8), 3 repetitions:
+// writer 5.73 s (collecting 1.89 s, the first run started at 0.34 s, recognition 5.17 s, join
+// 0.21 s), serial run 36.23 s, ratio 6.32 (target 4.80 met); the serial run with the writer's
+// allocator setting 25.09 s, ratio 4.38 from the cores alone; texts identical. Before the ranges
 // started during the collecting, with pages encoded on the GUI thread: 11.03 s, ratio 3.21.
 
 #include "runtime/process_runner.h"
