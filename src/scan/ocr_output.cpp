@@ -8,6 +8,7 @@
 #include "scan/page_depth.h"
 #include "scan/pdf_output.h"
 #include "scan/save_outcome.h"
+#include "scan/tiff_pages.h"
 #include "scan/writer_steps.h"
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -37,8 +39,7 @@ constexpr std::chrono::milliseconds EventInterval{30};
 struct OcrRange
 {
     std::string tiff;
-    FIMULTIBITMAP* open = nullptr; // written to tiff when closed, on the range's own worker
-    std::string outputBase;        // tesseract writes outputBase + ".pdf"
+    std::string outputBase; // tesseract writes outputBase + ".pdf"
     std::size_t document = 0;
     std::int32_t pages = 0;
     bool firstOfDocument = false;
@@ -65,181 +66,235 @@ void removeQuietly(const std::string& path)
     fs::remove(path, error);
 }
 
-// Writes the range's TIFF; no thread touches the range's other fields meanwhile.
-void closeRange(const FreeImageFunctionTable& functions, OcrRange& range)
+// What the range processes tell the GUI thread: status lines, the documents whose first run started
+// and the runs that ended.
+struct RunNews
 {
-    if (range.open != nullptr) {
-        functions.CloseMultiBitmap(range.open, 0);
-        range.open = nullptr;
-    }
-}
+    static constexpr std::size_t NoDocument = static_cast<std::size_t>(-1);
 
-// Collects the kept pages into range TIFFs, opened at their first page so that a document without a
-// kept page has no TIFF and no number. The ranges stay open: writing a TIFF (its compression) is most
-// of the collecting time, so each range's worker closes its own before its run.
-class RangeCollector
+    struct Line
+    {
+        std::string text;
+        std::size_t startedDocument = NoDocument; // set: "OCR läuft (<n> Seiten)..." for that document
+    };
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<Line> lines;
+    std::vector<std::size_t> succeeded; // ranges whose run succeeded
+    std::size_t finished = 0;
+};
+
+// Collects the kept pages into range TIFFs and starts each range's tesseract run as soon as its TIFF
+// is complete, at most cores runs at once, in page order; the GUI thread goes on collecting meanwhile.
+// A range (and its document) is counted from its first page appended, so a document without a kept
+// page has no TIFF, no number and no run. The pages come encoded (one TIFF file each), so appending
+// one costs little more than copying it.
+class RangeRecognition
 {
 public:
-    RangeCollector(const FreeImageFunctionTable& functions, std::string tmpPath, std::int32_t rangeSize)
-        : m_functions(functions)
-        , m_tmpPath(std::move(tmpPath))
+    RangeRecognition(
+        std::string tmpPath,
+        std::int32_t rangeSize,
+        unsigned cores,
+        std::string language,
+        std::string workingDir,
+        std::function<std::string(std::size_t)> documentName)
+        : m_tmpPath(std::move(tmpPath))
         , m_rangeSize(rangeSize)
+        , m_language(std::move(language))
+        , m_workingDir(std::move(workingDir))
+        , m_documentName(std::move(documentName))
+        , m_pool(std::make_unique<WorkerPool>(cores))
     {}
 
-    ~RangeCollector()
+    ~RangeRecognition()
     {
-        for (OcrRange& range : m_ranges) {
-            closeRange(m_functions, range);
-        }
+        m_pool.reset(); // runs and waits for the runs still queued: they use this object
+        removeTiffs();
     }
 
-    RangeCollector(const RangeCollector&) = delete;
-    RangeCollector& operator=(const RangeCollector&) = delete;
+    RangeRecognition(const RangeRecognition&) = delete;
+    RangeRecognition& operator=(const RangeRecognition&) = delete;
 
-    // Appends a page to the current range of the current document; false when it could not be added.
-    bool add(FIBITMAP* page)
+    // Appends an encoded page to the current range of the current document; false when it could not
+    // be added. A full range is started at once.
+    bool add(const std::string& pageTiff)
     {
-        if (m_current != nullptr && m_current->pages >= m_rangeSize) {
-            m_current = nullptr;
+        if (!m_joinerOpen) {
+            m_joinerOpen = m_joiner.open(nextTiffName());
+            if (!m_joinerOpen) {
+                return false;
+            }
         }
-        if (m_current == nullptr && !openRange()) {
+        if (!m_joiner.appendFile(pageTiff)) {
             return false;
         }
-        m_functions.AppendPage(m_current->open, page);
+        if (m_joiner.pages() == 1) {
+            recordRange();
+        }
         ++m_ranges.back().pages;
         ++m_documents.back().pages;
+        if (m_ranges.back().pages >= m_rangeSize) {
+            endRange();
+        }
         return true;
     }
 
     // Ends the current document at a split point; the next kept page starts a new one.
     void endDocument()
     {
-        m_current = nullptr;
+        endRange();
         m_documentOpen = false;
     }
 
-    std::vector<OcrRange>& ranges() { return m_ranges; }
-
-    std::vector<OcrDocument>& documents() { return m_documents; }
-
-private:
-    bool openRange()
+    // Ends the collecting: the last range is started, then the GUI thread shows the status lines and
+    // takes window events until every run has ended.
+    void finish(ScanJobContext& context)
     {
-        const std::string tiff = m_tmpPath + "/MultiPage_" + std::to_string(m_ranges.size() + 1) + ".tiff";
-        FIMULTIBITMAP* open = m_functions.OpenMultiBitmap(FIF_TIFF, tiff.c_str(), TRUE, FALSE, FALSE, 0);
-        if (open == nullptr) {
-            return false;
+        endDocument();
+        if (m_ranges.empty()) {
+            return;
         }
-        if (!m_documentOpen) {
-            m_documents.emplace_back();
-            m_documentOpen = true;
-        }
-        OcrRange range;
-        range.tiff = tiff;
-        range.open = open;
-        range.document = m_documents.size() - 1;
-        range.firstOfDocument = m_documents.back().ranges.empty();
-        m_documents.back().ranges.push_back(m_ranges.size());
-        m_ranges.push_back(range);
-        m_current = &m_ranges.back();
-        return true;
-    }
-
-    const FreeImageFunctionTable& m_functions;
-    std::string m_tmpPath;
-    std::int32_t m_rangeSize;
-    OcrRange* m_current = nullptr; // into m_ranges, which grows only in openRange
-    bool m_documentOpen = false;
-    std::vector<OcrRange> m_ranges;
-    std::vector<OcrDocument> m_documents;
-};
-
-// What the range processes tell the GUI thread: status lines and finished runs.
-struct RunNews
-{
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<std::string> lines;
-    std::size_t finished = 0;
-};
-
-// Writes each range's TIFF and runs tesseract on it, at most cores ranges at once, in page order. The
-// GUI thread shows the status lines and keeps taking window events until every run has ended.
-void recogniseRanges(
-    ScanJobContext& context,
-    const FreeImageFunctionTable& functions,
-    std::vector<OcrRange>& ranges,
-    const std::vector<OcrDocument>& documents,
-    const std::string& workingDir,
-    unsigned cores)
-{
-    const std::string language = context.shell.settingsState.settings.Language;
-    RunNews news;
-    {
-        WorkerPool pool(std::max(1U, std::min<unsigned>(cores, static_cast<unsigned>(ranges.size()))));
-        for (OcrRange& range : ranges) {
-            pool.post([&functions, &range, &news, &documents, &language, &workingDir] {
-                closeRange(functions, range);
-                const auto say = [&news](std::string line) {
-                    {
-                        std::lock_guard lock(news.mutex);
-                        news.lines.push_back(std::move(line));
-                    }
-                    news.changed.notify_all();
-                };
-                if (range.firstOfDocument) {
-                    say("Status: OCR läuft (" + std::to_string(documents[range.document].pages) +
-                        " Seiten)...");
-                }
-                ProcessRequest request;
-                request.argv = {
-                    std::string(TesseractProgram),
-                    range.tiff,
-                    range.outputBase,
-                    "-l",
-                    language,
-                    "--psm",
-                    "1",
-                    "pdf"};
-                request.workingDir = workingDir;
-                request.environment = {"OMP_THREAD_LIMIT=1"};
-                request.onLine = [&say](OutputStream, const std::string& line) {
-                    if (!line.empty()) {
-                        say(std::string(OcrLinePrefix) + line);
-                    }
-                };
-                const ProcessResult result = effects().processes->run(request);
-                const bool succeeded =
-                    result.started && result.exitCode == 0 && nonEmptyFile(range.outputBase + ".pdf");
-                {
-                    std::lock_guard lock(news.mutex);
-                    range.succeeded = succeeded;
-                    ++news.finished;
-                }
-                news.changed.notify_all();
-            });
-        }
-
-        std::unique_lock lock(news.mutex);
+        context.window.setStatusNow(std::string(OcrRunningStatus));
+        std::unique_lock lock(m_news.mutex);
         while (true) {
-            while (!news.lines.empty()) {
-                const std::string line = std::move(news.lines.front());
-                news.lines.pop_front();
+            while (!m_news.lines.empty()) {
+                const RunNews::Line line = std::move(m_news.lines.front());
+                m_news.lines.pop_front();
                 lock.unlock();
-                context.window.setStatusNow(line);
+                context.window.setStatusNow(
+                    line.startedDocument == RunNews::NoDocument
+                        ? line.text
+                        : "Status: OCR läuft (" + std::to_string(m_documents[line.startedDocument].pages) +
+                              " Seiten)...");
                 lock.lock();
             }
-            if (news.finished == ranges.size()) {
+            if (m_news.finished == m_started) {
                 break;
             }
             lock.unlock();
             context.window.drainWindowEvents();
             lock.lock();
-            news.changed.wait_for(
-                lock, EventInterval, [&] { return !news.lines.empty() || news.finished == ranges.size(); });
+            m_news.changed.wait_for(
+                lock, EventInterval, [&] { return !m_news.lines.empty() || m_news.finished == m_started; });
+        }
+        for (const std::size_t index : m_news.succeeded) {
+            m_ranges[index].succeeded = true;
         }
     }
-}
+
+    const std::deque<OcrRange>& ranges() const { return m_ranges; }
+
+    // Deletes the range TIFFs; only once every run has ended.
+    void removeTiffs()
+    {
+        for (const OcrRange& range : m_ranges) {
+            removeQuietly(range.tiff);
+        }
+    }
+
+    const std::vector<OcrDocument>& documents() const { return m_documents; }
+
+private:
+    std::string nextTiffName() const
+    {
+        return m_tmpPath + "/MultiPage_" + std::to_string(m_ranges.size() + 1) + ".tiff";
+    }
+
+    // The range of the page just appended, and its document when this is the document's first page.
+    void recordRange()
+    {
+        if (!m_documentOpen) {
+            m_documents.emplace_back();
+            m_documents.back().name = m_documentName(m_documents.size() - 1);
+            m_documentOpen = true;
+        }
+        OcrDocument& document = m_documents.back();
+        OcrRange range;
+        range.tiff = nextTiffName();
+        range.outputBase = makeTemporaryName(document.name);
+        range.document = m_documents.size() - 1;
+        range.firstOfDocument = document.ranges.empty();
+        document.ranges.push_back(m_ranges.size());
+        m_ranges.push_back(std::move(range));
+    }
+
+    // Closes the current range's TIFF and starts its run; a TIFF that could not be written completely
+    // fails the range without a run.
+    void endRange()
+    {
+        if (!m_joinerOpen) {
+            return;
+        }
+        m_joinerOpen = false;
+        const bool appended = m_joiner.pages() > 0;
+        const bool complete = m_joiner.close();
+        if (!appended) {
+            removeQuietly(nextTiffName());
+        } else if (complete) {
+            startRun(m_ranges.size() - 1);
+        }
+    }
+
+    void startRun(std::size_t index)
+    {
+        const OcrRange& range = m_ranges[index];
+        ++m_started;
+        m_pool->post([this,
+                      index,
+                      tiff = range.tiff,
+                      outputBase = range.outputBase,
+                      document = range.document,
+                      first = range.firstOfDocument] {
+            const auto say = [this](RunNews::Line line) {
+                {
+                    std::lock_guard lock(m_news.mutex);
+                    m_news.lines.push_back(std::move(line));
+                }
+                m_news.changed.notify_all();
+            };
+            if (first) {
+                say({{}, document});
+            }
+            ProcessRequest request;
+            request.argv = {
+                std::string(TesseractProgram), tiff, outputBase, "-l", m_language, "--psm", "1", "pdf"};
+            request.workingDir = m_workingDir;
+            request.environment = {"OMP_THREAD_LIMIT=1", std::string(TesseractAllocatorSetting)};
+            request.onLine = [&say](OutputStream, const std::string& line) {
+                if (!line.empty()) {
+                    say({std::string(OcrLinePrefix) + line});
+                }
+            };
+            const ProcessResult result = effects().processes->run(request);
+            const bool succeeded =
+                result.started && result.exitCode == 0 && nonEmptyFile(outputBase + ".pdf");
+            {
+                std::lock_guard lock(m_news.mutex);
+                if (succeeded) {
+                    m_news.succeeded.push_back(index);
+                }
+                ++m_news.finished;
+            }
+            m_news.changed.notify_all();
+        });
+    }
+
+    std::string m_tmpPath;
+    std::int32_t m_rangeSize;
+    std::string m_language;
+    std::string m_workingDir;
+    std::function<std::string(std::size_t)> m_documentName;
+    TiffPageJoiner m_joiner;
+    bool m_joinerOpen = false;
+    bool m_documentOpen = false;
+    std::deque<OcrRange> m_ranges; // GUI thread only; a run gets its range's fields by value
+    std::vector<OcrDocument> m_documents;
+    std::size_t m_started = 0; // runs posted
+    RunNews m_news;
+    std::unique_ptr<WorkerPool> m_pool; // last: gone first, while what its runs use is still there
+};
 
 // Joins the range PDFs of a document in page order into output; true when qpdf wrote it.
 bool joinRanges(
@@ -258,7 +313,7 @@ bool joinRanges(
 // Puts a document in place under its name: joined when it has several ranges, then renamed over the
 // old file. A document that failed leaves no output and the old file untouched.
 bool finishDocument(
-    const OcrDocument& document, const std::vector<OcrRange>& ranges, const std::string& workingDir)
+    const OcrDocument& document, const std::deque<OcrRange>& ranges, const std::string& workingDir)
 {
     std::vector<std::string> parts;
     bool ranOk = true;
@@ -337,58 +392,64 @@ WriterOutcome SavePdfOcr(ScanJobContext& context, ScanJobState& job, unsigned co
     const std::int32_t rangeSize =
         canJoin ? (total + static_cast<std::int32_t>(cores) - 1) / static_cast<std::int32_t>(cores) : total;
 
+    // Each kept page is encoded on the page loop's workers into a TIFF file of its own, which the GUI
+    // thread then only appends to its range. PackBits: fast to write and to read, and small on text
+    // pages; lossless, so the pages go in at their depth and resolution as they are.
     SaveOutcome pageFailures;
-    RangeCollector collector(functions, tmpPath, rangeSize);
+    RangeRecognition recognition(
+        tmpPath,
+        rangeSize,
+        cores,
+        context.shell.settingsState.settings.Language,
+        workingDir,
+        [&target](std::size_t document) {
+            return target.splitMode
+                       ? numberedName(target.chosenName, static_cast<std::int32_t>(document + 1), ".pdf")
+                       : target.chosenName;
+        });
     PageLoopHooks hooks;
-    hooks.prepare = [&functions](PageWork& work, FIBITMAP* page, std::int32_t) {
-        PreparedPage prepared = prepareDepthFor(functions, FIF_TIFF, page);
-        work.image =
-            prepared.owner
-                ? std::move(prepared.owner)
-                : ownFreeImage(
-                      functions, prepared.image == nullptr ? nullptr : functions.Clone(prepared.image));
-        work.failed = !work.image;
+    // One worker loads and encodes the pages while the GUI thread appends them: a second one collects
+    // no faster, as threads of one process mapping and freeing page-sized images mostly wait for each
+    // other, and it takes twice the processor time from the runs already started.
+    hooks.workers = 1;
+    hooks.prepare = [&functions, &tmpPath](PageWork& work, FIBITMAP* page, std::int32_t number) {
+        const PreparedPage prepared = prepareDepthFor(functions, FIF_TIFF, page);
+        if (prepared.image == nullptr) {
+            return; // no file: the page is reported as not read
+        }
+        const std::string file =
+            makeTemporaryName(tmpPath + "/MultiPage_page" + std::to_string(number) + ".tiff");
+        if (writePackBitsPage(functions, prepared.image, file) ||
+            functions.Save(FIF_TIFF, prepared.image, file.c_str(), TIFF_PACKBITS) == TRUE) {
+            work.file = file;
+        } else {
+            removeQuietly(file);
+        }
     };
-    hooks.add = [&collector, &pageFailures](PageWork& work, std::int32_t number) {
-        if (!collector.add(work.image.get())) {
+    hooks.add = [&recognition, &pageFailures](PageWork& work, std::int32_t number) {
+        if (work.file.empty() || !recognition.add(work.file)) {
             pageFailures.pageUnreadable(number);
         }
-        work.image.reset();
+        removeQuietly(work.file);
     };
     hooks.afterPage = [&](std::int32_t number) {
         if (target.splitMode && splitFlagAt(context.shell, static_cast<std::size_t>(number)) != 0) {
-            collector.endDocument();
+            recognition.endDocument();
         }
     };
     runPageLoop(context, job, hooks, pageFailures);
-
-    std::vector<OcrRange>& ranges = collector.ranges();
-    std::vector<OcrDocument>& documents = collector.documents();
-    for (std::size_t d = 0; d < documents.size(); ++d) {
-        documents[d].name = target.splitMode
-                                ? numberedName(target.chosenName, static_cast<std::int32_t>(d + 1), ".pdf")
-                                : target.chosenName;
-    }
-    for (OcrRange& range : ranges) {
-        range.outputBase = makeTemporaryName(documents[range.document].name);
-    }
+    recognition.finish(context);
 
     std::vector<std::string> notCreated;
     SaveOutcome written;
-    if (!ranges.empty()) {
-        context.window.setStatusNow(std::string(OcrRunningStatus));
-        recogniseRanges(context, functions, ranges, documents, workingDir, cores);
-        for (const OcrDocument& document : documents) {
-            if (finishDocument(document, ranges, workingDir)) {
-                written.fileWritten(document.name);
-            } else {
-                notCreated.push_back(PathFileName(document.name));
-            }
+    for (const OcrDocument& document : recognition.documents()) {
+        if (finishDocument(document, recognition.ranges(), workingDir)) {
+            written.fileWritten(document.name);
+        } else {
+            notCreated.push_back(PathFileName(document.name));
         }
     }
-    for (const OcrRange& range : ranges) {
-        removeQuietly(range.tiff);
-    }
+    recognition.removeTiffs();
 
     if (notCreated.empty() && pageFailures.failures.empty()) {
         finishWriterRun(context, written, true);

@@ -229,7 +229,7 @@ runPageLoop(ScanJobContext& context, ScanJobState& job, const PageLoopHooks& hoo
         return true;
     };
 
-    WorkerPool pool;
+    WorkerPool pool(hooks.workers == 0 ? defaultWorkerCount() : hooks.workers);
     runInOrder<PageResult>(pool, static_cast<std::size_t>(count), pool.workerCount() + 2, work, consume);
     return handled;
 }

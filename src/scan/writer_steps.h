@@ -100,11 +100,14 @@ struct PageLoopHooks
     // False: prepare needs only the page file, so without the blank test no page is loaded and prepare
     // gets nullptr.
     bool needsPixels = true;
+    // The loop's worker threads; 0: one per core. Each page in flight holds a whole page image, so a
+    // writer whose pages meet other work for the cores may take fewer.
+    unsigned workers = 0;
 };
 
 // The page files TmpReadyImg1.bmp .. of the temporary folder in order: each is loaded, tested for
 // blankness when the job asks for it (discardBlank set, emptyRemoved not 1; only the result 1 of the
-// test drops a page) and handed to prepare on a worker pool, at most cores + 2 pages in memory. The
+// test drops a page) and handed to prepare on a worker pool, at most workers + 2 pages in memory. The
 // GUI thread shows "Status: verarbeite Seite (i/N)..." for each, shows the image library's messages
 // raised in the workers, records unreadable pages and failed files in outcome, and calls add and
 // afterPage. Returns the number of page files handled.

@@ -245,6 +245,44 @@ TEST_F(OcrWriterTest, RunsTesseractWithItsArgumentsAndShowsItsLines)
     expectOnlyWritten("Brief.pdf");
 }
 
+// A range's run starts while later pages are still collected, but the status line keeps its order:
+// every page first, then "OCR läuft...", then the documents' runs with their whole page counts and
+// the program's lines.
+TEST_F(OcrWriterTest, StatusLinesFollowTheCollecting)
+{
+    useStub();
+    writePages(6);
+    splitAfter({4});
+
+    EXPECT_EQ(save(out("Brief.pdf"), 2), WriterOutcome::Written);
+
+    EXPECT_EQ(runs().size(), 3U); // pages 1-3, 4, 5-6
+    std::vector<std::string> shown;
+    for (const std::string& text : window.statusHistory) {
+        if (text.rfind("Status: verarbeite", 0) == 0 || text.rfind("Status: OCR", 0) == 0) {
+            shown.push_back(text);
+        }
+    }
+    const std::vector<std::string> expected{
+        "Status: verarbeite Seite (1/6)...",
+        "Status: verarbeite Seite (2/6)...",
+        "Status: verarbeite Seite (3/6)...",
+        "Status: verarbeite Seite (4/6)...",
+        "Status: verarbeite Seite (5/6)...",
+        "Status: verarbeite Seite (6/6)...",
+        "Status: OCR läuft...",
+    };
+    ASSERT_GE(shown.size(), expected.size() + 5);
+    EXPECT_EQ(std::vector<std::string>(shown.begin(), shown.begin() + 7), expected);
+    const std::vector<std::string> rest(shown.begin() + 7, shown.end());
+    EXPECT_EQ(std::count(rest.begin(), rest.end(), "Status: OCR läuft (4 Seiten)..."), 1);
+    EXPECT_EQ(std::count(rest.begin(), rest.end(), "Status: OCR läuft (2 Seiten)..."), 1);
+    EXPECT_EQ(std::count(rest.begin(), rest.end(), "Status: OCR-Page 1"), 3);
+    EXPECT_EQ(rest.size(), 5U);
+    EXPECT_EQ(filesIn("out"), (std::set<std::string>{"Brief_1.pdf", "Brief_2.pdf"}));
+    EXPECT_FALSE(multiPageLeft());
+}
+
 // Documents are numbered by the pages they received, the chosen letter case is kept, and several
 // ranges of one document are joined into one file.
 TEST_F(OcrWriterTest, DocumentsAreNamedWithoutGaps)
