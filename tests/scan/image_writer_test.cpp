@@ -234,7 +234,7 @@ TEST_F(ImageWriterTest, BmpOutputIsThePageFileItself)
             shell.settingsState.settings.TmpPath = shmTmp.string();
         }
         const std::string tmpFolder = shell.settingsState.settings.TmpPath;
-        PageSpec page;
+        PageShape page;
         for (int k = 1; k <= 3; ++k) {
             page.depth = k == 1 ? "1" : "24";
             page.blank = k == 2;

@@ -18,7 +18,7 @@ namespace {
 using testing::readFile;
 using testing::writeFile;
 
-struct PageSpec
+struct PageShape
 {
     unsigned width;
     unsigned height;
@@ -30,18 +30,18 @@ struct PageSpec
 // What a page made by the library shows, to compare with the page read back from the joined file.
 struct ExpectedPage
 {
-    PageSpec spec;
+    PageShape shape;
     std::string rgb;
 };
 
-// Saves a patterned page of the spec as a single-page TIFF file.
-ExpectedPage writeSinglePage(const PageSpec& spec, const std::string& path)
+// Saves a patterned page of that shape as a single-page TIFF file.
+ExpectedPage writeSinglePage(const PageShape& shape, const std::string& path)
 {
-    ExpectedPage page{spec, {}};
-    FIBITMAP* image = testing::makeLibraryImage(spec.width, spec.height, spec.bits, page.rgb);
-    FreeImage_SetDotsPerMeterX(image, spec.dotsPerMetre);
-    FreeImage_SetDotsPerMeterY(image, spec.dotsPerMetre);
-    testing::saveLibraryImage(image, FIF_TIFF, path, spec.flags);
+    ExpectedPage page{shape, {}};
+    FIBITMAP* image = testing::makeLibraryImage(shape.width, shape.height, shape.bits, page.rgb);
+    FreeImage_SetDotsPerMeterX(image, shape.dotsPerMetre);
+    FreeImage_SetDotsPerMeterY(image, shape.dotsPerMetre);
+    testing::saveLibraryImage(image, FIF_TIFF, path, shape.flags);
     FreeImage_Unload(image);
     return page;
 }
@@ -55,18 +55,18 @@ void expectPages(const std::string& path, const std::vector<ExpectedPage>& expec
     ASSERT_EQ(FreeImage_GetPageCount(file), static_cast<int>(expected.size()));
     for (std::size_t i = 0; i < expected.size(); ++i) {
         SCOPED_TRACE("page " + std::to_string(i + 1));
-        const PageSpec& spec = expected[i].spec;
+        const PageShape& shape = expected[i].shape;
         FIBITMAP* page = FreeImage_LockPage(file, static_cast<int>(i));
         ASSERT_NE(page, nullptr);
-        EXPECT_EQ(FreeImage_GetBPP(page), spec.bits);
-        EXPECT_EQ(FreeImage_GetWidth(page), spec.width);
-        EXPECT_EQ(FreeImage_GetHeight(page), spec.height);
+        EXPECT_EQ(FreeImage_GetBPP(page), shape.bits);
+        EXPECT_EQ(FreeImage_GetWidth(page), shape.width);
+        EXPECT_EQ(FreeImage_GetHeight(page), shape.height);
         // The file holds dots per inch; back in dots per metre it may be one off.
-        EXPECT_NEAR(FreeImage_GetDotsPerMeterX(page), spec.dotsPerMetre, 1);
-        EXPECT_NEAR(FreeImage_GetDotsPerMeterY(page), spec.dotsPerMetre, 1);
+        EXPECT_NEAR(FreeImage_GetDotsPerMeterX(page), shape.dotsPerMetre, 1);
+        EXPECT_NEAR(FreeImage_GetDotsPerMeterY(page), shape.dotsPerMetre, 1);
         std::string rgb;
-        for (unsigned y = 0; y < spec.height; ++y) {
-            for (unsigned x = 0; x < spec.width; ++x) {
+        for (unsigned y = 0; y < shape.height; ++y) {
+            for (unsigned x = 0; x < shape.width; ++x) {
                 const std::uint32_t colour = testing::libraryColourAt(page, x, y);
                 rgb +=
                     {static_cast<char>(colour >> 16),
@@ -85,7 +85,7 @@ void expectPages(const std::string& path, const std::vector<ExpectedPage>& expec
 TEST(TiffPageJoinerTest, JoinedPagesReadBackAsTheyWentIn)
 {
     testing::TempDir dir;
-    const std::vector<PageSpec> specs{
+    const std::vector<PageShape> shapes{
         {40, 30, 1, 11811, TIFF_PACKBITS},
         {400, 300, 1, 11811, 0}, // CCITT G4
         {37, 21, 4, 3937, TIFF_PACKBITS},
@@ -98,12 +98,12 @@ TEST(TiffPageJoinerTest, JoinedPagesReadBackAsTheyWentIn)
     TiffPageJoiner joiner;
     ASSERT_TRUE(joiner.open(dir.file("joined.tiff")));
     std::vector<ExpectedPage> expected;
-    for (std::size_t i = 0; i < specs.size(); ++i) {
+    for (std::size_t i = 0; i < shapes.size(); ++i) {
         const std::string single = dir.file("page" + std::to_string(i) + ".tiff");
-        expected.push_back(writeSinglePage(specs[i], single));
+        expected.push_back(writeSinglePage(shapes[i], single));
         ASSERT_TRUE(joiner.appendFile(single)) << "page " << i + 1;
     }
-    EXPECT_EQ(joiner.pages(), static_cast<std::int32_t>(specs.size()));
+    EXPECT_EQ(joiner.pages(), static_cast<std::int32_t>(shapes.size()));
     EXPECT_TRUE(joiner.close());
 
     expectPages(dir.file("joined.tiff"), expected);

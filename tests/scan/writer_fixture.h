@@ -47,7 +47,7 @@ inline FIBITMAP* makeDepthImage(unsigned width, unsigned height, const std::stri
 }
 
 // A page as the scan job leaves it: its depth, size and resolution; blank pages are white.
-struct PageSpec
+struct PageShape
 {
     std::string depth = "24";
     unsigned width = 120;
@@ -71,18 +71,18 @@ protected:
         job.discardBlank = 1;
     }
 
-    void writePage(int number, const PageSpec& spec = {})
+    void writePage(int number, const PageShape& shape = {})
     {
-        FIBITMAP* image = makeDepthImage(spec.width, spec.height, spec.depth);
-        if (spec.blank) {
+        FIBITMAP* image = makeDepthImage(shape.width, shape.height, shape.depth);
+        if (shape.blank) {
             FIBITMAP* white =
-                FreeImage_Allocate(static_cast<int>(spec.width), static_cast<int>(spec.height), 24);
+                FreeImage_Allocate(static_cast<int>(shape.width), static_cast<int>(shape.height), 24);
             const RGBQUAD colour{255, 255, 255, 0};
             FreeImage_FillBackground(white, &colour, 0);
             FreeImage_Unload(image);
             image = white;
         }
-        const auto dpm = static_cast<unsigned>(std::lround(spec.dpi / MetresPerInch));
+        const auto dpm = static_cast<unsigned>(std::lround(shape.dpi / MetresPerInch));
         FreeImage_SetDotsPerMeterX(image, dpm);
         FreeImage_SetDotsPerMeterY(image, dpm);
         testing::saveLibraryImage(image, FIF_BMP, tmp("TmpReadyImg" + std::to_string(number) + ".bmp"));
@@ -93,9 +93,9 @@ protected:
     void writePages(int count, const std::set<int>& blank = {})
     {
         for (int k = 1; k <= count; ++k) {
-            PageSpec spec;
-            spec.blank = blank.count(k) != 0;
-            writePage(k, spec);
+            PageShape shape;
+            shape.blank = blank.count(k) != 0;
+            writePage(k, shape);
         }
     }
 

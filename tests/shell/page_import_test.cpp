@@ -353,20 +353,20 @@ TEST_F(PageImportTest, MultipageTiffPagesBecomePageFiles)
     fs::create_directory(folder);
     const std::string path = (folder / "Scan ä.tif").string();
 
-    struct PageSpec
+    struct PageShape
     {
         unsigned width;
         unsigned height;
         unsigned bpp;
     };
 
-    const PageSpec specs[] = {{31, 17, 1}, {12, 9, 8}, {20, 11, 24}};
+    const PageShape shapes[] = {{31, 17, 1}, {12, 9, 8}, {20, 11, 24}};
     {
         FIMULTIBITMAP* multi = FreeImage_OpenMultiBitmap(FIF_TIFF, path.c_str(), TRUE, FALSE, FALSE, 0);
         ASSERT_NE(multi, nullptr);
-        for (const PageSpec& spec : specs) {
+        for (const PageShape& shape : shapes) {
             std::string rgb;
-            testing::ImagePtr image(testing::makeLibraryImage(spec.width, spec.height, spec.bpp, rgb));
+            testing::ImagePtr image(testing::makeLibraryImage(shape.width, shape.height, shape.bpp, rgb));
             FreeImage_AppendPage(multi, image.get());
         }
         ASSERT_TRUE(FreeImage_CloseMultiBitmap(multi, 0));
@@ -382,9 +382,9 @@ TEST_F(PageImportTest, MultipageTiffPagesBecomePageFiles)
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
         const PageFile written = readPage(page(i + 1));
-        EXPECT_EQ(written.width, specs[i].width);
-        EXPECT_EQ(written.height, specs[i].height);
-        EXPECT_EQ(written.bpp, specs[i].bpp);
+        EXPECT_EQ(written.width, shapes[i].width);
+        EXPECT_EQ(written.height, shapes[i].height);
+        EXPECT_EQ(written.bpp, shapes[i].bpp);
     }
     EXPECT_EQ(jobPages, std::vector<int>{3});
 }
