@@ -153,11 +153,7 @@ Expected<void> movePageFile(FileOps& files, const std::string& from, const std::
     if (renamed || renamed.error().code != EXDEV) {
         return renamed;
     }
-    Expected<std::string> content = readWholeFile(from);
-    if (!content) {
-        return content.error();
-    }
-    Expected<void> copied = writeFileSafely(to, content.value());
+    Expected<void> copied = copyFileSafely(from, to);
     if (!copied) {
         return copied;
     }
