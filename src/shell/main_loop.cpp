@@ -99,11 +99,7 @@ bool dispatchAction(ShellState& state, MainLoopPort& port)
     } else if (isMenu(state, MenuItem::RestoreWindow)) {
         port.placeMainWindow(state.StartRect);
     } else if (isMenu(state, MenuItem::Manual)) {
-        // A missing manual stays silent: the opener is not even started.
-        const std::string manual = state.settingsState.ProgramDir + ManualFileName;
-        if (regularFileSize(manual).has_value()) {
-            effects().processes->openWithDefaultViewer(manual);
-        }
+        openManual(state, port);
     } else if (isMenu(state, MenuItem::ProgramLicence)) {
         callIfSet(entry.ShowLicence, 1);
     } else if (isMenu(state, MenuItem::ScannerLibraryLicence)) {
@@ -125,6 +121,20 @@ bool dispatchAction(ShellState& state, MainLoopPort& port)
 std::string fileNotFoundText(const std::string& file)
 {
     return "Die zu öffnende Datei\\n\\n   »" + file + "«\\n\\nist nicht mehr vorhanden.";
+}
+
+std::string manualMissingText(const std::string& path)
+{
+    return "Die Anleitung ist nicht vorhanden. Sie gehört in den Programmordner:\\n\\n   »" + path +
+           "«\\n\\nSie entsteht beim Bauen von Folvex; bauen Sie Folvex neu, um sie zu erhalten.";
+}
+
+std::string manualNotOpenedText(const std::string& path)
+{
+    return "Die Anleitung konnte nicht geöffnet werden: Das Programm »xdg-open«, das PDF-Dateien mit dem "
+           "Standardprogramm des Desktops öffnet, fehlt oder startet nicht.\\n\\nDie Anleitung liegt "
+           "hier:\\n\\n   »" +
+           path + "«\\n\\nÖffnen Sie sie mit einem PDF-Betrachter.";
 }
 
 std::string scannerHintText()
@@ -216,6 +226,23 @@ void openLastOutputFile(ShellState& state, MainLoopPort& port)
     box.Text = fileNotFoundText(state.LastOutputFile);
     box.Icon = 3;
     port.showBox(box);
+}
+
+void openManual(ShellState& state, MainLoopPort& port)
+{
+    const std::string manual = state.settingsState.ProgramDir + ManualFileName;
+    ShellBox note;
+    note.Icon = 3;
+    if (!regularFileSize(manual).has_value()) {
+        note.Title = ManualMissingTitle;
+        note.Text = manualMissingText(manual);
+    } else if (!effects().processes->openWithDefaultViewer(manual)) {
+        note.Title = ManualNotOpenedTitle;
+        note.Text = manualNotOpenedText(manual);
+    } else {
+        return;
+    }
+    port.showBox(note);
 }
 
 void showScannerHint(ShellState& state, MainLoopPort& port)

@@ -75,10 +75,18 @@ inline constexpr const char* ScannerHintTitle = "wichtige Hinweise zur Scannerau
 inline constexpr const char* ScannerHintButtons = "Ok|32bit-Version starten";
 inline constexpr const char* Program32Name = "Folvex32";
 inline constexpr const char* ManualFileName = "Anleitung Folvex.pdf";
+inline constexpr const char* ManualMissingTitle = "Anleitung nicht gefunden";
+inline constexpr const char* ManualNotOpenedTitle = "Anleitung nicht geöffnet";
 inline constexpr int EscapePollMs = 25;
 
 // "Die zu öffnende Datei\n\n   »" + file + "«\n\nist nicht mehr vorhanden."
 std::string fileNotFoundText(const std::string& file);
+
+// The note of menu 910 when the manual is not in the program folder; path: where it belongs.
+std::string manualMissingText(const std::string& path);
+
+// The note of menu 910 when no program could be started to open the manual at path.
+std::string manualNotOpenedText(const std::string& path);
 
 // The hint of menu 930.
 std::string scannerHintText();
@@ -131,6 +139,10 @@ void runMainLoop(ShellState& state, MainLoopPort& port);
 
 // Menu 100 and the button "letztes PDF/JPG öffnen".
 void openLastOutputFile(ShellState& state, MainLoopPort& port);
+
+// Menu 910: opens the manual beside the program with the desktop's default viewer; a manual that is
+// missing or could not be handed to a viewer gives a note naming where it lies.
+void openManual(ShellState& state, MainLoopPort& port);
 
 // Menu 930: the hint, and with its second button the end of the program and the start of Folvex32.
 void showScannerHint(ShellState& state, MainLoopPort& port);

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -493,20 +494,63 @@ TEST_F(MainLoopTest, RestoreWindowMovesToTheStartRectangle)
     EXPECT_EQ(port.placed[0], state.StartRect);
 }
 
-TEST_F(MainLoopTest, ManualIsOpenedWhenPresentAndSilentlySkippedWhenMissing)
+TEST_F(MainLoopTest, ManualIsOpenedOrANoteSaysWhereItLies)
 {
-    port.events.push_back(menuEvent(MenuItem::Manual));
-    runMainLoopTurn(state, port);
-    EXPECT_TRUE(runner.started.empty());
-    EXPECT_TRUE(port.boxes.empty());
+    const std::string manual = programDir.folder() + "Anleitung Folvex.pdf";
+    const std::string missingText =
+        "Die Anleitung ist nicht vorhanden. Sie gehört in den Programmordner:\\n\\n   »" + manual +
+        "«\\n\\nSie entsteht beim Bauen von Folvex; bauen Sie Folvex neu, um sie "
+        "zu erhalten.";
+    const std::string notOpenedText =
+        "Die Anleitung konnte nicht geöffnet werden: Das Programm »xdg-open«, das PDF-Dateien mit dem "
+        "Standardprogramm des Desktops öffnet, fehlt oder startet nicht.\\n\\nDie Anleitung liegt "
+        "hier:\\n\\n   »" +
+        manual + "«\\n\\nÖffnen Sie sie mit einem PDF-Betrachter.";
 
-    testing::writeFile(programDir.file("Anleitung Folvex.pdf"), "%PDF-1.6\n");
-    port.events.push_back(menuEvent(MenuItem::Manual));
-    runMainLoopTurn(state, port);
-    ASSERT_EQ(runner.started.size(), 1U);
-    EXPECT_EQ(
-        runner.started[0].argv,
-        (std::vector<std::string>{"xdg-open", programDir.folder() + "Anleitung Folvex.pdf"}));
+    const struct
+    {
+        const char* label;
+        bool present;
+        bool openerStarts;
+        std::size_t openerCalls;
+        const char* noteTitle; // nullptr: no note
+        std::string noteText;
+    } cases[] = {
+        {"present, opener starts", true, true, 1, nullptr, ""},
+        {"present, no opener", true, false, 1, "Anleitung nicht geöffnet", notOpenedText},
+        {"missing", false, true, 0, "Anleitung nicht gefunden", missingText},
+        {"missing, no opener", false, false, 0, "Anleitung nicht gefunden", missingText},
+    };
+
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        std::filesystem::remove(manual);
+        if (c.present) {
+            testing::writeFile(manual, "%PDF-1.6\n");
+        }
+        FakeProcessRunner opener;
+        opener.startsDetached = c.openerStarts;
+        effects().processes = &opener;
+        FakePort fakePort;
+        fakePort.boxAnswers.push_back(1);
+        fakePort.events.push_back(menuEvent(MenuItem::Manual));
+        runMainLoopTurn(state, fakePort);
+        effects().processes = &runner;
+
+        ASSERT_EQ(opener.started.size(), c.openerCalls);
+        if (c.openerCalls > 0) {
+            EXPECT_EQ(opener.started[0].argv, (std::vector<std::string>{"xdg-open", manual}));
+        }
+        if (c.noteTitle == nullptr) {
+            EXPECT_TRUE(fakePort.boxes.empty());
+            continue;
+        }
+        ASSERT_EQ(fakePort.boxes.size(), 1U);
+        EXPECT_EQ(fakePort.boxes[0].Title, c.noteTitle);
+        EXPECT_EQ(fakePort.boxes[0].Text, c.noteText);
+        EXPECT_EQ(fakePort.boxes[0].Icon, 3);
+        EXPECT_EQ(state.EndProgram, 0);
+    }
 }
 
 TEST_F(MainLoopTest, ScannerHint)
