@@ -21,7 +21,9 @@ inline constexpr int ActionBoxScrollBarWidthPx = 15;
 inline constexpr int ActionBoxIconLeftPx = 10;
 inline constexpr int ActionBoxIconTopPx = 10;
 inline constexpr int ActionBoxIconSizePx = 32;
-inline constexpr int ActionBoxWrapGuardLines = 1000;
+// Wrapping stops after this many lines: far more than any text the program shows (its longest
+// licence wraps to a few thousand), so only a split that ran away ends there.
+inline constexpr int ActionBoxWrapGuardLines = 2000000;
 inline constexpr int ActionBoxAmpersandGuardPasses = 100;
 inline constexpr int ActionBoxKeyGuardPolls = 10;
 inline constexpr int ActionBoxArrowSearchSteps = 50;

@@ -320,66 +320,76 @@ std::string actionBoxField(std::string_view list, std::intptr_t index)
 ActionBoxWrap
 wrapActionBoxLines(std::vector<std::string> lines, int areaWidthPx, const ActionBoxMeasurer& measurer)
 {
+    // The wrapped lines are collected in new vectors rather than inserted in place, so a text of many
+    // thousand lines wraps in time proportional to its length.
     ActionBoxWrap wrap;
-    wrap.lines = std::move(lines);
-    wrap.widths.assign(wrap.lines.size(), 0);
+    wrap.lines.reserve(lines.size());
+    wrap.widths.reserve(lines.size());
+    const auto emit = [&wrap](std::string line, int width) {
+        wrap.lines.push_back(std::move(line));
+        wrap.widths.push_back(width);
+    };
     int handled = 0;
-    for (std::size_t c = 0; c < wrap.lines.size(); ++c) {
-        if (handled >= ActionBoxWrapGuardLines) {
-            wrap.guardTriggered = true;
-            break;
-        }
-        ++handled;
-        const std::string line = wrap.lines[c];
-        if (line.empty()) {
-            wrap.widths[c] = 0;
-            continue;
-        }
-        const int wholeWidth = measurer.textWidth(line);
-        if (wholeWidth <= areaWidthPx) {
-            wrap.widths[c] = wholeWidth;
-            continue;
-        }
-        const std::vector<std::string> words = splitAt(line, ' ');
-        int sum = measurer.textWidth(words[0]);
-        std::size_t overflowing = 0; // 0: none found
-        bool firstTooWide = sum > areaWidthPx;
-        if (!firstTooWide) {
-            const int spaceWidth = measurer.textWidth(" ");
-            for (std::size_t j = 1; j < words.size(); ++j) {
-                const int next = sum + spaceWidth + measurer.textWidth(words[j]);
-                if (next > areaWidthPx) {
-                    overflowing = j;
-                    break;
+    for (std::size_t c = 0; c < lines.size(); ++c) {
+        std::string line = std::move(lines[c]);
+        while (true) {
+            if (handled >= ActionBoxWrapGuardLines) {
+                wrap.guardTriggered = true;
+                emit(std::move(line), 0);
+                for (std::size_t rest = c + 1; rest < lines.size(); ++rest) {
+                    emit(std::move(lines[rest]), 0);
                 }
-                sum = next;
+                showActionBoxGuard(ActionBoxGuard::LineWrap);
+                return wrap;
             }
-        }
-        if (overflowing >= 1) {
-            wrap.lines.insert(
-                wrap.lines.begin() + static_cast<std::ptrdiff_t>(c) + 1,
-                joinWords(words, overflowing, words.size()));
-            wrap.widths.insert(wrap.widths.begin() + static_cast<std::ptrdiff_t>(c) + 1, 0);
-            wrap.lines[c] = joinWords(words, 0, overflowing);
-            wrap.widths[c] = sum;
-        } else if (firstTooWide) {
+            ++handled;
+            if (line.empty()) {
+                emit(std::move(line), 0);
+                break;
+            }
+            const int wholeWidth = measurer.textWidth(line);
+            if (wholeWidth <= areaWidthPx) {
+                emit(std::move(line), wholeWidth);
+                break;
+            }
+            const std::vector<std::string> words = splitAt(line, ' ');
+            int sum = measurer.textWidth(words[0]);
+            std::size_t overflowing = 0; // 0: none found
+            const bool firstTooWide = sum > areaWidthPx;
+            if (!firstTooWide) {
+                const int spaceWidth = measurer.textWidth(" ");
+                for (std::size_t j = 1; j < words.size(); ++j) {
+                    const int next = sum + spaceWidth + measurer.textWidth(words[j]);
+                    if (next > areaWidthPx) {
+                        overflowing = j;
+                        break;
+                    }
+                    sum = next;
+                }
+            }
+            if (overflowing >= 1) {
+                emit(joinWords(words, 0, overflowing), sum);
+                line = joinWords(words, overflowing, words.size());
+                continue;
+            }
+            if (!firstTooWide) {
+                emit(std::move(line), sum);
+                break;
+            }
             const int firstLength = static_cast<int>(characterOffsets(words[0]).size()) - 1;
             const int cut = cutPosition(line, firstLength, areaWidthPx, measurer);
             const std::vector<std::size_t> offsets = characterOffsets(line);
             const std::size_t cutByte = offsets[std::min(static_cast<std::size_t>(cut), offsets.size() - 1)];
-            if (cutByte < line.size()) {
-                wrap.lines.insert(
-                    wrap.lines.begin() + static_cast<std::ptrdiff_t>(c) + 1, line.substr(cutByte));
-                wrap.widths.insert(wrap.widths.begin() + static_cast<std::ptrdiff_t>(c) + 1, 0);
-                wrap.lines[c] = line.substr(0, cutByte);
+            if (cutByte >= line.size()) {
+                const int width = measurer.textWidth(line);
+                emit(std::move(line), width);
+                break;
             }
-            wrap.widths[c] = measurer.textWidth(wrap.lines[c]);
-        } else {
-            wrap.widths[c] = sum;
+            std::string head = line.substr(0, cutByte);
+            const int width = measurer.textWidth(head);
+            emit(std::move(head), width);
+            line.erase(0, cutByte);
         }
-    }
-    if (wrap.guardTriggered) {
-        showActionBoxGuard(ActionBoxGuard::LineWrap);
     }
     return wrap;
 }
@@ -516,7 +526,8 @@ ActionBoxGuardMessage actionBoxGuardMessage(ActionBoxGuard guard, int button, in
         case ActionBoxGuard::LineWrap:
             return {
                 "FindError »text$ in einzelne Zeilen aufteilen« getriggert",
-                "FindError »text$ in einzelne Zeilen aufteilen«>=1000!" + tail};
+                "FindError »text$ in einzelne Zeilen aufteilen«>=" + std::to_string(ActionBoxWrapGuardLines) +
+                    "!" + tail};
         case ActionBoxGuard::Ampersand:
             return {"FindError »Buttons erstellen« getriggert", "FindError »Buttons erstellen«>=100!" + tail};
         case ActionBoxGuard::Input1:

@@ -317,30 +317,53 @@ TEST(ActionBoxTextTest, WordWrap)
     }
 }
 
-TEST(ActionBoxTextTest, WrapGuardStopsAfterThousandLinesAndKeepsAll)
+TEST(ActionBoxTextTest, WrapGuardStopsOnlyARunawayTextAndKeepsAll)
 {
+    // Far beyond any text the program shows; a text that long still keeps every line.
+    constexpr std::size_t limit = ActionBoxWrapGuardLines;
+    ASSERT_GE(limit, 1000000u);
     testing::ScopedFakeEffects fakes;
     fakes.messages.queueAnswer(MessageAnswer::Ok);
-    std::vector<std::string> lines(1200, "x");
-    lines[1100] = repeat("y", 100); // too wide, but past the guard: left as it is
+    std::vector<std::string> lines(limit + 200, "x");
+    lines[limit + 100] = repeat("y", 100); // too wide, but past the guard: left as it is
     const ActionBoxWrap wrap = wrapActionBoxLines(lines, 400, GridMeasurer());
     EXPECT_TRUE(wrap.guardTriggered);
     EXPECT_EQ(wrap.lines, lines);
-    ASSERT_EQ(wrap.widths.size(), 1200u);
-    EXPECT_EQ(wrap.widths[999], 7);
-    EXPECT_EQ(wrap.widths[1000], 0);
+    ASSERT_EQ(wrap.widths.size(), limit + 200);
+    EXPECT_EQ(wrap.widths[limit - 1], 7);
+    EXPECT_EQ(wrap.widths[limit], 0);
     ASSERT_EQ(fakes.messages.shown.size(), 1u);
     EXPECT_EQ(fakes.messages.shown[0].title, "FindError »text$ in einzelne Zeilen aufteilen« getriggert");
     EXPECT_EQ(
         fakes.messages.shown[0].text,
-        "FindError »text$ in einzelne Zeilen aufteilen«>=1000!\r\r"
-        "Hier hängt es, deshalb kann man keinen Button mehr betätigen.");
+        "FindError »text$ in einzelne Zeilen aufteilen«>=" + std::to_string(limit) +
+            "!\r\r"
+            "Hier hängt es, deshalb kann man keinen Button mehr betätigen.");
     EXPECT_EQ(fakes.messages.shown[0].buttons, MessageButtons::Ok);
     EXPECT_EQ(fakes.messages.shown[0].icon, MessageIcon::Error);
 
-    const ActionBoxWrap exact = wrapActionBoxLines(std::vector<std::string>(1000, "x"), 400, GridMeasurer());
+    const ActionBoxWrap exact = wrapActionBoxLines(std::vector<std::string>(limit, "x"), 400, GridMeasurer());
     EXPECT_FALSE(exact.guardTriggered);
     EXPECT_EQ(fakes.messages.shown.size(), 1u);
+}
+
+TEST(ActionBoxTextTest, HundredThousandLinesWrapWithoutTheGuard)
+{
+    // Every second line needs wrapping at a space, the lines between are too wide words cut inside.
+    testing::ScopedFakeEffects fakes;
+    std::vector<std::string> lines;
+    for (int i = 0; i < 100000; ++i) {
+        lines.push_back(i % 2 == 0 ? "aaa bbb ccc ddd eee fff" : repeat("q", 20));
+    }
+    const ActionBoxWrap wrap = wrapActionBoxLines(lines, 100, GridMeasurer());
+    EXPECT_FALSE(wrap.guardTriggered);
+    EXPECT_TRUE(fakes.messages.shown.empty());
+    ASSERT_EQ(wrap.lines.size(), 200000u);
+    const std::vector<std::string> firstFour(wrap.lines.begin(), wrap.lines.begin() + 4);
+    EXPECT_EQ(
+        firstFour, (std::vector<std::string>{"aaa bbb ccc", "ddd eee fff", repeat("q", 14), repeat("q", 6)}));
+    EXPECT_EQ(wrap.lines.back(), repeat("q", 6));
+    EXPECT_EQ(wrap.widths.back(), 42);
 }
 
 TEST(ActionBoxTextTest, FirstLetterAccelerator)

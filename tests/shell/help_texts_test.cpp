@@ -1,11 +1,17 @@
 #include "shell/help_texts.h"
 
+#include "components/action_box_internal.h"
+#include "runtime/input_state.h"
 #include "support/action_box_fakes.h"
 #include "support/byte_compare.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
+
+#include <QScrollBar>
+#include <QTimer>
+#include <QWidget>
 
 #include <algorithm>
 #include <cstdio>
@@ -103,6 +109,53 @@ TEST_F(LicenceTest, ScannerLibraryLicenceBreaksItsLinesAtCarriageReturns)
         EXPECT_EQ(lines[i], expected[i]);
     }
     EXPECT_EQ(lines.size(), expected.size());
+}
+
+// The real box, no stand-in: each licence is split and wrapped into lines by the box itself, which
+// opens without its guard's diagnostic and scrolls through the whole text.
+TEST_F(LicenceTest, RealBoxShowsEachWholeLicenceWithoutTheGuard)
+{
+    installInputState();
+
+    const struct
+    {
+        int which;
+        const char* title;
+        std::string source;
+    } cases[] = {
+        {1, "Folvex-Lizenz", ProgramLicenceSource},
+        {2, "DTwain-Lizenz", ScannerLibrarySource},
+        {3, "FreeImage-Lizenz", ImageLibrarySource},
+    };
+
+    setActionBoxAnswerer(nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.title);
+        const std::size_t sourceLines = linesOf(testing::readFile(c.source), '\n').size();
+        ASSERT_GT(sourceLines, 100U);
+        QString shownTitle;
+        int scrollMaximum = -1;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            QWidget* box = openActionBoxWindow();
+            if (box == nullptr || !box->isVisible()) {
+                return;
+            }
+            shownTitle = box->windowTitle();
+            if (auto* bar = box->findChild<QScrollBar*>(QStringLiteral("ActionBoxScrollBar"))) {
+                scrollMaximum = bar->maximum();
+            }
+            closer.stop();
+            box->close();
+        });
+        closer.start(5);
+        ShowLicence(c.which, programDir.folder());
+        EXPECT_EQ(shownTitle.toStdString(), c.title);
+        // Every line of the file is one line of the box or more; the scroll range covers all but the
+        // last page of them.
+        EXPECT_GT(scrollMaximum, static_cast<int>(sourceLines) - 100);
+        EXPECT_TRUE(fakeEffects.messages.shown.empty());
+    }
 }
 
 TEST_F(LicenceTest, OtherNumbersShowNothing)
