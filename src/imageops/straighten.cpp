@@ -12,7 +12,7 @@
 //
 // A dark strip along the left edge (the shadow of a scanner lid or a book fold) is not the text's
 // edge, so both methods read it as paper. In each row the strip is a dark run, bright gaps narrower
-// than W / 300 bridged (a shadow's ragged end, dark at the border and brightening towards the paper),
+// than W / 100 bridged (a shadow's ragged end, dark at the border and brightening towards the paper),
 // that ends within the left W / 8 and either starts at the left border or overlaps the strip of the
 // row above or below (a strip turned with the page, which leaves a white wedge at its left where it
 // comes away from the border). A dark run reaching further is no strip (a black page stays black).

@@ -49,7 +49,7 @@ struct DarkMask
 // none); empty when the page has no strip. dark(x, y) tells whether a pixel is dark.
 //
 // A row's strip is a dark run that reaches no further right than an eighth of the width; bright gaps
-// narrower than a 300th of the width (a shadow's ragged end) do not end it. It belongs to the strip
+// narrower than a 100th of the width (a shadow's ragged end) do not end it. It belongs to the strip
 // when it starts at the left border, or when its row's neighbour above or below has a strip that it
 // overlaps: a strip turned with the page leaves a white wedge at its left in some rows and is found
 // there through the rows where it touches the border. A dark run wider than an eighth of the page (a
@@ -58,7 +58,7 @@ template <typename DarkAt>
 std::vector<int> leftStripEnds(int width, int height, const DarkAt& dark)
 {
     const int widest = width / 8;
-    const int gap = std::max(1, width / 300);
+    const int gap = std::max(1, width / 100);
     // The first bright column after the run that holds the dark pixel x, or -1 when it reaches
     // widest.
     auto runEnd = [&](int y, int x) {

@@ -271,6 +271,7 @@ TEST(StraightenEdgeStripTest, StripIsReadAsPaperAndNothingElse)
         int (*darkFrom)(int y); // the dark run of row y: [darkFrom, darkTo)
         int (*darkTo)(int y);
         bool strip;
+        int raggedEndPx = 0; // dark pixels every other column past the run, this far (a shadow's end)
     };
 
     const Case cases[] = {
@@ -279,13 +280,17 @@ TEST(StraightenEdgeStripTest, StripIsReadAsPaperAndNothingElse)
         {"strip turned with the page", [](int y) { return y / 8; }, [](int y) { return 10 + y / 8; }, true},
         {"strip as wide as an eighth of the page", [](int) { return 0; }, [](int) { return 30; }, false},
         {"dark run away from the border", [](int) { return 6; }, [](int) { return 12; }, false},
+        // A shadow's end fraying into specks with one bright pixel between them.
+        {"strip with a ragged end", [](int) { return 0; }, [](int) { return 12; }, true, 6},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         GreyImage page = whitePage(240, 120);
         for (int y = 0; y < page.height; ++y) {
-            for (int x = c.darkFrom(y); x < c.darkTo(y); ++x) {
-                page.levels[static_cast<std::size_t>(y) * page.width + x] = 60;
+            for (int x = c.darkFrom(y); x < c.darkTo(y) + c.raggedEndPx; ++x) {
+                if (x < c.darkTo(y) || (x - c.darkTo(y)) % 2 == 1) {
+                    page.levels[static_cast<std::size_t>(y) * page.width + x] = 60;
+                }
             }
             if (y % 10 < 2) {
                 for (int x = 100; x < 150; ++x) {
@@ -299,7 +304,7 @@ TEST(StraightenEdgeStripTest, StripIsReadAsPaperAndNothingElse)
         int wrong = 0;
         for (int y = 0; y < page.height; ++y) {
             for (int x = 0; x < page.width; ++x) {
-                const bool inStrip = c.strip && x >= c.darkFrom(y) && x < c.darkTo(y);
+                const bool inStrip = c.strip && x >= c.darkFrom(y) && x < c.darkTo(y) + c.raggedEndPx;
                 changed += page.at(x, y) != before.at(x, y);
                 wrong += page.at(x, y) != (inStrip ? 255 : before.at(x, y));
             }
