@@ -470,7 +470,7 @@ void printScanSet(const FreeImageFunctionTable& fi, const std::string& folder)
     };
     std::printf(
         "\nAccuracy: mean and worst absolute error (degrees, pages with an angle), share within 0.1 of\n"
-        "all pages, pages without an angle, ms per page\n%-36s",
+        "all pages, pages without an angle, ms per page\n%-42s",
         "group (pages)");
     const char* names[] = {"type 1", "type 2", "Leptonica"};
     for (int method = 0; method < Methods; ++method) {
@@ -491,7 +491,7 @@ void printScanSet(const FreeImageFunctionTable& fi, const std::string& folder)
         }
         char label[64];
         std::snprintf(label, sizeof label, "%s (%d)", group.label, count);
-        std::printf("%-36s", label);
+        std::printf("%-42s", label);
         for (int method = 0; method < Methods; ++method) {
             accuracy[method].print();
         }

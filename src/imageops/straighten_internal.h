@@ -63,7 +63,8 @@ std::vector<int> leftStripEnds(int width, int height, const DarkAt& dark)
     // widest.
     auto runEnd = [&](int y, int x) {
         for (;;) {
-            while (x < width && dark(x, y)) {
+            // A run reaching widest is no strip: no need to follow it further.
+            while (x < widest && dark(x, y)) {
                 ++x;
             }
             if (x >= widest) {
