@@ -4,9 +4,17 @@
 // to ±9.5 and at angles between the steps. When built with Leptonica, its skew finder runs on the same
 // pages for comparison (its angle in our sign convention, its confidence, its time with and without
 // the copy into its image and the reduction to 1 bit).
+//
+// The drawn pages have straight bar margins on which type 1 is exact; scans are not like that. So the
+// benchmark first reads rendered text pages made the way scans look (bench/skew_text_pages.sh renders
+// them with Ghostscript at build time; bench/skew_scan_set.cpp turns them and adds paper, noise, dust
+// and edges) and prints, for both methods and Leptonica side by side, the mean and worst error, the
+// share within 0.1 degree, the pages without an angle and the time per page, and each page with a
+// dark left edge against the same page without it.
 
 #include "imageops/straighten.h"
 #include "imageops/straighten_internal.h"
+#include "skew_scan_set.h"
 #include "support/skew_page.h"
 
 #include <algorithm>
@@ -344,6 +352,199 @@ void printAccuracy(const FreeImageFunctionTable& fi)
 #endif
 }
 
+// The accuracy of one method over a group of pages: the absolute error of each page with an angle,
+// the pages without one, the processor time.
+struct Accuracy
+{
+    std::vector<double> errors;
+    int pages = 0;
+    int noAngle = 0;
+    double totalMs = 0.0;
+
+    void add(double found, double expected, double ms)
+    {
+        ++pages;
+        totalMs += ms;
+        if (found == NoStraightenAngle) {
+            ++noAngle;
+        } else {
+            errors.push_back(std::abs(found - expected));
+        }
+    }
+
+    // mean, worst, share within 0.1 of all pages, pages without an angle, ms per page
+    void print() const
+    {
+        double sum = 0.0;
+        double worst = 0.0;
+        int within = 0;
+        for (const double error : errors) {
+            sum += error;
+            worst = std::max(worst, error);
+            within += error <= 0.1 + 1e-9;
+        }
+        std::printf(
+            " %7.3f %6.2f %5.0f%% %4d %7.2f |",
+            errors.empty() ? 0.0 : sum / static_cast<double>(errors.size()),
+            worst,
+            pages == 0 ? 0.0 : 100.0 * within / pages,
+            noAngle,
+            pages == 0 ? 0.0 : totalMs / pages);
+    }
+};
+
+struct ScanResult
+{
+    double angle[3] = {}; // type 1, type 2, Leptonica
+    double ms[3] = {};
+};
+
+void printScanSet(const FreeImageFunctionTable& fi, const std::string& folder)
+{
+    const std::vector<bench::ScanPage> pages = bench::makeScanSet(fi, folder);
+    if (pages.empty()) {
+        return;
+    }
+    std::printf(
+        "\nRendered text pages (%zu): the answer is -a for a page turned by a; ms: processor time from the\n"
+        "page in memory to the angle (median of 3; Leptonica: its search alone, after the copy and the\n"
+        "reduction to 1 bit)\n",
+        pages.size());
+    std::printf("%-38s %6s %9s %9s", "page", "a", "type 1", "type 2");
+#ifdef FOLVEX_BENCH_LEPTONICA
+    std::printf(" %9s", "lept");
+#endif
+    std::printf("\n");
+    std::vector<ScanResult> results;
+    for (const bench::ScanPage& page : pages) {
+        ScanResult result;
+        for (int method = 0; method < 2; ++method) {
+            std::vector<double> times;
+            for (int run = 0; run < 3; ++run) {
+                const double start = threadCpuMs();
+                result.angle[method] = method == 0 ? straightenType1(fi, page.page.get(), 0)
+                                                   : straightenType2(fi, page.page.get(), 0);
+                times.push_back(threadCpuMs() - start);
+            }
+            std::sort(times.begin(), times.end());
+            result.ms[method] = times[1];
+        }
+        result.angle[2] = NoStraightenAngle;
+#ifdef FOLVEX_BENCH_LEPTONICA
+        const LeptonicaResult lept = leptonicaSkew(fi, page.colour.get(), false);
+        result.angle[2] = lept.angle;
+        result.ms[2] = lept.findMs;
+#endif
+        std::printf(
+            "%-38s %6.1f %9s %9s",
+            page.label.c_str(),
+            page.angleDeg,
+            angleText(result.angle[0]).c_str(),
+            angleText(result.angle[1]).c_str());
+#ifdef FOLVEX_BENCH_LEPTONICA
+        std::printf(" %9s", angleText(result.angle[2]).c_str());
+#endif
+        std::printf("\n");
+        std::fflush(stdout);
+        results.push_back(result);
+    }
+
+    constexpr int Methods =
+#ifdef FOLVEX_BENCH_LEPTONICA
+        3;
+#else
+        2;
+#endif
+    struct Group
+    {
+        const char* label;
+        std::function<bool(const bench::ScanPage&)> takes;
+    };
+
+    const Group groups[] = {
+        {"all pages with text", [](const bench::ScanPage& p) { return !p.blank; }},
+        {"without an edge", [](const bench::ScanPage& p) { return !p.blank && !p.edge; }},
+        {"with a strip or shadow at the left", [](const bench::ScanPage& p) { return !p.blank && p.edge; }},
+        {"turned at most 4.9 (type 2's range)",
+         [](const bench::ScanPage& p) { return !p.blank && std::abs(p.angleDeg) <= 4.9; }},
+    };
+    std::printf(
+        "\nAccuracy: mean and worst absolute error (degrees, pages with an angle), share within 0.1 of\n"
+        "all pages, pages without an angle, ms per page\n%-42s",
+        "group (pages)");
+    const char* names[] = {"type 1", "type 2", "Leptonica"};
+    for (int method = 0; method < Methods; ++method) {
+        std::printf(" %-35s|", names[method]);
+    }
+    std::printf("\n");
+    for (const Group& group : groups) {
+        Accuracy accuracy[3];
+        int count = 0;
+        for (std::size_t i = 0; i < pages.size(); ++i) {
+            if (!group.takes(pages[i])) {
+                continue;
+            }
+            ++count;
+            for (int method = 0; method < Methods; ++method) {
+                accuracy[method].add(results[i].angle[method], -pages[i].angleDeg, results[i].ms[method]);
+            }
+        }
+        char label[64];
+        std::snprintf(label, sizeof label, "%s (%d)", group.label, count);
+        std::printf("%-42s", label);
+        for (int method = 0; method < Methods; ++method) {
+            accuracy[method].print();
+        }
+        std::printf("\n");
+    }
+
+    std::printf("\nBlank pages (no angle is right):\n");
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        if (pages[i].blank) {
+            std::printf("  %-36s", pages[i].label.c_str());
+            for (int method = 0; method < Methods; ++method) {
+                std::printf(" %s %s", names[method], angleText(results[i].angle[method]).c_str());
+            }
+            std::printf("\n");
+        }
+    }
+
+    std::printf(
+        "\nEdge pages against the same page without the edge: |difference| of the answers (target at most\n"
+        "0.1 for both methods, and an angle wherever the page without the edge has one)\n");
+    double worstDifference[3] = {};
+    int lost[3] = {};
+    int edgePages = 0;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        if (pages[i].twin < 0) {
+            continue;
+        }
+        ++edgePages;
+        const ScanResult& twin = results[static_cast<std::size_t>(pages[i].twin)];
+        std::printf("  %-36s", pages[i].label.c_str());
+        for (int method = 0; method < Methods; ++method) {
+            const double edge = results[i].angle[method];
+            const double clean = twin.angle[method];
+            if (clean != NoStraightenAngle && edge == NoStraightenAngle) {
+                ++lost[method];
+                std::printf(" %s lost", names[method]);
+            } else if (clean != NoStraightenAngle) {
+                const double difference = std::abs(edge - clean);
+                worstDifference[method] = std::max(worstDifference[method], difference);
+                std::printf(" %s %.2f", names[method], difference);
+            } else {
+                std::printf(" %s -", names[method]);
+            }
+        }
+        std::printf("\n");
+    }
+    std::printf("  %d edge pages; largest difference:", edgePages);
+    for (int method = 0; method < Methods; ++method) {
+        std::printf(" %s %.2f (%d lost)", names[method], worstDifference[method], lost[method]);
+    }
+    std::printf("\n");
+}
+
 void printLimits(const FreeImageFunctionTable& fi, const std::vector<Fixture>& fixtures)
 {
     std::printf("\nLimits of the methods\n%-24s %10s %10s", "fixture", "type 1", "type 2");
@@ -365,7 +566,14 @@ void printLimits(const FreeImageFunctionTable& fi, const std::vector<Fixture>& f
     }
 }
 
-int run(bool timesOnly)
+enum class Mode
+{
+    All,
+    Times, // the times alone
+    Scans, // the rendered text pages alone
+};
+
+int run(Mode mode, const std::string& scanFolder)
 {
     FreeImageLibrary library;
     if (!loadFreeImageBinding(library)) {
@@ -402,9 +610,15 @@ int run(bool timesOnly)
         std::snprintf(label, sizeof label, "left strip, %+.1f", angle);
         fixtures.push_back({label, testing::makeCleanPage(fi, angle, strip)});
     }
-    printTimes(fi, fixtures);
-    std::printf("Load average after the times: %s\n", firstLine("/proc/loadavg").c_str());
-    if (timesOnly) {
+    if (mode != Mode::Scans) {
+        printTimes(fi, fixtures);
+        std::printf("Load average after the times: %s\n", firstLine("/proc/loadavg").c_str());
+    }
+    if (mode == Mode::Times) {
+        return 0;
+    }
+    printScanSet(fi, scanFolder);
+    if (mode == Mode::Scans) {
         return 0;
     }
     printLimits(fi, fixtures);
@@ -415,8 +629,21 @@ int run(bool timesOnly)
 } // namespace
 } // namespace folvex
 
-// --times: the times alone, without the limits and the accuracy table.
+// --times: the times alone; --scans: the rendered text pages alone. A folder given as argument holds
+// the rendered text pages (default: the one the build made).
 int main(int argc, char** argv)
 {
-    return folvex::run(argc > 1 && std::string(argv[1]) == "--times");
+    folvex::Mode mode = folvex::Mode::All;
+    std::string folder = FOLVEX_SKEW_TEXT_PAGES;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--times") {
+            mode = folvex::Mode::Times;
+        } else if (argument == "--scans") {
+            mode = folvex::Mode::Scans;
+        } else {
+            folder = argument;
+        }
+    }
+    return folvex::run(mode, folder);
 }

@@ -10,12 +10,22 @@
 // orientation (about 1 MB for an A4 page at 300 dpi; groups of pixels whose channels all lie on one
 // side of the threshold are settled without the formula) and follows its lines on those bits.
 //
+// A dark strip along the left edge (the shadow of a scanner lid or a book fold) is not the text's
+// edge, so both methods read it as paper. In each row the strip is a dark run, bright gaps narrower
+// than W / 100 bridged (a shadow's ragged end, dark at the border and brightening towards the paper),
+// that ends within the left W / 8 and either starts at the left border or overlaps the strip of the
+// row above or below (a strip turned with the page, which leaves a white wedge at its left where it
+// comes away from the border). A dark run reaching further is no strip (a black page stays black).
+// Type 1 thus searches each row from the first column after its strip, and type 2's lines run
+// through the strip as through the margin it covers, their first dark sample being the text's. A
+// page without a dark pixel in its left column has no strip and costs one read per row more.
+//
 // Type 1 (left margin): band spacing S = Int(H / 15), band height B = Int(H / 30); in each band the
 // leftmost pixel below 170 in the left third of its rows is the band's edge point. Every pair of edge
 // points gives an angle from the vertical (LineAngle), rounded to 0.1 degree; the most frequent one
 // within ±10 degrees, the lowest on a tie, gives the result. Pages lower than 30 rows have bands of no
 // rows and give -999.0 at once. On a clean page with a straight left margin it is exact to the 0.1
-// degree step up to ±9.5 degrees; a dark strip along the left edge makes it report 0.0.
+// degree step up to ±9.5 degrees.
 //
 // Type 2 (bright runs): for 101 candidates from -5.0 to 5.0 degrees in steps of 0.1, lines start at
 // the left edge every 15 rows and are sampled every 10 pixels along the candidate's direction; a line
@@ -337,13 +347,16 @@ double straightenType1Of(const View& page)
         std::int32_t y;
     };
 
+    const std::vector<int> strip =
+        leftStripEnds(width, height, [&page](int x, int y) { return page.at(x, y) < DarkBelow; });
     std::vector<EdgePoint> points;
     for (int top = 0; top <= height - bandHeight - 1; top += bandSpacing) {
         std::int32_t edge = -1;
         for (int y = top; y < top + bandHeight; ++y) {
             // Only a pixel left of the edge found so far can move it.
             const int last = edge < 0 ? searchWidth : std::min(searchWidth, static_cast<int>(edge) - 1);
-            for (int x = 0; x <= last; ++x) {
+            const int first = strip.empty() ? 0 : strip[static_cast<std::size_t>(y)];
+            for (int x = first; x <= last; ++x) {
                 if (page.at(x, y) < DarkBelow) {
                     edge = x;
                     break;
@@ -568,7 +581,9 @@ double straightenType2(const FreeImageFunctionTable& functions, FIBITMAP* image,
         functions,
         image,
         [turns](const auto& reader, int width, int height) {
-            return straightenType2(turnedDarkMask(reader, width, height, turns % 4));
+            DarkMask mask = turnedDarkMask(reader, width, height, turns % 4);
+            readLeftStripAsPaper(mask);
+            return type2Angle(type2Scores(mask));
         },
         NoStraightenAngle);
 }
@@ -643,9 +658,37 @@ double type2Angle(const CandidateScores& scores)
     return selectPlateauMiddle(candidateAngles(), scores.scores);
 }
 
+void readLeftStripAsPaper(GreyImage& page)
+{
+    const std::vector<int> strip =
+        leftStripEnds(page.width, page.height, [&page](int x, int y) { return page.at(x, y) < DarkBelow; });
+    for (std::size_t y = 0; y < strip.size(); ++y) {
+        std::fill_n(
+            page.levels.begin() + static_cast<std::ptrdiff_t>(y * static_cast<std::size_t>(page.width)),
+            strip[y],
+            std::uint8_t{255});
+    }
+}
+
+void readLeftStripAsPaper(DarkMask& page)
+{
+    const std::vector<int> strip =
+        leftStripEnds(page.width, page.height, [&page](int x, int y) { return page.dark(x, y); });
+    for (std::size_t y = 0; y < strip.size(); ++y) {
+        std::uint64_t* row = &page.words[y * page.wordsPerRow];
+        const auto end = static_cast<std::size_t>(strip[y]);
+        std::fill_n(row, end / 64, std::uint64_t{0});
+        if (end % 64 != 0) {
+            row[end / 64] &= ~((std::uint64_t{1} << (end % 64)) - 1);
+        }
+    }
+}
+
 double straightenType2(const GreyImage& page)
 {
-    return type2Angle(type2Scores(page));
+    GreyImage paper = page;
+    readLeftStripAsPaper(paper);
+    return type2Angle(type2Scores(paper));
 }
 
 double AutoStraightenType1(

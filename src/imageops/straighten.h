@@ -19,9 +19,9 @@ inline constexpr double NoStraightenAngle = -999.0;
 double LineAngle(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2);
 
 // Left edge of the dark content in horizontal bands: the most frequent angle between pairs of band
-// edge points. file is the BMP file of the page as edited so far, turns its pending clockwise quarter
-// turns (0-3). page and noAngle are not read. Returns the angle in degrees by which to turn the page
-// counter-clockwise (negative: clockwise), or -999.0.
+// edge points. Both methods read a dark strip along the page's left edge as paper. file is the BMP file of
+// the page as edited so far, turns its pending clockwise quarter turns (0-3). page and noAngle are not read.
+// Returns the angle in degrees by which to turn the page counter-clockwise (negative: clockwise), or -999.0.
 double AutoStraightenType1(
     const FreeImageFunctionTable& functions,
     std::int32_t page,

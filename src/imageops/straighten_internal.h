@@ -5,6 +5,7 @@
 
 #include "foundation/freeimage_binding.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -43,6 +44,91 @@ struct DarkMask
     }
 };
 
+// The dark strip along the left edge of a page (a scanner lid's shadow, a book fold), which both
+// methods read as paper: for each row, the first column right of the strip (0 where the row has
+// none); empty when the page has no strip. dark(x, y) tells whether a pixel is dark.
+//
+// A row's strip is a dark run that reaches no further right than an eighth of the width; bright gaps
+// narrower than a 100th of the width (a shadow's ragged end) do not end it. It belongs to the strip
+// when it starts at the left border, or when its row's neighbour above or below has a strip that it
+// overlaps: a strip turned with the page leaves a white wedge at its left in some rows and is found
+// there through the rows where it touches the border. A dark run wider than an eighth of the page (a
+// dark page, a dark picture at the edge) is no strip.
+template <typename DarkAt>
+std::vector<int> leftStripEnds(int width, int height, const DarkAt& dark)
+{
+    const int widest = width / 8;
+    const int gap = std::max(1, width / 100);
+    // The first bright column after the run that holds the dark pixel x, or -1 when it reaches
+    // widest.
+    auto runEnd = [&](int y, int x) {
+        for (;;) {
+            // A run reaching widest is no strip: no need to follow it further.
+            while (x < widest && dark(x, y)) {
+                ++x;
+            }
+            if (x >= widest) {
+                return -1;
+            }
+            int next = x;
+            while (next < x + gap && next < width && !dark(next, y)) {
+                ++next;
+            }
+            if (next >= x + gap || next >= width) {
+                return x;
+            }
+            x = next;
+        }
+    };
+    std::vector<int> starts;
+    std::vector<int> ends;
+    for (int y = 0; y < height; ++y) {
+        if (width > 0 && dark(0, y)) {
+            const int end = runEnd(y, 0);
+            if (end > 0) {
+                if (ends.empty()) {
+                    starts.assign(static_cast<std::size_t>(height), 0);
+                    ends.assign(static_cast<std::size_t>(height), 0);
+                }
+                ends[static_cast<std::size_t>(y)] = end;
+            }
+        }
+    }
+    if (ends.empty()) {
+        return ends;
+    }
+    // Row y joins the strip when its first dark run overlaps the strip of row from.
+    auto follow = [&](int from, int y) {
+        const auto f = static_cast<std::size_t>(from);
+        const auto row = static_cast<std::size_t>(y);
+        if (ends[f] == 0 || ends[row] != 0) {
+            return;
+        }
+        for (int x = 0; x < ends[f]; ++x) {
+            if (dark(x, y)) {
+                const int end = runEnd(y, x);
+                if (end > starts[f]) {
+                    starts[row] = x;
+                    ends[row] = end;
+                }
+                return;
+            }
+        }
+    };
+    for (int y = 1; y < height; ++y) {
+        follow(y - 1, y);
+    }
+    for (int y = height - 2; y >= 0; --y) {
+        follow(y + 1, y);
+    }
+    return ends;
+}
+
+// Makes the left strip of the page (leftStripEnds) paper: white on the grey page, bright bits in the
+// mask. Pages without a strip stay as they are.
+void readLeftStripAsPaper(GreyImage& page);
+void readLeftStripAsPaper(DarkMask& page);
+
 // The angle bins of type 1: v = -100 .. 100 at index v + 100.
 using AngleHistogram = std::array<std::int32_t, 201>;
 
@@ -55,9 +141,9 @@ preparedGreyImage(const FreeImageFunctionTable& functions, FIBITMAP* image, std:
 std::optional<DarkMask>
 preparedDarkMask(const FreeImageFunctionTable& functions, FIBITMAP* image, std::uint8_t turns);
 
-// The methods on a page in memory (any depth, turns pending), and on a grey page. The grey page's type
-// 2 follows its lines one sample after the other; the dark mask's follows all lines of a candidate at
-// once, with the same result.
+// The methods on a page in memory (any depth, turns pending), and on a grey page, each reading the
+// page's left strip as paper. The grey page's type 2 follows its lines one sample after the other; the
+// dark mask's follows all lines of a candidate at once, with the same result.
 double straightenType1(const FreeImageFunctionTable& functions, FIBITMAP* image, std::uint8_t turns);
 double straightenType2(const FreeImageFunctionTable& functions, FIBITMAP* image, std::uint8_t turns);
 double straightenType1(const GreyImage& page);

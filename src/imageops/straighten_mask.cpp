@@ -282,7 +282,9 @@ CandidateScores type2Scores(const DarkMask& page)
 
 double straightenType2(const DarkMask& page)
 {
-    return type2Angle(type2Scores(page));
+    DarkMask paper = page;
+    readLeftStripAsPaper(paper);
+    return type2Angle(type2Scores(paper));
 }
 
 } // namespace folvex

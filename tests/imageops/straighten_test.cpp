@@ -201,17 +201,6 @@ TEST(StraightenCleanPageTest, LimitsOfTheMethods)
     cases.push_back({"all black", testing::makeFlatPage(fi, 2480, 3508, 0), 0.0, NoStraightenAngle});
     cases.push_back(
         {"14 rows", testing::makeFlatPage(fi, 2480, 14, 255), NoStraightenAngle, NoStraightenAngle});
-    for (const double angle : {-3.0, -1.5, 0.7, 2.5}) {
-        testing::CleanPageLayout strip;
-        strip.widthPx = 1240;
-        strip.heightPx = 1754;
-        strip.leftStripPx = 25;
-        cases.push_back(
-            {"left strip, skewed " + std::to_string(angle),
-             testing::makeCleanPage(fi, angle, strip),
-             0.0,
-             NoStraightenAngle});
-    }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         const std::string file = dir.file("seite.bmp");
@@ -225,6 +214,103 @@ TEST(StraightenCleanPageTest, LimitsOfTheMethods)
     testing::writeFile(missing, "BM kaputt");
     EXPECT_EQ(AutoStraightenType1(fi, 1, missing, 2, NoStraightenAngle), NoStraightenAngle);
     EXPECT_EQ(AutoStraightenType2(fi, 1, missing, 2), NoStraightenAngle);
+}
+
+TEST(StraightenEdgeStripTest, DarkLeftEdgeOfThePageIsNotTheTextsEdge)
+{
+    // Each page with a dark left edge against the same page without it: both methods give the clean
+    // page's angle (type 1 would otherwise find the strip's edge, type 2 no line through paper).
+    const FreeImageFunctionTable& fi = imageLibrary();
+    testing::TempDir dir;
+
+    struct Case
+    {
+        const char* label;
+        int stripPx;
+        int shadowPx;
+        bool turnsWithPage;
+        std::vector<double> angles;
+    };
+
+    const Case cases[] = {
+        {"strip", 25, 0, false, {-3.0, -1.5, 0.7, 2.5}},
+        {"shadow brightening towards the paper", 0, 60, false, {-2.2, 1.8}},
+        {"strip turned with the page", 30, 0, true, {-2.0, 3.1}},
+        {"shadow turned with the page", 0, 50, true, {-0.7, 1.3}},
+    };
+    for (const Case& c : cases) {
+        for (const double angle : c.angles) {
+            SCOPED_TRACE(std::string(c.label) + ", turned " + std::to_string(angle));
+            testing::CleanPageLayout layout;
+            layout.widthPx = 1240;
+            layout.heightPx = 1754;
+            const FreeImageBitmap clean = testing::makeCleanPage(fi, angle, layout);
+            layout.leftStripPx = c.stripPx;
+            layout.leftShadowPx = c.shadowPx;
+            layout.edgeTurnsWithPage = c.turnsWithPage;
+            const std::string file = dir.file("seite.bmp");
+            ASSERT_TRUE(SavePageBmp(fi, testing::makeCleanPage(fi, angle, layout).get(), file));
+            const double type1 = straightenType1(fi, clean.get(), 0);
+            const double type2 = straightenType2(fi, clean.get(), 0);
+            ASSERT_NE(type1, NoStraightenAngle);
+            ASSERT_NE(type2, NoStraightenAngle);
+            EXPECT_NEAR(AutoStraightenType1(fi, 1, file, 0, NoStraightenAngle), type1, 0.1 + 1e-9);
+            EXPECT_NEAR(AutoStraightenType2(fi, 1, file, 0), type2, 0.1 + 1e-9);
+        }
+    }
+}
+
+TEST(StraightenEdgeStripTest, StripIsReadAsPaperAndNothingElse)
+{
+    // A 240 x 120 grey page (a strip is narrower than 30 px) with text bars at x 100-150 in two of
+    // every ten rows; each case darkens a run in every row, which must read as paper afterwards when it
+    // is a strip, while everything else stays as it was.
+    struct Case
+    {
+        const char* label;
+        int (*darkFrom)(int y); // the dark run of row y: [darkFrom, darkTo)
+        int (*darkTo)(int y);
+        bool strip;
+        int raggedEndPx = 0; // dark pixels every other column past the run, this far (a shadow's end)
+    };
+
+    const Case cases[] = {
+        {"upright strip", [](int) { return 0; }, [](int) { return 12; }, true},
+        // Touches the border in the first rows only, then leaves a white wedge to its left.
+        {"strip turned with the page", [](int y) { return y / 8; }, [](int y) { return 10 + y / 8; }, true},
+        {"strip as wide as an eighth of the page", [](int) { return 0; }, [](int) { return 30; }, false},
+        {"dark run away from the border", [](int) { return 6; }, [](int) { return 12; }, false},
+        // A shadow's end fraying into specks with one bright pixel between them.
+        {"strip with a ragged end", [](int) { return 0; }, [](int) { return 12; }, true, 6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        GreyImage page = whitePage(240, 120);
+        for (int y = 0; y < page.height; ++y) {
+            for (int x = c.darkFrom(y); x < c.darkTo(y) + c.raggedEndPx; ++x) {
+                if (x < c.darkTo(y) || (x - c.darkTo(y)) % 2 == 1) {
+                    page.levels[static_cast<std::size_t>(y) * page.width + x] = 60;
+                }
+            }
+            if (y % 10 < 2) {
+                for (int x = 100; x < 150; ++x) {
+                    darken(page, x, y);
+                }
+            }
+        }
+        const GreyImage before = page;
+        readLeftStripAsPaper(page);
+        int changed = 0;
+        int wrong = 0;
+        for (int y = 0; y < page.height; ++y) {
+            for (int x = 0; x < page.width; ++x) {
+                const bool inStrip = c.strip && x >= c.darkFrom(y) && x < c.darkTo(y) + c.raggedEndPx;
+                changed += page.at(x, y) != before.at(x, y);
+                wrong += page.at(x, y) != (inStrip ? 255 : before.at(x, y));
+            }
+        }
+        EXPECT_EQ(wrong, 0) << changed << " pixels changed";
+    }
 }
 
 // The grey page as loading, turning with the library and converting to 8 bits give it, each byte

@@ -1,5 +1,6 @@
 #include "support/skew_page.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -14,6 +15,24 @@ void fillRow(BYTE* row, int fromPx, int toPx, BYTE level)
 {
     if (toPx > fromPx) {
         std::memset(row + 3 * fromPx, level, static_cast<std::size_t>(3 * (toPx - fromPx)));
+    }
+}
+
+// Darkens the left edge of page as layout asks: its strip, then its shadow.
+void drawLeftEdge(const FreeImageFunctionTable& functions, FIBITMAP* page, const CleanPageLayout& layout)
+{
+    const int width = static_cast<int>(functions.GetWidth(page));
+    const int height = static_cast<int>(functions.GetHeight(page));
+    const int shadow = std::min(layout.leftShadowPx, width);
+    for (int y = 0; y < height; ++y) {
+        BYTE* row = functions.GetScanLine(page, y);
+        fillRow(row, 0, std::min(layout.leftStripPx, width), 0);
+        for (int x = 0; x < shadow; ++x) {
+            const auto level = static_cast<BYTE>(30 + (225 * x) / shadow);
+            for (int channel = 0; channel < 3; ++channel) {
+                row[3 * x + channel] = std::min(row[3 * x + channel], level);
+            }
+        }
     }
 }
 
@@ -57,14 +76,17 @@ makeCleanPage(const FreeImageFunctionTable& functions, double angleDeg, const Cl
         }
     }
 
+    if (layout.edgeTurnsWithPage) {
+        drawLeftEdge(functions, upright.get(), layout);
+    }
     RGBQUAD white{255, 255, 255, 0};
     const FreeImageBitmap turned = ownFreeImage(functions, functions.Rotate(upright.get(), angleDeg, &white));
     const int cutLeft = (static_cast<int>(functions.GetWidth(turned.get())) - width) / 2;
     const int cutTop = (static_cast<int>(functions.GetHeight(turned.get())) - height) / 2;
     FreeImageBitmap page = ownFreeImage(
         functions, functions.Copy(turned.get(), cutLeft, cutTop, cutLeft + width, cutTop + height));
-    for (int y = 0; y < height; ++y) {
-        fillRow(functions.GetScanLine(page.get(), y), 0, std::min(layout.leftStripPx, width), 0);
+    if (!layout.edgeTurnsWithPage) {
+        drawLeftEdge(functions, page.get(), layout);
     }
     const auto dotsPerMetre = static_cast<unsigned>(std::lround(DotsPerMetreAt300Dpi * scale));
     functions.SetDotsPerMeterX(page.get(), dotsPerMetre);

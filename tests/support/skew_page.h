@@ -13,6 +13,12 @@ struct CleanPageLayout
     unsigned seed = 1;
     // A dark strip this wide along the left edge of the finished page (a scanner's shadow); 0: none.
     int leftStripPx = 0;
+    // A shadow this wide along the left edge: grey level 30 at the border, brightening evenly to white
+    // at its right end; 0: none.
+    int leftShadowPx = 0;
+    // The strip and the shadow are drawn on the page before it is turned (a book fold), so they turn
+    // with it and leave a white wedge at their left in some rows.
+    bool edgeTurnsWithPage = false;
 };
 
 // A 24-bit white page with text-like black bars from the top row down (25 px high every 50 px at
