@@ -255,7 +255,9 @@ WriterOutcome SaveAnimatedGif(ScanJobContext& context, ScanJobState& job)
     const auto loops = static_cast<std::uint32_t>(std::max(settings.AnimGifLoops, 0));
     const auto frameTime = static_cast<std::uint32_t>(std::max(settings.AnimGifFrameRate, 0));
     // Frames of different sizes all fit the logical screen, which the first frame written declares.
-    const auto [screenWidth, screenHeight] = largestPage(functions, settings.TmpPath);
+    const auto screen = largestPage(functions, settings.TmpPath);
+    const auto screenWidth = screen.first;
+    const auto screenHeight = screen.second;
 
     SaveOutcome outcome;
     MultipageDocument document(functions, FIF_GIF, outcome);
