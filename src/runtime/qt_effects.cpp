@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -72,6 +73,23 @@ class TypedNameSaveDialog final : public QFileDialog
 {
 public:
     using QFileDialog::QFileDialog;
+
+    // Keeps the save button usable for a typed name with quotes, which the dialog's own check (reading
+    // it as a list of names) may gray. Called once the dialog is in save mode.
+    void allowQuotedNames()
+    {
+        auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        auto* buttons = findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+        QPushButton* save = buttons != nullptr ? buttons->button(QDialogButtonBox::Save) : nullptr;
+        if (edit == nullptr || save == nullptr) {
+            return;
+        }
+        connect(edit, &QLineEdit::textChanged, save, [save](const QString& text) {
+            if (text.contains(QLatin1Char('"'))) {
+                save->setEnabled(true);
+            }
+        });
+    }
 
     // The chosen file: the typed name when it held quotes, else the dialog's own choice.
     QString chosenFile() const
@@ -244,6 +262,7 @@ std::string QtFileRequester::saveFile(const FileRequest& request)
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.allowQuotedNames();
     if (dialog.exec() != QDialog::Accepted) {
         return {};
     }

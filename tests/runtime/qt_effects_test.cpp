@@ -6,12 +6,14 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -304,7 +306,7 @@ TEST(QtFileRequesterTest, SaveTakesTheNameAsTyped)
 
     struct Case
     {
-        QStringList typed; // typed and confirmed with Enter, one after the other
+        QStringList typed; // typed and confirmed one after the other
         std::string chosen;
     };
 
@@ -326,7 +328,12 @@ TEST(QtFileRequesterTest, SaveTakesTheNameAsTyped)
             }
             for (const QString& typed : c.typed) {
                 edit->setText(typed);
-                QTest::keyClick(edit, Qt::Key_Return);
+                // Confirmed with the mouse, as the button must be usable.
+                auto* buttons = dialog.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+                QPushButton* save = buttons != nullptr ? buttons->button(QDialogButtonBox::Save) : nullptr;
+                ASSERT_NE(save, nullptr);
+                EXPECT_TRUE(save->isEnabled()) << typed.toStdString();
+                QTest::mouseClick(save, Qt::LeftButton);
             }
             if (dialog.isVisible()) {
                 dialog.reject();
