@@ -105,7 +105,9 @@ bool replaceFile(const std::string& file, const std::string& content)
     {};
 
     const bool hadFile = ::stat(file.c_str(), &old) == 0;
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // An old "_tmp" is replaced, not written through: were it a link, its target would be overwritten.
+    ::unlink(temporary.c_str());
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) {
         return false;
     }

@@ -5,6 +5,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -62,6 +64,66 @@ void prepareFileDialog(QFileDialog& dialog, const FileRequest& request)
         }
     }
 }
+
+// The save dialog that saves the name as typed. Qt's dialog reads typed text holding double quotes as
+// a list of quoted names and would take only what stands between the first pair (a name typed as
+// Ergebnis "Q1".pdf became Q1); quotes are allowed in Linux file names, so such a name is taken whole,
+// relative to the folder shown.
+class TypedNameSaveDialog final : public QFileDialog
+{
+public:
+    using QFileDialog::QFileDialog;
+
+    // Keeps the save button usable for a typed name with quotes, which the dialog's own check (reading
+    // it as a list of names) may gray. Called once the dialog is in save mode.
+    void allowQuotedNames()
+    {
+        auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        auto* buttons = findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+        QPushButton* save = buttons != nullptr ? buttons->button(QDialogButtonBox::Save) : nullptr;
+        if (edit == nullptr || save == nullptr) {
+            return;
+        }
+        connect(edit, &QLineEdit::textChanged, save, [save](const QString& text) {
+            if (text.contains(QLatin1Char('"'))) {
+                save->setEnabled(true);
+            }
+        });
+    }
+
+    // The chosen file: the typed name when it held quotes, else the dialog's own choice.
+    QString chosenFile() const
+    {
+        if (!m_typed.isEmpty()) {
+            return m_typed;
+        }
+        const QStringList files = selectedFiles();
+        return files.isEmpty() ? QString{} : files.first();
+    }
+
+    void accept() override
+    {
+        auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        const QString typed = edit != nullptr ? edit->text() : QString{};
+        if (!typed.contains(QLatin1Char('"'))) {
+            m_typed.clear();
+            QFileDialog::accept();
+            return;
+        }
+        const QString path = QDir::cleanPath(directory().absoluteFilePath(typed));
+        if (QFileInfo(path).isDir()) {
+            // As the dialog does with the name of a folder: it opens the folder.
+            setDirectory(path);
+            edit->clear();
+            return;
+        }
+        m_typed = path;
+        QDialog::accept();
+    }
+
+private:
+    QString m_typed;
+};
 
 std::vector<std::string> toUtf8(const QStringList& paths)
 {
@@ -195,15 +257,16 @@ std::vector<std::string> QtFileRequester::openFiles(const FileRequest& request)
 
 std::string QtFileRequester::saveFile(const FileRequest& request)
 {
-    QFileDialog dialog(dialogParent());
+    TypedNameSaveDialog dialog(dialogParent());
     prepareFileDialog(dialog, request);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    dialog.allowQuotedNames();
+    if (dialog.exec() != QDialog::Accepted) {
         return {};
     }
-    return dialog.selectedFiles().first().toStdString();
+    return dialog.chosenFile().toStdString();
 }
 
 std::string QtFileRequester::chooseFolder(const std::string& title, const std::string& startFolder)

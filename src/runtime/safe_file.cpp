@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <memory>
 #include <stdio.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -189,6 +191,40 @@ Expected<void> renameNoReplace(const std::string& from, const std::string& to)
     }
     ::unlink(from.c_str());
     return {};
+}
+
+Expected<PrivateFolder> PrivateFolder::create(const std::string& parent)
+{
+    std::string pattern = parent + "/.folvex-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        return systemError(parent, errno);
+    }
+    return PrivateFolder(std::move(pattern));
+}
+
+PrivateFolder::PrivateFolder(std::string path)
+    : m_path(std::move(path))
+{}
+
+PrivateFolder::PrivateFolder(PrivateFolder&& other) noexcept
+    : m_path(std::exchange(other.m_path, {}))
+{}
+
+PrivateFolder& PrivateFolder::operator=(PrivateFolder&& other) noexcept
+{
+    if (this != &other) {
+        PrivateFolder gone(std::move(*this));
+        m_path = std::exchange(other.m_path, {});
+    }
+    return *this;
+}
+
+PrivateFolder::~PrivateFolder()
+{
+    if (!m_path.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
 }
 
 Expected<std::string> readWholeFile(const std::string& path)

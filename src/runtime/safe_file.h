@@ -70,6 +70,33 @@ std::string makeTemporaryName(const std::string& targetPath);
 // Renames from to to unless to exists; never replaces. Fails with EEXIST as the error code then.
 [[nodiscard]] Expected<void> renameNoReplace(const std::string& from, const std::string& to);
 
+// A folder only this user may enter, made under a unique name for files that a library or another
+// program creates by name: no one else can plant a link there. Removed with its content when the
+// object goes. Any thread; the object is not shared.
+class PrivateFolder
+{
+public:
+    // Makes parent + "/.folvex-XXXXXX" (the X's random) with permissions 0700.
+    static Expected<PrivateFolder> create(const std::string& parent);
+
+    PrivateFolder(PrivateFolder&& other) noexcept;
+    PrivateFolder& operator=(PrivateFolder&& other) noexcept;
+    PrivateFolder(const PrivateFolder&) = delete;
+    PrivateFolder& operator=(const PrivateFolder&) = delete;
+    ~PrivateFolder();
+
+    // The folder, without a trailing "/".
+    const std::string& path() const { return m_path; }
+
+    // path() + "/" + name.
+    std::string file(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    explicit PrivateFolder(std::string path);
+
+    std::string m_path;
+};
+
 // Reads a whole file; nullopt-like error when it cannot be read.
 [[nodiscard]] Expected<std::string> readWholeFile(const std::string& path);
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <limits>
+#include <optional>
 #include <unistd.h>
 
 namespace folvex {
@@ -64,7 +65,16 @@ public:
     void add(FIBITMAP* page, const std::string& folderOf)
     {
         if (m_document == nullptr && !m_openFailed) {
-            m_temporary = makeTemporaryName(folderOf);
+            // The library creates its cache and spool files by name beside the document, so the
+            // document is made in a private folder beside the target, where no link can be planted.
+            auto folder = PrivateFolder::create(PathDirectory(folderOf));
+            if (!folder) {
+                m_openFailed = true;
+                ++m_pages;
+                return;
+            }
+            m_folder = std::move(folder.value());
+            m_temporary = m_folder->file(PathFileName(folderOf));
             // The library crashes when it cannot create its cache file beside the document, so the
             // folder is tried first by creating the temporary file, which the library replaces.
             const int probe = ::open(m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -98,29 +108,24 @@ public:
             written = m_functions.CloseMultiBitmap(document, 0) != FALSE && commitFile(m_temporary, target);
         }
         m_openFailed = false;
+        removeLeftovers();
         if (written) {
             m_outcome.fileWritten(target);
         } else {
-            removeLeftovers();
             m_outcome.fileNotWritten(target);
         }
         return pages;
     }
 
 private:
-    // The temporary file and the library's cache and spool files beside it.
-    void removeLeftovers() const
-    {
-        const std::string base = PathWithoutExtension(m_temporary);
-        for (const std::string& path : {m_temporary, base + ".ficache", base + ".fispool"}) {
-            std::remove(path.c_str());
-        }
-    }
+    // The temporary file and the library's cache and spool files beside it, with their folder.
+    void removeLeftovers() { m_folder.reset(); }
 
     const FreeImageFunctionTable& m_functions;
     FREE_IMAGE_FORMAT m_format;
     SaveOutcome& m_outcome;
     FIMULTIBITMAP* m_document = nullptr;
+    std::optional<PrivateFolder> m_folder;
     std::string m_temporary;
     bool m_openFailed = false;
     int m_pages = 0;
@@ -255,7 +260,9 @@ WriterOutcome SaveAnimatedGif(ScanJobContext& context, ScanJobState& job)
     const auto loops = static_cast<std::uint32_t>(std::max(settings.AnimGifLoops, 0));
     const auto frameTime = static_cast<std::uint32_t>(std::max(settings.AnimGifFrameRate, 0));
     // Frames of different sizes all fit the logical screen, which the first frame written declares.
-    const auto [screenWidth, screenHeight] = largestPage(functions, settings.TmpPath);
+    const auto screen = largestPage(functions, settings.TmpPath);
+    const auto screenWidth = screen.first;
+    const auto screenHeight = screen.second;
 
     SaveOutcome outcome;
     MultipageDocument document(functions, FIF_GIF, outcome);

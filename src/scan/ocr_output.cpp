@@ -31,7 +31,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::intptr_t OcrFailedIcon = 3;
-constexpr int SimpleBeep = -1;
 // How long the GUI thread waits for news of the runs before it takes window events again.
 constexpr std::chrono::milliseconds EventInterval{30};
 
@@ -90,6 +89,9 @@ struct RunNews
 // A range (and its document) is counted from its first page appended, so a document without a kept
 // page has no TIFF, no number and no run. The pages come encoded (one TIFF file each), so appending
 // one costs little more than copying it.
+// Tesseract and qpdf create their files by name, so every file of the run lies in a private folder:
+// the TIFFs in one in the temporary folder, the range results in one beside the documents (so that a
+// result is renamed into place on the same file system). No one else can plant a link there.
 class RangeRecognition
 {
 public:
@@ -100,7 +102,8 @@ public:
         std::string language,
         std::string workingDir,
         std::function<std::string(std::size_t)> documentName)
-        : m_tmpPath(std::move(tmpPath))
+        : m_tiffFolder(PrivateFolder::create(tmpPath))
+        , m_resultFolder(PrivateFolder::create(workingDir))
         , m_rangeSize(rangeSize)
         , m_language(std::move(language))
         , m_workingDir(std::move(workingDir))
@@ -117,10 +120,27 @@ public:
     RangeRecognition(const RangeRecognition&) = delete;
     RangeRecognition& operator=(const RangeRecognition&) = delete;
 
+    // Where page number's TIFF is written; empty when there is no folder for the TIFFs.
+    std::string pageTiffName(std::int32_t number) const
+    {
+        return m_tiffFolder ? m_tiffFolder->file("MultiPage_page" + std::to_string(number) + ".tiff")
+                            : std::string{};
+    }
+
+    // Where the documents' joined results are written; empty when there is no folder for them.
+    std::string joinedName(std::size_t document) const
+    {
+        return m_resultFolder ? m_resultFolder->file("joined" + std::to_string(document + 1) + ".pdf")
+                              : std::string{};
+    }
+
     // Appends an encoded page to the current range of the current document; false when it could not
     // be added. A full range is started at once.
     bool add(const std::string& pageTiff)
     {
+        if (!m_tiffFolder) {
+            return false;
+        }
         if (!m_joinerOpen) {
             m_joinerOpen = m_joiner.open(nextTiffName());
             if (!m_joinerOpen) {
@@ -199,7 +219,7 @@ public:
 private:
     std::string nextTiffName() const
     {
-        return m_tmpPath + "/MultiPage_" + std::to_string(m_ranges.size() + 1) + ".tiff";
+        return m_tiffFolder->file("MultiPage_" + std::to_string(m_ranges.size() + 1) + ".tiff");
     }
 
     // The range of the page just appended, and its document when this is the document's first page.
@@ -213,7 +233,9 @@ private:
         OcrDocument& document = m_documents.back();
         OcrRange range;
         range.tiff = nextTiffName();
-        range.outputBase = makeTemporaryName(document.name);
+        range.outputBase = m_resultFolder
+                               ? m_resultFolder->file("range" + std::to_string(m_ranges.size() + 1))
+                               : std::string{};
         range.document = m_documents.size() - 1;
         range.firstOfDocument = document.ranges.empty();
         document.ranges.push_back(m_ranges.size());
@@ -232,7 +254,7 @@ private:
         const bool complete = m_joiner.close();
         if (!appended) {
             removeQuietly(nextTiffName());
-        } else if (complete) {
+        } else if (complete && m_resultFolder) {
             startRun(m_ranges.size() - 1);
         }
     }
@@ -281,7 +303,8 @@ private:
         });
     }
 
-    std::string m_tmpPath;
+    Expected<PrivateFolder> m_tiffFolder;
+    Expected<PrivateFolder> m_resultFolder;
     std::int32_t m_rangeSize;
     std::string m_language;
     std::string m_workingDir;
@@ -313,7 +336,10 @@ bool joinRanges(
 // Puts a document in place under its name: joined when it has several ranges, then renamed over the
 // old file. A document that failed leaves no output and the old file untouched.
 bool finishDocument(
-    const OcrDocument& document, const std::deque<OcrRange>& ranges, const std::string& workingDir)
+    const OcrDocument& document,
+    const std::deque<OcrRange>& ranges,
+    const std::string& joinedName,
+    const std::string& workingDir)
 {
     std::vector<std::string> parts;
     bool ranOk = true;
@@ -324,7 +350,7 @@ bool finishDocument(
     std::string result = parts.front();
     std::string joined;
     if (ranOk && parts.size() > 1) {
-        joined = makeTemporaryName(document.name) + ".pdf";
+        joined = joinedName;
         ranOk = joinRanges(parts, joined, workingDir);
         result = joined;
     }
@@ -412,13 +438,12 @@ WriterOutcome SavePdfOcr(ScanJobContext& context, ScanJobState& job, unsigned co
     // no faster, as threads of one process mapping and freeing page-sized images mostly wait for each
     // other, and it takes twice the processor time from the runs already started.
     hooks.workers = 1;
-    hooks.prepare = [&functions, &tmpPath](PageWork& work, FIBITMAP* page, std::int32_t number) {
+    hooks.prepare = [&functions, &recognition](PageWork& work, FIBITMAP* page, std::int32_t number) {
         const PreparedPage prepared = prepareDepthFor(functions, FIF_TIFF, page);
-        if (prepared.image == nullptr) {
+        const std::string file = recognition.pageTiffName(number);
+        if (prepared.image == nullptr || file.empty()) {
             return; // no file: the page is reported as not read
         }
-        const std::string file =
-            makeTemporaryName(tmpPath + "/MultiPage_page" + std::to_string(number) + ".tiff");
         if (writePackBitsPage(functions, prepared.image, file) ||
             functions.Save(FIF_TIFF, prepared.image, file.c_str(), TIFF_PACKBITS) == TRUE) {
             work.file = file;
@@ -442,8 +467,9 @@ WriterOutcome SavePdfOcr(ScanJobContext& context, ScanJobState& job, unsigned co
 
     std::vector<std::string> notCreated;
     SaveOutcome written;
-    for (const OcrDocument& document : recognition.documents()) {
-        if (finishDocument(document, recognition.ranges(), workingDir)) {
+    for (std::size_t index = 0; index < recognition.documents().size(); ++index) {
+        const OcrDocument& document = recognition.documents()[index];
+        if (finishDocument(document, recognition.ranges(), recognition.joinedName(index), workingDir)) {
             written.fileWritten(document.name);
         } else {
             notCreated.push_back(PathFileName(document.name));

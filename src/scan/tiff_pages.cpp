@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
+#include <stdio.h>
+#include <unistd.h>
 #include <vector>
 
 namespace folvex {
@@ -95,6 +98,22 @@ bool readWholeFile(const std::string& path, Bytes& data)
     }
     std::fclose(file);
     return ok;
+}
+
+// Creates path for writing only when nothing of that name exists, not even a link: the temporary
+// folder may be shared, and a link planted there must not have its target overwritten.
+std::FILE* createNewFile(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(fd, "wb");
+    if (file == nullptr) {
+        ::close(fd);
+        ::unlink(path.c_str());
+    }
+    return file;
 }
 
 // One field of the page's first IFD with its value bytes.
@@ -219,7 +238,8 @@ bool relocatePage(const Bytes& data, std::uint64_t base, Bytes& out, std::uint64
         }
         std::array<std::uint8_t, 4> entryValue{};
         if (field.value.size() <= 4) {
-            std::memcpy(entryValue.data(), field.value.data(), field.value.size());
+            // A field of count 0 has no value bytes (and its vector no data to copy from).
+            std::copy(field.value.begin(), field.value.end(), entryValue.begin());
         } else {
             padToWord(out);
             entryValue = little32(static_cast<std::uint32_t>(base + out.size()));
@@ -394,7 +414,7 @@ bool writePackBitsPage(const FreeImageFunctionTable& functions, FIBITMAP* page, 
     out.insert(out.end(), ifd.begin(), ifd.end());
     put32(out, 0);
 
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::FILE* file = createNewFile(path);
     if (file == nullptr) {
         return false;
     }
@@ -410,7 +430,7 @@ TiffPageJoiner::~TiffPageJoiner()
 bool TiffPageJoiner::open(const std::string& path)
 {
     close();
-    m_file = std::fopen(path.c_str(), "wb");
+    m_file = createNewFile(path);
     m_size = 0;
     m_linkPos = 4;
     m_pages = 0;

@@ -23,7 +23,8 @@ public:
     TiffPageJoiner(const TiffPageJoiner&) = delete;
     TiffPageJoiner& operator=(const TiffPageJoiner&) = delete;
 
-    // Creates (or empties) the file and writes the TIFF header; false when it cannot be created.
+    // Creates the file (permissions 0600) and writes the TIFF header; false when it cannot be created
+    // or something of that name exists already, a link too.
     bool open(const std::string& path);
 
     // Appends the page of a single-page TIFF file as the last page. False, with the file still holding
@@ -48,7 +49,8 @@ private:
 // Writes a page of 24 bits, or of 1 or 8 bits of grey (min-is-black or min-is-white), as a single-page
 // PackBits TIFF with its resolution, as the image library would write it but without its page-sized
 // working copy: the rows are encoded one at a time. False, writing nothing, for other pages (the
-// caller then lets the library write them); false as well when the file cannot be written.
+// caller then lets the library write them); false as well when the file cannot be written or something
+// of that name exists already (the file is created new, permissions 0600).
 bool writePackBitsPage(const FreeImageFunctionTable& functions, FIBITMAP* page, const std::string& path);
 
 } // namespace folvex

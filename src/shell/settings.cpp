@@ -95,8 +95,9 @@ std::string systemTempFolder()
 // True when a file can be created, written and removed in folder.
 bool canWriteIn(const std::string& folder)
 {
-    const std::string probe = folder + "/" + std::string(ProbeFileName);
-    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    // A unique name, created new: a link planted under a fixed name would be written through.
+    std::string probe = folder + "/" + std::string(ProbeFileName) + "-XXXXXX";
+    const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
     if (fd < 0) {
         return false;
     }

@@ -207,6 +207,28 @@ TEST(WriteIniTest, FailedWriteKeepsTheFile)
     EXPECT_EQ(WriteIni(dir.file("fehlt/Folvex.ini"), "A", "x", "2"), 0);
 }
 
+// An old "_tmp" is replaced: a link planted under that name is not written through, and a stale
+// file of that name does not stop the write.
+TEST(WriteIniTest, OldTemporaryIsReplacedNotWrittenThrough)
+{
+    testing::TempDir dir;
+    const std::string file = dir.file("Folvex.ini");
+    testing::writeFile(dir.file("victim"), "keep me");
+    for (const bool link : {true, false}) {
+        SCOPED_TRACE(link ? "link" : "stale file");
+        testing::writeFile(file, "[A]\r\n");
+        if (link) {
+            std::filesystem::create_symlink(dir.file("victim"), file + "_tmp");
+        } else {
+            testing::writeFile(file + "_tmp", "stale");
+        }
+        ASSERT_EQ(WriteIni(file, "A", "x", "1"), 1);
+        EXPECT_EQ(ReadIni(file, "A", "x"), "1");
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(file + "_tmp")));
+    }
+    EXPECT_EQ(testing::readFile(dir.file("victim")), "keep me");
+}
+
 TEST(WriteIniTest, KeepsThePermissionsOfTheFile)
 {
     testing::TempDir dir;

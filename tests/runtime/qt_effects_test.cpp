@@ -6,15 +6,19 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <utility>
 
@@ -291,6 +295,55 @@ TEST(QtFileRequesterTest, PatternsMatchWhateverTheCase)
     EXPECT_EQ(
         offered,
         (QStringList{QStringLiteral("Mixed.Jpg"), QStringLiteral("SCAN.TIFF"), QStringLiteral("photo.jpg")}));
+}
+
+// The save dialog saves the name as it was typed: Qt's dialog would read a name with double quotes
+// as a list of quoted names and give only the first of them (Ergebnis "Q1".pdf became Q1).
+TEST(QtFileRequesterTest, SaveTakesTheNameAsTyped)
+{
+    testing::TempDir folder;
+    std::filesystem::create_directory(folder.path() / "\"Ordner\"");
+
+    struct Case
+    {
+        QStringList typed; // typed and confirmed one after the other
+        std::string chosen;
+    };
+
+    const Case cases[] = {
+        {{QStringLiteral("Ergebnis \"Q1\".pdf")}, "Ergebnis \"Q1\".pdf"},
+        {{QStringLiteral("\"Q1\".pdf")}, "\"Q1\".pdf"},
+        {{QStringLiteral("\"a\" \"b\"")}, "\"a\" \"b\""},
+        {{QStringLiteral("Bericht.pdf")}, "Bericht.pdf"},
+        // A quoted name of a folder opens the folder, as any folder's name does.
+        {{QStringLiteral("\"Ordner\""), QStringLiteral("Seite \"1\".pdf")}, "\"Ordner\"/Seite \"1\".pdf"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chosen);
+        whenModalShows<QFileDialog>([&c](QFileDialog& dialog) {
+            auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            if (edit == nullptr) {
+                dialog.reject();
+                return;
+            }
+            for (const QString& typed : c.typed) {
+                edit->setText(typed);
+                // Confirmed with the mouse, as the button must be usable.
+                auto* buttons = dialog.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+                QPushButton* save = buttons != nullptr ? buttons->button(QDialogButtonBox::Save) : nullptr;
+                ASSERT_NE(save, nullptr);
+                EXPECT_TRUE(save->isEnabled()) << typed.toStdString();
+                QTest::mouseClick(save, Qt::LeftButton);
+            }
+            if (dialog.isVisible()) {
+                dialog.reject();
+            }
+        });
+        QtFileRequester requester;
+        const std::string chosen =
+            requester.saveFile({"Speichern unter", folder.file("x.pdf"), "PDF|*.pdf", 0, false});
+        EXPECT_EQ(chosen, folder.file(c.chosen));
+    }
 }
 
 } // namespace

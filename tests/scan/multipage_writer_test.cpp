@@ -12,6 +12,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace folvex {
@@ -196,6 +197,23 @@ TEST_F(MultipageWriterTest, UnsplitJobGivesOneTiffDocument)
         EXPECT_EQ(pageDepths(FIF_TIFF, out(c.written)).size(), 3U);
     }
     EXPECT_EQ(outFiles(), (std::set<std::string>{"brief.TIF", "brief.tif", "flags_1.TIF"}));
+}
+
+// The library's cache and spool files are not written through links planted beside the target
+// under the names they would get there; the document is made all the same.
+TEST_F(MultipageWriterTest, PlantedLinksBesideTheTargetAreNotWrittenThrough)
+{
+    writePages(2);
+    writeFile(dir.file("victim"), "keep me");
+    const std::string unique = out("brief.TIF") + "." + std::to_string(::getpid()) + "-";
+    for (int k = 0; k < 32; ++k) {
+        for (const char* ending : {".ficache", ".fispool"}) {
+            std::filesystem::create_symlink(dir.file("victim"), unique + std::to_string(k) + ending);
+        }
+    }
+    EXPECT_EQ(save(SaveMultipageTiff, out("brief")), WriterOutcome::Written);
+    EXPECT_EQ(pageDepths(FIF_TIFF, out("brief.TIF")).size(), 2U);
+    EXPECT_EQ(readFile(dir.file("victim")), "keep me");
 }
 
 // A part whose pages are all blank writes nothing and gives its number to the next part; a file of an

@@ -23,6 +23,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace folvex {
@@ -233,8 +234,16 @@ TEST_F(OcrWriterTest, RunsTesseractWithItsArgumentsAndShowsItsLines)
 
     const std::vector<std::string> log = runs();
     ASSERT_EQ(log.size(), 1U);
-    const std::string prefix = dir.folder() + "tmp/MultiPage_1.tiff|" + dir.folder() + "out/";
-    EXPECT_EQ(log[0].rfind(prefix, 0), 0U) << log[0];
+    // The range TIFF in a folder of its own in the temporary folder, the result in one beside the
+    // document; both are gone afterwards.
+    const std::string tiff = log[0].substr(0, log[0].find('|'));
+    const std::string base =
+        log[0].substr(tiff.size() + 1, log[0].find('|', tiff.size() + 1) - tiff.size() - 1);
+    EXPECT_EQ(fs::path(tiff).filename(), "MultiPage_1.tiff");
+    EXPECT_EQ(fs::path(tiff).parent_path().parent_path(), dir.path() / "tmp");
+    EXPECT_EQ(fs::path(base).parent_path().parent_path(), dir.path() / "out");
+    EXPECT_FALSE(fs::exists(fs::path(tiff).parent_path()));
+    EXPECT_FALSE(fs::exists(fs::path(base).parent_path()));
     EXPECT_NE(log[0].find("|-l|deu|--psm|1|pdf|PWD=" + dir.folder() + "out|OMP=1"), std::string::npos)
         << log[0];
     EXPECT_TRUE(statusShown("Status: OCR läuft..."));
@@ -344,6 +353,36 @@ TEST_F(OcrWriterTest, DocumentsAreNamedWithoutGaps)
         EXPECT_EQ(effects.sound.systemSounds.size(), 1U);
         EXPECT_FALSE(multiPageLeft());
     }
+}
+
+// Links planted under the names of the run's files, in a shared temporary folder and beside the
+// documents, are not written through: what they point at stays as it was, and the documents are made.
+TEST_F(OcrWriterTest, PlantedLinksAreNotWrittenThrough)
+{
+    useStub();
+    writePages(4);
+    writeFile(dir.file("victim"), "keep me");
+    const auto plant = [this](const std::string& link) { fs::create_symlink(dir.file("victim"), link); };
+    for (int n = 1; n <= 4; ++n) {
+        plant(dir.folder() + "tmp/MultiPage_" + std::to_string(n) + ".tiff");
+    }
+    plant(dir.folder() + "tmp/MultiPage.tiff");
+    // The names a process-wide counter would give, for the pages' TIFFs and the range results.
+    const std::string unique = "." + std::to_string(::getpid()) + "-";
+    for (int k = 0; k < 32; ++k) {
+        const std::string suffix = unique + std::to_string(k) + ".folvex-tmp";
+        for (int page = 1; page <= 4; ++page) {
+            plant(dir.folder() + "tmp/MultiPage_page" + std::to_string(page) + ".tiff" + suffix);
+        }
+        plant(out("Brief.pdf") + suffix + ".pdf");
+    }
+
+    EXPECT_EQ(save(out("Brief.pdf"), 2), WriterOutcome::Written);
+
+    EXPECT_EQ(readFile(dir.file("victim")), "keep me");
+    EXPECT_EQ(runs().size(), 2U);
+    EXPECT_EQ(readFile(out("Brief.pdf")).rfind("%PDF-", 0), 0U);
+    EXPECT_TRUE(boxes.shown.empty());
 }
 
 // Every way a run can fail leaves the old file as it was, names the document and cleans up.

@@ -6,6 +6,7 @@
 #include <FreeImage.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -279,6 +280,95 @@ TEST(TiffPageJoinerTest, UnusablePageIsRefusedAndTheOthersStay)
     EXPECT_TRUE(joiner.close());
 
     expectPages(dir.file("joined.tiff"), {first, last});
+}
+
+// The page with one more entry in its IFD: the IFD is written anew at the end, entries in tag order.
+std::string withExtraEntry(
+    const std::string& page, std::uint16_t tag, std::uint16_t type, std::uint32_t count, std::uint32_t value)
+{
+    const auto u16 = [&page](std::size_t at) {
+        return static_cast<std::uint16_t>(
+            static_cast<unsigned char>(page.at(at)) | static_cast<unsigned char>(page.at(at + 1)) << 8);
+    };
+    const auto u32 = [&u16](std::size_t at) {
+        return static_cast<std::uint32_t>(u16(at) | u16(at + 2) << 16);
+    };
+    const auto put = [](std::string& out, std::uint32_t number, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            out += static_cast<char>(number >> (8 * i));
+        }
+    };
+    std::string added;
+    put(added, tag, 2);
+    put(added, type, 2);
+    put(added, count, 4);
+    put(added, value, 4);
+    const std::uint32_t ifd = u32(4);
+    std::vector<std::string> entries{added};
+    for (std::uint16_t i = 0; i < u16(ifd); ++i) {
+        entries.push_back(page.substr(ifd + 2 + i * 12U, 12));
+    }
+    std::sort(entries.begin(), entries.end(), [&](const std::string& a, const std::string& b) {
+        return (static_cast<unsigned char>(a[0]) | static_cast<unsigned char>(a[1]) << 8) <
+               (static_cast<unsigned char>(b[0]) | static_cast<unsigned char>(b[1]) << 8);
+    });
+    std::string out = page;
+    if (out.size() % 2 != 0) {
+        out += '\0';
+    }
+    const auto newIfd = static_cast<std::uint32_t>(out.size());
+    put(out, static_cast<std::uint32_t>(entries.size()), 2);
+    for (const std::string& entry : entries) {
+        out += entry;
+    }
+    put(out, 0, 4);
+    std::string header;
+    put(header, newIfd, 4);
+    out.replace(4, 4, header);
+    return out;
+}
+
+// A tag of count 0 holds no value bytes; the page is joined all the same and reads back unchanged.
+TEST(TiffPageJoinerTest, TagWithoutValuesIsCarriedOver)
+{
+    testing::TempDir dir;
+    const ExpectedPage page = writeSinglePage({30, 20, 24, 11811, TIFF_PACKBITS}, dir.file("page.tiff"));
+    constexpr std::uint16_t ImageDescription = 270;
+    constexpr std::uint16_t TypeAscii = 2;
+    writeFile(
+        dir.file("empty-tag.tiff"),
+        withExtraEntry(readFile(dir.file("page.tiff")), ImageDescription, TypeAscii, 0, 0));
+
+    TiffPageJoiner joiner;
+    ASSERT_TRUE(joiner.open(dir.file("joined.tiff")));
+    ASSERT_TRUE(joiner.appendFile(dir.file("empty-tag.tiff")));
+    EXPECT_TRUE(joiner.close());
+    expectPages(dir.file("joined.tiff"), {page});
+}
+
+// The joined file and the quick encoder's page are created new: a link or a file already under the
+// name (planted in a shared temporary folder) is refused, and what it points at stays as it was.
+TEST(TiffPageJoinerTest, NameTakenByALinkOrFileIsNotWrittenThrough)
+{
+    testing::TempDir dir;
+    writeFile(dir.file("victim"), "keep me");
+    std::filesystem::create_symlink(dir.file("victim"), dir.file("link.tiff"));
+    std::filesystem::create_symlink(dir.file("absent"), dir.file("dangling.tiff"));
+    writeFile(dir.file("present.tiff"), "old");
+    std::string rgb;
+    FIBITMAP* image = testing::makeLibraryImage(20, 10, 24, rgb);
+
+    for (const char* name : {"link.tiff", "dangling.tiff", "present.tiff"}) {
+        SCOPED_TRACE(name);
+        TiffPageJoiner joiner;
+        EXPECT_FALSE(joiner.open(dir.file(name)));
+        EXPECT_FALSE(joiner.close());
+        EXPECT_FALSE(writePackBitsPage(testing::realFunctions(), image, dir.file(name)));
+    }
+    FreeImage_Unload(image);
+    EXPECT_EQ(readFile(dir.file("victim")), "keep me");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("absent")));
+    EXPECT_EQ(readFile(dir.file("present.tiff")), "old");
 }
 
 // A joined file without a page is no complete TIFF, and one that cannot be created is reported.

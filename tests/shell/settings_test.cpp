@@ -406,6 +406,18 @@ TEST_F(SettingsTest, ChoosesTheProgramFolderForTemporaryFiles)
     EXPECT_EQ(fs::directory_iterator(programDir + "tmp"), fs::directory_iterator());
 }
 
+// The probe that tries the folder is created new: a link planted under its old name is not written
+// through.
+TEST_F(SettingsTest, ProbeDoesNotWriteThroughAPlantedLink)
+{
+    fs::create_directory(programDir + "tmp");
+    testing::writeFile(root.file("victim"), "keep me");
+    fs::create_symlink(root.file("victim"), programDir + "tmp/.folvex-probe");
+    const SettingsState state = start();
+    EXPECT_EQ(state.settings.TmpPath, programDir + "tmp");
+    EXPECT_EQ(testing::readFile(root.file("victim")), "keep me");
+}
+
 TEST_F(SettingsTest, FallsBackToTheDataFolderWhenTmpIsAFile)
 {
     testing::writeFile(programDir + "tmp", "keine Ordner");
