@@ -1,7 +1,9 @@
 #include "foundation/paths.h"
 
 #include <dirent.h>
+#include <filesystem>
 #include <sys/stat.h>
+#include <system_error>
 
 namespace folvex {
 
@@ -53,6 +55,16 @@ std::string PathExtension(const std::string& path)
 {
     const std::size_t dot = extensionDot(path);
     return dot == std::string::npos ? std::string() : path.substr(dot + 1);
+}
+
+std::string AbsolutePath(const std::string& path)
+{
+    if (path.empty() || path.front() == '/') {
+        return path;
+    }
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.string();
 }
 
 int FileExists(const std::string& path)

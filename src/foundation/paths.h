@@ -19,6 +19,10 @@ std::string PathWithoutExtension(const std::string& path);
 // The text after the last "." of the path's last part; the empty text when that part has none.
 std::string PathExtension(const std::string& path);
 
+// The path made absolute against the current folder, so a program started in another folder finds
+// the same file and never reads it as an option; an absolute path and the empty text stay as they are.
+std::string AbsolutePath(const std::string& path);
+
 // 1 when path names an existing file that is not a folder, else 0.
 int FileExists(const std::string& path);
 

@@ -76,9 +76,11 @@ bool OpenInExternalEditor(
     }
 
     ui.openWait(externalEditorWaitText(handedOver, editor->name));
+    // Absolute, so the editor started in the page's folder finds it and never reads it as an option.
+    const std::string handedPath = AbsolutePath(handedOver);
     ProcessRequest request;
-    request.argv = {editor->program, handedOver};
-    request.workingDir = PathDirectory(handedOver);
+    request.argv = {editor->program, handedPath};
+    request.workingDir = PathDirectory(handedPath);
     const ProcessResult result = processes.run(request);
     ui.closeWait();
     if (!result.started) {

@@ -6,6 +6,8 @@
 // data. Pure functions (any thread), except that a parser given no data records error 2 in the
 // current document.
 
+#include "runtime/image_limits.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -61,8 +63,8 @@ std::uint16_t ReadUInt16(std::uint32_t value, std::int32_t swap); // low 16 bits
 std::uint32_t ReadUInt32(std::uint32_t value, std::int32_t swap); // reversed when swap != 0
 std::uint8_t LowByte(std::uint32_t value);
 
-// The largest image the writer decodes, in pixels (about 134 million: A3 at 1200 dpi fits).
-inline constexpr std::uint64_t MaxDecodedPixels = std::uint64_t{1} << 27;
+// The largest image the writer decodes, in pixels: it decodes them as 8-bit RGB.
+inline constexpr std::uint64_t MaxDecodedPixels = MaxDecodedImageBytes / 3;
 
 // A BMP file (core, info, V4 or V5 header; 1, 4, 8 bits with palette, 16 bits 5-5-5 or bit fields,
 // 24, 32 bits; RLE4 and RLE8; bottom-up or top-down) as an 8-bit RGB PNG without alpha. False when

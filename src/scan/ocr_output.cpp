@@ -409,7 +409,8 @@ WriterOutcome SavePdfOcr(ScanJobContext& context, ScanJobState& job, unsigned co
         return target.outcome;
     }
     const FreeImageFunctionTable& functions = *context.freeImage;
-    const std::string tmpPath = context.shell.settingsState.settings.TmpPath;
+    // Absolute: the page TIFFs made in it are handed to tesseract, which runs in another folder.
+    const std::string tmpPath = AbsolutePath(context.shell.settingsState.settings.TmpPath);
     const std::string workingDir = PathDirectory(target.targetName);
 
     cores = std::max(1U, cores);

@@ -4,12 +4,17 @@
 #include "foundation/note.h"
 #include "foundation/paths.h"
 #include "runtime/effects.h"
+#include "runtime/image_limits.h"
 #include "runtime/requesters.h"
 #include "runtime/text.h"
+#include "shell/import_checks.h"
 
+#include <algorithm>
 #include <fstream>
+#include <optional>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace folvex {
 namespace {
@@ -27,6 +32,19 @@ void callIfSet(const Slot& slot, Args... args)
     }
 }
 
+// Ghostscript's messages shown in a note at most; the rest rarely adds anything.
+constexpr std::size_t MaxGhostscriptLines = 12;
+
+// Texts joined for a note, each on a line of its own.
+std::string noteLines(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& line : lines) {
+        text += (text.empty() ? "" : "\\n") + line;
+    }
+    return text;
+}
+
 // A note for one file, with the library's messages gathered for it appended (one note per file).
 void showFileNote(const std::string& text, const FreeImageMessageScope& scope)
 {
@@ -34,20 +52,72 @@ void showFileNote(const std::string& text, const FreeImageMessageScope& scope)
     ShowNote(messages.empty() ? text : text + "\\n\\n" + messages, 0);
 }
 
-// Writes page file k; on failure shows the note naming the source and returns false.
-bool writePage(
-    const PageImportContext& context,
-    FIBITMAP* page,
-    const std::string& source,
-    int k,
-    const FreeImageMessageScope& scope)
+// Writes page file k; true when it was written.
+bool writePage(const PageImportContext& context, FIBITMAP* page, int k)
 {
-    const std::string& folder = context.settings.TmpPath;
-    if (context.functions.SaveU(FIF_BMP, page, pageFilePath(folder, k), 0)) {
-        return true;
+    return context.functions.SaveU(FIF_BMP, page, pageFilePath(context.settings.TmpPath, k), 0) == TRUE;
+}
+
+// The size a picture's header claims and what its pixels take decoded (nullopt: more than 64 bits).
+struct ClaimedSize
+{
+    std::uint64_t width = 0;
+    std::uint64_t height = 0;
+    std::optional<std::uint64_t> bytes;
+};
+
+bool fitsInMemory(const ClaimedSize& size)
+{
+    return size.bytes && *size.bytes <= MaxDecodedImageBytes;
+}
+
+ClaimedSize claimedSizeOf(const FreeImageFunctionTable& functions, FIBITMAP* header)
+{
+    const std::uint64_t width = functions.GetWidth(header);
+    const std::uint64_t height = functions.GetHeight(header);
+    return {width, height, decodedImageBytes(width, height, functions.GetBPP(header))};
+}
+
+// What an image file's header claims, read without decoding its pixels (the library reads GIF
+// headers only with the pixels, so those are read here); nullopt when there is no header to read.
+std::optional<ClaimedSize>
+claimedFileSize(const FreeImageFunctionTable& functions, FREE_IMAGE_FORMAT format, const std::string& path)
+{
+    if (format == FIF_GIF) {
+        const std::optional<PictureSize> size = gifPictureSize(path);
+        if (!size) {
+            return std::nullopt;
+        }
+        return ClaimedSize{size->width, size->height, decodedImageBytes(size->width, size->height, 8)};
     }
-    showFileNote(pageNotWrittenNote(source, folder), scope);
-    return false;
+    const FreeImageBitmap header = ownFreeImage(functions, functions.LoadU(format, path, FIF_LOAD_NOPIXELS));
+    if (!header) {
+        return std::nullopt;
+    }
+    return claimedSizeOf(functions, header.get());
+}
+
+// What the headers of the first count pages of a multi-page TIFF claim; nullopt for a page whose
+// header cannot be read.
+std::vector<std::optional<ClaimedSize>>
+claimedPageSizes(const FreeImageFunctionTable& functions, const std::string& path, int count)
+{
+    std::vector<std::optional<ClaimedSize>> sizes(static_cast<std::size_t>(std::max(count, 0)));
+    FIMULTIBITMAP* headers =
+        functions.OpenMultiBitmap(FIF_TIFF, path.c_str(), FALSE, TRUE, FALSE, FIF_LOAD_NOPIXELS);
+    if (headers == nullptr) {
+        return sizes;
+    }
+    const int readable = std::min(count, functions.GetPageCount(headers));
+    for (int i = 0; i < readable; ++i) {
+        FIBITMAP* header = functions.LockPage(headers, i);
+        if (header != nullptr) {
+            sizes[static_cast<std::size_t>(i)] = claimedSizeOf(functions, header);
+            functions.UnlockPage(headers, header, FALSE);
+        }
+    }
+    functions.CloseMultiBitmap(headers, 0);
+    return sizes;
 }
 
 // True when the file starts like a TIFF or BigTIFF. The library's multi-page open accepts any
@@ -81,6 +151,26 @@ std::string ghostscriptFailedNote(const std::string& pdf, int code)
 {
     return "Ghostscript konnte »" + pdf + "« nicht vollständig umwandeln (Fehlercode " +
            std::to_string(code) + ").";
+}
+
+std::string ghostscriptDamagedNote(const std::string& pdf)
+{
+    return "Ghostscript meldete Fehler beim Umwandeln von »" + pdf +
+           "«; übernommen wurde, was sich zeichnen ließ.";
+}
+
+std::string damagedFileNote(const std::string& source)
+{
+    return "»" + source + "« ist beschädigt oder unvollständig; übernommen wurde, was sich lesen ließ.";
+}
+
+std::string tooLargeNote(const std::string& source, int page, std::uint64_t width, std::uint64_t height)
+{
+    const std::string picture =
+        page > 0 ? "Seite " + std::to_string(page) + " aus »" + source + "«" : "Das Bild »" + source + "«";
+    return picture + " ist mit " + std::to_string(width) + " × " + std::to_string(height) +
+           " Bildpunkten zu groß und wurde nicht übernommen (höchstens " +
+           std::to_string(MaxDecodedImageBytes >> 20) + " MB entpackt).";
 }
 
 FIBITMAP* pageImageOf(const FreeImageFunctionTable& functions, FIBITMAP* image, FreeImageBitmap& owner)
@@ -155,18 +245,34 @@ void ImportImageFiles(PageImportContext& context)
         }
         FreeImageMessageScope scope;
         const FREE_IMAGE_FORMAT format = importFormatOf(path);
+        // The header first: a picture too large for memory is never decoded.
+        const std::optional<ClaimedSize> claimed =
+            format == FIF_UNKNOWN ? std::nullopt : claimedFileSize(functions, format, path);
+        if (claimed && !fitsInMemory(*claimed)) {
+            showFileNote(tooLargeNote(path, 0, claimed->width, claimed->height), scope);
+            continue;
+        }
+        if (claimed) {
+            scope.take(); // the header's messages come again with the pixels
+        }
         const FreeImageBitmap image =
-            ownFreeImage(functions, format == FIF_UNKNOWN ? nullptr : functions.LoadU(format, path, 0));
+            ownFreeImage(functions, claimed ? functions.LoadU(format, path, 0) : nullptr);
         FreeImageBitmap converted = ownFreeImage(functions, nullptr);
         FIBITMAP* page = pageImageOf(functions, image.get(), converted);
         if (page == nullptr) {
             showFileNote(path + NotOpenedSuffix, scope);
             continue;
         }
-        if (!writePage(context, page, path, made + 1, scope)) {
+        // The library reads a cut-short BMP without a word; every other damage it reports.
+        const bool damaged = !scope.messages().empty() || (format == FIF_BMP && bmpCutShort(path));
+        if (!writePage(context, page, made + 1)) {
+            showFileNote(pageNotWrittenNote(path, context.settings.TmpPath), scope);
             break;
         }
         ++made;
+        if (damaged) {
+            showFileNote(damagedFileNote(path), scope);
+        }
     }
     if (made > 0) {
         callIfSet(context.entryPoints.ScanAndSave, ExistingPageFiles);
@@ -190,19 +296,28 @@ void ImportMultipageTiff(PageImportContext& context)
         return;
     }
     const int count = functions.GetPageCount(multi);
+    // The headers first: a page too large for memory is never decoded.
+    const std::vector<std::optional<ClaimedSize>> claimed = claimedPageSizes(functions, path, count);
+    scope.take(); // the headers' messages come again with the pixels
     callIfSet(context.entryPoints.DeleteOldTempFiles, AllOldTempFiles);
+    // What the file's one note says besides the library's messages.
+    std::vector<std::string> remarks;
     int made = 0;
     bool stopped = false;
     for (int i = 0; i < count && !stopped; ++i) {
-        // Warnings of pages already written belong to no note.
-        scope.take();
-        FIBITMAP* locked = functions.LockPage(multi, i);
+        const std::optional<ClaimedSize>& size = claimed[static_cast<std::size_t>(i)];
+        if (size && !fitsInMemory(*size)) {
+            remarks.push_back(tooLargeNote(path, i + 1, size->width, size->height));
+            continue;
+        }
+        FIBITMAP* locked = size ? functions.LockPage(multi, i) : nullptr;
         FreeImageBitmap converted = ownFreeImage(functions, nullptr);
         FIBITMAP* page = pageImageOf(functions, locked, converted);
         if (page == nullptr) {
-            showFileNote(path + NotOpenedSuffix, scope);
+            remarks.push_back(path + NotOpenedSuffix);
             stopped = true;
-        } else if (!writePage(context, page, path, i + 1, scope)) {
+        } else if (!writePage(context, page, made + 1)) {
+            remarks.push_back(pageNotWrittenNote(path, context.settings.TmpPath));
             stopped = true;
         } else {
             ++made;
@@ -212,6 +327,13 @@ void ImportMultipageTiff(PageImportContext& context)
         }
     }
     functions.CloseMultiBitmap(multi, 0);
+    // The library drops the pages behind a cut without a word; other damage it reports.
+    if (made > 0 && (!scope.messages().empty() || tiffDirectoriesCutShort(path))) {
+        remarks.insert(remarks.begin(), damagedFileNote(path));
+    }
+    if (!remarks.empty()) {
+        showFileNote(noteLines(remarks), scope);
+    }
     // A file without pages still goes to the job, which reports that there are none.
     if (!stopped || made > 0) {
         callIfSet(context.entryPoints.ScanAndSave, ExistingPageFiles);
@@ -232,16 +354,29 @@ void ImportPdfViaGhostscript(PageImportContext& context)
     }
     context.waitView.openWaitWindow(ImportPdfWaitText);
     callIfSet(context.entryPoints.DeleteOldTempFiles, AllOldTempFiles);
+    // Absolute paths, and the PDF after the end of the options: no name is read as an option.
+    const std::string tmpFolder = AbsolutePath(settings.TmpPath);
     ProcessRequest request;
     request.argv = {
         program,
+        "-q",
         "-dBATCH",
         "-dNOPAUSE",
         "-sDEVICE=bmp16m",
         "-r" + std::to_string(settings.PDFasInputDPI),
-        "-sOutputFile=" + escapePercent(settings.TmpPath) + "/TmpReadyImg%d.bmp",
-        pdf};
-    request.workingDir = settings.TmpPath;
+        "-sOutputFile=" + escapePercent(tmpFolder) + "/TmpReadyImg%d.bmp",
+        "--",
+        AbsolutePath(pdf)};
+    request.workingDir = tmpFolder;
+    // Quiet, Ghostscript says only what went wrong, on either stream; a page it cannot draw still
+    // ends with code 0.
+    std::vector<std::string> reported;
+    request.onLine = [&reported](OutputStream, const std::string& line) {
+        const std::string_view text = trimBlanks(line);
+        if (!text.empty() && reported.size() < MaxGhostscriptLines) {
+            reported.emplace_back(text);
+        }
+    };
     ProcessResult result;
     if (effects().processes != nullptr) {
         result = effects().processes->run(request);
@@ -249,9 +384,13 @@ void ImportPdfViaGhostscript(PageImportContext& context)
     context.waitView.closeWaitWindow();
     const int code = result.started ? result.exitCode : -1;
     const bool pagesMade = FileExists(pageFilePath(settings.TmpPath, 1)) == 1;
+    const std::string said =
+        reported.empty() ? std::string() : "\\n\\nGhostscript:\\n\\n" + noteLines(reported);
     // A run that ends well but leaves no page is reported too, rather than ending in silence.
     if (code != 0 || !pagesMade) {
-        ShowNote(ghostscriptFailedNote(pdf, code), 0);
+        ShowNote(ghostscriptFailedNote(pdf, code) + said, 0);
+    } else if (!reported.empty()) {
+        ShowNote(ghostscriptDamagedNote(pdf) + said, 0);
     }
     if (pagesMade) {
         callIfSet(context.entryPoints.ScanAndSave, ExistingPageFiles);

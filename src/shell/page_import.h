@@ -8,6 +8,7 @@
 #include "shell/settings.h"
 #include "shell/shell_state.h"
 
+#include <cstdint>
 #include <string>
 
 namespace folvex {
@@ -54,6 +55,17 @@ std::string pageNotWrittenNote(const std::string& source, const std::string& tmp
 // The note for a Ghostscript run that failed (code −1: it could not be started).
 std::string ghostscriptFailedNote(const std::string& pdf, int code);
 
+// The note for a Ghostscript run that made pages but reported errors (a page it could not draw comes
+// out blank).
+std::string ghostscriptDamagedNote(const std::string& pdf);
+
+// The note for a damaged or cut-short file of which the readable part became pages.
+std::string damagedFileNote(const std::string& source);
+
+// The note for a picture (page 0: the file's only one) that is not imported because its decoded
+// pixels would take more than MaxDecodedImageBytes.
+std::string tooLargeNote(const std::string& source, int page, std::uint64_t width, std::uint64_t height);
+
 // The library image as a page file's image: 1, 4, 8, 24 and 32 bits stay as they are; 16-bit colour,
 // 16-bit grey, 48-bit RGB and 64-bit RGBA become 24, 8, 24 and 32 bits; every other image type goes
 // through the library's standard-type conversion with scaling. The dots per metre are kept. nullptr
@@ -71,17 +83,20 @@ std::string ghostscriptProgram(const Settings& settings);
 std::string escapePercent(const std::string& text);
 
 // Asks for image files and makes a page of each one that loads, in the order chosen; a file that
-// does not load gives a note and is skipped. The job starts when at least one page was made; a page
-// that cannot be written stops the import and hands over the pages made before it.
+// does not load, or whose header claims a picture too large for memory, gives a note and is skipped.
+// A damaged file of which a part was read becomes a page with a note naming it. The job starts when at least
+// one page was made; a page that cannot be written stops the import and hands over the pages made before it.
 void ImportImageFiles(PageImportContext& context);
 
-// Asks for a multi-page TIFF and makes a page of each of its pages; the job starts even for none.
-// A file that does not open gives a note and keeps the previous job's files.
+// Asks for a multi-page TIFF and makes a page of each of its pages that fits in memory (the others are
+// skipped); the job starts even for none. A file that does not open gives a note and keeps the
+// previous job's files. Everything said about one file goes into one note.
 void ImportMultipageTiff(PageImportContext& context);
 
 // Asks for a PDF and lets Ghostscript render its pages at PDFasInputDPI as 24-bit page files while the
-// wait window shows. A failed run gives a note with its exit code; the job starts only when a page
-// file exists.
+// wait window shows. A failed run gives a note with its exit code, a run that reports errors but makes
+// pages a note too, each followed by Ghostscript's own lines; the job starts only when a page file
+// exists.
 void ImportPdfViaGhostscript(PageImportContext& context);
 
 } // namespace folvex

@@ -109,6 +109,29 @@ struct ExternalEditorFixture
     std::unique_ptr<PageEditorModel> model;
 };
 
+// A temporary folder named relative to the current folder: the editor, started in the page's folder,
+// still gets the page, by its absolute path.
+TEST(ExternalEditorTest, TheEditorGetsThePageByItsAbsolutePath)
+{
+    namespace fs = std::filesystem;
+    ExternalEditorFixture f;
+    const fs::path previous = fs::current_path();
+    fs::current_path(f.dir.path().parent_path());
+    f.shell.settingsState.settings.TmpPath = f.dir.path().filename().string();
+    f.model = std::make_unique<PageEditorModel>(f.shell, f.files, f.ui, 0, "PDF");
+    f.model->open(1820);
+    const bool opened = f.open(1);
+    fs::current_path(previous);
+
+    ASSERT_TRUE(opened);
+    ASSERT_EQ(f.runner.requests.size(), 1U);
+    const ProcessRequest& request = f.runner.requests[0];
+    ASSERT_EQ(request.argv.size(), 2U);
+    EXPECT_TRUE(request.argv[1].starts_with("/")) << request.argv[1];
+    EXPECT_TRUE(fs::equivalent(request.argv[1], f.edited())) << request.argv[1];
+    EXPECT_TRUE(fs::equivalent(request.workingDir, f.dir.path())) << request.workingDir;
+}
+
 TEST(ExternalEditorTest, WithoutWorkingCopyThePageIsCopiedAndTheCopyEditedInPlace)
 {
     ExternalEditorFixture f;

@@ -254,6 +254,27 @@ TEST_F(OcrWriterTest, RunsTesseractWithItsArgumentsAndShowsItsLines)
     expectOnlyWritten("Brief.pdf");
 }
 
+// A temporary folder named relative to the current folder: tesseract, started in the target's folder,
+// gets the range TIFF by its absolute path.
+TEST_F(OcrWriterTest, TesseractGetsTheRangeByItsAbsolutePath)
+{
+    useStub();
+    writePages(1);
+    const fs::path previous = fs::current_path();
+    fs::current_path(dir.path());
+    shell.settingsState.settings.TmpPath = "tmp";
+
+    const WriterOutcome outcome = save(out("Brief"));
+    fs::current_path(previous);
+
+    EXPECT_EQ(outcome, WriterOutcome::Written);
+    const std::vector<std::string> log = runs();
+    ASSERT_EQ(log.size(), 1U);
+    const std::string tiff = log[0].substr(0, log[0].find('|'));
+    EXPECT_TRUE(tiff.starts_with("/")) << tiff;
+    EXPECT_TRUE(tiff.ends_with("/tmp/MultiPage_1.tiff")) << tiff;
+}
+
 // A range's run starts while later pages are still collected, but the status line keeps its order:
 // every page first, then "OCR läuft...", then the documents' runs with their whole page counts and
 // the program's lines.

@@ -1,7 +1,9 @@
 #include "shell/page_import.h"
 
 #include "foundation/note.h"
+#include "runtime/image_limits.h"
 #include "runtime/process_runner.h"
+#include "shell/import_checks.h"
 #include "support/fakes.h"
 #include "support/image_fixtures.h"
 #include "support/temp_dir.h"
@@ -12,6 +14,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -75,6 +78,178 @@ BOOL DLL_CALLCONV failingSecondSave(FREE_IMAGE_FORMAT format, FIBITMAP* image, c
 {
     return ++saveCalls == 2 ? FALSE : FreeImage_Save(format, image, path, flags);
 }
+
+// A little-endian TIFF of 8-bit grey pages whose headers say width × height and whose strips hold
+// the given bytes, each page one strip.
+struct TiffPage
+{
+    std::uint32_t width;
+    std::uint32_t height;
+    std::string pixels;
+};
+
+std::string tiffFile(const std::vector<TiffPage>& pages)
+{
+    const auto put = [](std::string& bytes, std::uint64_t value, int size) {
+        for (int i = 0; i < size; ++i) {
+            bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+        }
+    };
+    std::string bytes = "II*";
+    bytes += '\0';
+    put(bytes, 8, 4);
+    for (std::size_t p = 0; p < pages.size(); ++p) {
+        const TiffPage& page = pages[p];
+        constexpr int Entries = 9;
+        const std::uint64_t dataAt = bytes.size() + 2 + Entries * 12 + 4;
+        const std::uint64_t next = p + 1 < pages.size() ? dataAt + page.pixels.size() : 0;
+        put(bytes, Entries, 2);
+
+        const struct
+        {
+            std::uint16_t tag;
+            std::uint16_t type; // 3 SHORT, 4 LONG
+            std::uint32_t value;
+        } entries[Entries] = {
+            {256, 4, page.width},
+            {257, 4, page.height},
+            {258, 3, 8},
+            {259, 3, 1},
+            {262, 3, 1},
+            {273, 4, static_cast<std::uint32_t>(dataAt)},
+            {277, 3, 1},
+            {278, 4, page.height},
+            {279, 4, static_cast<std::uint32_t>(page.pixels.size())},
+        };
+
+        for (const auto& entry : entries) {
+            put(bytes, entry.tag, 2);
+            put(bytes, entry.type, 2);
+            put(bytes, 1, 4);
+            put(bytes, entry.value, 4);
+        }
+        put(bytes, next, 4);
+        bytes += page.pixels;
+    }
+    return bytes;
+}
+
+// A BMP header claiming a 24-bit picture of width × height, followed by a few bytes of pixels.
+std::string bmpClaiming(std::uint32_t width, std::uint32_t height)
+{
+    std::string bytes = "BM";
+    const auto put = [&bytes](std::uint32_t value, int size) {
+        for (int i = 0; i < size; ++i) {
+            bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+        }
+    };
+    put(118, 4);
+    put(0, 4);
+    put(54, 4);
+    put(40, 4);
+    put(width, 4);
+    put(height, 4);
+    put(1, 2);
+    put(24, 2);
+    put(0, 4);
+    put(0, 4);
+    put(2835, 4);
+    put(2835, 4);
+    put(0, 4);
+    put(0, 4);
+    return bytes + std::string(64, '\x40');
+}
+
+// A GIF whose screen and first picture claim width × height, with a one-byte picture.
+std::string gifClaiming(std::uint16_t width, std::uint16_t height)
+{
+    std::string bytes = "GIF89a";
+    const auto put16 = [&bytes](std::uint16_t value) {
+        bytes += static_cast<char>(value & 0xFF);
+        bytes += static_cast<char>(value >> 8);
+    };
+    put16(width);
+    put16(height);
+    bytes += std::string("\x80\0\0", 3) + std::string("\0\0\0\xFF\xFF\xFF", 6); // two colours
+    bytes += std::string("\x21\xF9\x04\0\0\0\0\0", 8);                          // an extension first
+    bytes += '\x2C';
+    put16(0);
+    put16(0);
+    put16(width);
+    put16(height);
+    bytes += std::string("\0\x02\x02\x44\x01\0\x3B", 7);
+    return bytes;
+}
+
+// A JPEG made by the library whose frame header is changed to claim width × height.
+std::string jpegClaiming(const std::string& jpeg, std::uint16_t width, std::uint16_t height)
+{
+    std::string bytes = jpeg;
+    const std::size_t frame = bytes.find("\xFF\xC0");
+    if (frame == std::string::npos) {
+        ADD_FAILURE() << "no baseline frame header";
+        return bytes;
+    }
+    bytes[frame + 5] = static_cast<char>(height >> 8);
+    bytes[frame + 6] = static_cast<char>(height & 0xFF);
+    bytes[frame + 7] = static_cast<char>(width >> 8);
+    bytes[frame + 8] = static_cast<char>(width & 0xFF);
+    return bytes;
+}
+
+// A function table on the real library that decodes no pixels: it records which files and which
+// multi-page TIFF pages it was asked to decode and gives nothing for them, while headers read without
+// pixels come from the library.
+struct NoDecodingLibrary
+{
+    static inline std::vector<std::string> decodedFiles;
+    static inline std::vector<int> decodedPages;
+    static inline std::set<FIMULTIBITMAP*> pixelFiles;
+
+    static FIBITMAP* DLL_CALLCONV load(FREE_IMAGE_FORMAT format, const char* path, int flags)
+    {
+        if ((flags & FIF_LOAD_NOPIXELS) != 0) {
+            return FreeImage_Load(format, path, flags);
+        }
+        decodedFiles.emplace_back(path);
+        return nullptr;
+    }
+
+    static FIMULTIBITMAP* DLL_CALLCONV
+    open(FREE_IMAGE_FORMAT format, const char* path, BOOL create, BOOL readOnly, BOOL keepInMemory, int flags)
+    {
+        FIMULTIBITMAP* multi = FreeImage_OpenMultiBitmap(format, path, create, readOnly, keepInMemory, flags);
+        if ((flags & FIF_LOAD_NOPIXELS) == 0) {
+            pixelFiles.insert(multi);
+        }
+        return multi;
+    }
+
+    // Pages of multi-page files that claim gigabytes: never decoded here.
+    static inline std::set<int> hugePages;
+
+    static FIBITMAP* DLL_CALLCONV lockPage(FIMULTIBITMAP* multi, int page)
+    {
+        if (pixelFiles.count(multi) == 0) {
+            return FreeImage_LockPage(multi, page);
+        }
+        decodedPages.push_back(page);
+        return hugePages.count(page) != 0 ? nullptr : FreeImage_LockPage(multi, page);
+    }
+
+    static FreeImageFunctionTable table(std::set<int> huge = {})
+    {
+        hugePages = std::move(huge);
+        decodedFiles.clear();
+        decodedPages.clear();
+        pixelFiles.clear();
+        FreeImageFunctionTable functions = realFunctions();
+        functions.Load = load;
+        functions.OpenMultiBitmap = open;
+        functions.LockPage = lockPage;
+        return functions;
+    }
+};
 
 // The importers on the real image library with a real temporary folder; the scan job is a recorder of
 // the page files it finds, the clean-up deletes the page files as the job's would.
@@ -403,15 +578,163 @@ TEST_F(PageImportTest, FileThatIsNoTiffKeepsTheOldPages)
     EXPECT_TRUE(jobPages.empty());
 }
 
-// A PDF with an A4 page and a 200 x 100 pt page and nothing drawn.
-std::string twoPagePdf()
+// Headers claiming pictures of gigabytes, in files of a few hundred bytes: refused with a note before
+// a pixel is decoded.
+TEST_F(PageImportTest, PicturesTooLargeForMemoryAreRefusedBeforeDecoding)
 {
-    const std::vector<std::string> objects = {
-        "<< /Type /Catalog /Pages 2 0 R >>",
-        "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] >>",
+    struct Case
+    {
+        std::string name;
+        std::string bytes;
+        std::uint64_t width;
+        std::uint64_t height;
     };
+
+    std::string rgb;
+    testing::ImagePtr small(testing::makeLibraryImage(16, 16, 24, rgb));
+    testing::saveLibraryImage(small.get(), FIF_JPEG, root.file("small.jpg"));
+    const Case cases[] = {
+        {"riesig.bmp", bmpClaiming(60000, 60000), 60000, 60000},
+        {"riesig.jpg", jpegClaiming(testing::readFile(root.file("small.jpg")), 65500, 65500), 65500, 65500},
+        {"riesig.tif", tiffFile({{100000, 100000, std::string(10, '\x7F')}}), 100000, 100000},
+        {"riesig.gif", gifClaiming(65535, 65535), 65535, 65535},
+    };
+    FreeImageFunctionTable noDecoding = NoDecodingLibrary::table();
+    functions = &noDecoding;
+    std::vector<std::string> paths;
+    std::vector<std::string> expected;
+    for (const Case& c : cases) {
+        writeFile(root.file(c.name), c.bytes);
+        paths.push_back(root.file(c.name));
+        expected.push_back(tooLargeNote(root.file(c.name), 0, c.width, c.height));
+    }
+
+    importImages(paths);
+
+    EXPECT_EQ(notes(), expected);
+    EXPECT_TRUE(NoDecodingLibrary::decodedFiles.empty()) << NoDecodingLibrary::decodedFiles.front();
+    EXPECT_FALSE(fs::exists(page(1)));
+    EXPECT_TRUE(jobPages.empty());
+}
+
+TEST_F(PageImportTest, MultipageTiffSkipsPagesTooLargeForMemory)
+{
+    const std::string path = root.file("gemischt.tif");
+    writeFile(
+        path,
+        tiffFile(
+            {{4, 3, std::string(12, '\x20')},
+             {100000, 100000, std::string(10, '\x7F')},
+             {5, 2, std::string(10, '\xE0')}}));
+    FreeImageFunctionTable noDecoding = NoDecodingLibrary::table({1});
+    functions = &noDecoding;
+
+    importTiff(path);
+
+    EXPECT_EQ(notes(), std::vector<std::string>{tooLargeNote(path, 2, 100000, 100000)});
+    EXPECT_EQ(NoDecodingLibrary::decodedPages, (std::vector<int>{0, 2}));
+    EXPECT_EQ(readPage(page(1)).width, 4U);
+    EXPECT_EQ(readPage(page(2)).width, 5U);
+    EXPECT_EQ(jobPages, std::vector<int>{2});
+}
+
+TEST(DecodedImageBytes, RowsArePaddedAndNothingWraps)
+{
+    struct Case
+    {
+        std::uint64_t width;
+        std::uint64_t height;
+        std::uint64_t bpp;
+        std::optional<std::uint64_t> bytes;
+    };
+
+    const Case cases[] = {
+        {1, 1, 1, 4},
+        {7, 5, 24, 24 * 5},
+        {100000, 100000, 8, 10'000'000'000ULL},
+        {std::uint64_t{1} << 40, std::uint64_t{1} << 40, 32, std::nullopt},
+        {~std::uint64_t{0}, 1, 1, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.width);
+        EXPECT_EQ(decodedImageBytes(c.width, c.height, c.bpp), c.bytes);
+    }
+    // An A3 page scanned at 1200 dpi in colour is taken.
+    EXPECT_LE(decodedImageBytes(14031, 19843, 24).value(), MaxDecodedImageBytes);
+}
+
+// Damage the library passes over in silence or only with a message: the readable part becomes the page
+// and the file is named.
+TEST_F(PageImportTest, DamagedFilesBecomePagesWithANoteNamingThem)
+{
+    std::string rgb;
+    testing::ImagePtr picture(testing::makeLibraryImage(64, 48, 24, rgb));
+    const auto cut = [this, &picture](const std::string& name, FREE_IMAGE_FORMAT format) {
+        testing::saveLibraryImage(picture.get(), format, root.file(name));
+        const std::string whole = testing::readFile(root.file(name));
+        writeFile(root.file(name), whole.substr(0, whole.size() * 3 / 5));
+        return root.file(name);
+    };
+    const std::string jpeg = cut("abgeschnitten.jpg", FIF_JPEG);
+    const std::string bmp = cut("abgeschnitten.bmp", FIF_BMP);
+    const std::string sound = saveImage("heil.png", FIF_PNG, 24);
+
+    importImages({jpeg, sound, bmp});
+
+    const std::vector<std::string> shown = notes();
+    ASSERT_EQ(shown.size(), 2U);
+    EXPECT_TRUE(shown[0].starts_with(damagedFileNote(jpeg))) << shown[0];
+    EXPECT_NE(shown[0].find("Premature end of JPEG file"), std::string::npos) << shown[0];
+    EXPECT_EQ(shown[1], damagedFileNote(bmp));
+    EXPECT_EQ(readPage(page(1)).width, 64U);
+    EXPECT_EQ(readPage(page(3)).width, 64U);
+    EXPECT_EQ(jobPages, std::vector<int>{3});
+}
+
+TEST_F(PageImportTest, CutShortMultipageTiffKeepsItsReadablePagesAndIsNamed)
+{
+    struct Case
+    {
+        const char* label;
+        std::size_t cutBytes; // taken off the end of a file of three pages
+        int pages;
+    };
+
+    const Case cases[] = {
+        // Each page's directory follows its pixels, and its palette and name follow the directory.
+        {"cut into the last page's palette", 100, 3},
+        {"cut into the last page's pixels", 2500, 2},
+    };
+    const std::string path = root.file("abgeschnitten.tif");
+    {
+        FIMULTIBITMAP* multi = FreeImage_OpenMultiBitmap(FIF_TIFF, path.c_str(), TRUE, FALSE, FALSE, 0);
+        ASSERT_NE(multi, nullptr);
+        for (int i = 0; i < 3; ++i) {
+            std::string rgb;
+            testing::ImagePtr image(testing::makeLibraryImage(30, 60, 8, rgb));
+            FreeImage_AppendPage(multi, image.get());
+        }
+        ASSERT_TRUE(FreeImage_CloseMultiBitmap(multi, 0));
+    }
+    const std::string whole = testing::readFile(path);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        fakes.messages.shown.clear();
+        jobPages.clear();
+        writeFile(path, whole.substr(0, whole.size() - c.cutBytes));
+
+        importTiff(path);
+
+        ASSERT_EQ(notes().size(), 1U);
+        EXPECT_TRUE(notes()[0].starts_with(damagedFileNote(path))) << notes()[0];
+        EXPECT_EQ(readPage(page(c.pages)).width, 30U);
+        EXPECT_EQ(jobPages, std::vector<int>{c.pages});
+    }
+}
+
+// A PDF of the given objects, the first the catalogue, with its cross-reference table.
+std::string pdfOf(const std::vector<std::string>& objects)
+{
     std::string pdf = "%PDF-1.4\n";
     std::vector<std::size_t> offsets;
     for (std::size_t i = 0; i < objects.size(); ++i) {
@@ -419,13 +742,38 @@ std::string twoPagePdf()
         pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
     }
     const std::size_t xref = pdf.size();
-    pdf += "xref\n0 5\n0000000000 65535 f \n";
+    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
     for (const std::size_t offset : offsets) {
         std::string number = std::to_string(offset);
         pdf += std::string(10 - number.size(), '0') + number + " 00000 n \n";
     }
-    pdf += "trailer\n<< /Size 5 /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
     return pdf;
+}
+
+// A PDF with an A4 page and a 200 x 100 pt page and nothing drawn.
+std::string twoPagePdf()
+{
+    return pdfOf({
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] >>",
+    });
+}
+
+// A PDF with one page whose content stream claims compression but holds no compressed data.
+std::string damagedContentPdf()
+{
+    const std::string garbage = "x\x9C\xFF\xFE this is no compressed data";
+    return pdfOf({
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 4 0 R >>",
+        "<< /Length " + std::to_string(garbage.size()) + " /Filter /FlateDecode >>\nstream\n" + garbage +
+            "\nendstream",
+    });
 }
 
 // Ghostscript itself renders; the program run is the real one.
@@ -536,10 +884,43 @@ TEST_F(PdfImportTest, RunWithoutPagesGivesItsCodeAndNoJob)
         const std::string prefix =
             "Ghostscript konnte »" + pdf + "« nicht vollständig umwandeln (Fehlercode ";
         EXPECT_TRUE(notes()[0].starts_with(prefix)) << notes()[0];
-        EXPECT_EQ(notes()[0] != ghostscriptFailedNote(pdf, 0), c.failingCode) << notes()[0];
+        EXPECT_EQ(!notes()[0].starts_with(ghostscriptFailedNote(pdf, 0)), c.failingCode) << notes()[0];
         EXPECT_EQ(waitView.calls.size(), 2U);
         EXPECT_TRUE(jobPages.empty());
     }
+}
+
+TEST_F(PdfImportTest, PageGhostscriptCannotDrawIsNamedInANote)
+{
+    const std::string pdf = root.file("kaputter Inhalt.pdf");
+    writeFile(pdf, damagedContentPdf());
+
+    importPdf(pdf);
+
+    ASSERT_EQ(notes().size(), 1U);
+    EXPECT_TRUE(notes()[0].starts_with(ghostscriptDamagedNote(pdf))) << notes()[0];
+    EXPECT_NE(notes()[0].find("Page drawing error"), std::string::npos) << notes()[0];
+    EXPECT_TRUE(fs::exists(page(1)));
+    EXPECT_EQ(jobPages, std::vector<int>{1});
+}
+
+// A PDF whose name starts with "-", chosen relative to the current folder like the temporary folder.
+TEST_F(PdfImportTest, NamesStartingWithADashAreReadAsFiles)
+{
+    const fs::path previous = fs::current_path();
+    fs::current_path(root.path());
+    writeFile("-x.pdf", twoPagePdf());
+    fs::create_directory("tmp-relativ");
+    settings.TmpPath = "tmp-relativ";
+
+    importPdf("-x.pdf");
+
+    const std::vector<std::string> shown = notes();
+    const bool made = fs::exists(root.file("tmp-relativ/TmpReadyImg2.bmp"));
+    fs::current_path(previous);
+    EXPECT_TRUE(shown.empty()) << shown.front();
+    EXPECT_TRUE(made);
+    EXPECT_EQ(jobPages, std::vector<int>{2});
 }
 
 TEST_F(PdfImportTest, MissingGhostscriptGivesTheNoteAndDeletesNothing)
