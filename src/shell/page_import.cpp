@@ -27,6 +27,12 @@ void callIfSet(const Slot& slot, Args... args)
     }
 }
 
+// Whether the previous job's pages may be deleted: asks when they were never saved.
+bool mayDeleteOldPages(const PageImportContext& context)
+{
+    return !context.entryPoints.MayDeleteOldPages || context.entryPoints.MayDeleteOldPages();
+}
+
 // A note for one file, with the library's messages gathered for it appended (one note per file).
 void showFileNote(const std::string& text, const FreeImageMessageScope& scope)
 {
@@ -150,6 +156,9 @@ void ImportImageFiles(PageImportContext& context)
     bool first = true;
     for (std::string path = openFileRequester(request); !path.empty(); path = nextSelectedFile()) {
         if (first) {
+            if (!mayDeleteOldPages(context)) {
+                return;
+            }
             callIfSet(context.entryPoints.DeleteOldTempFiles, AllOldTempFiles);
             first = false;
         }
@@ -190,6 +199,10 @@ void ImportMultipageTiff(PageImportContext& context)
         return;
     }
     const int count = functions.GetPageCount(multi);
+    if (!mayDeleteOldPages(context)) {
+        functions.CloseMultiBitmap(multi, 0);
+        return;
+    }
     callIfSet(context.entryPoints.DeleteOldTempFiles, AllOldTempFiles);
     int made = 0;
     bool stopped = false;
@@ -228,6 +241,9 @@ void ImportPdfViaGhostscript(PageImportContext& context)
     }
     const std::string pdf = openFileRequester({ImportPdfTitle, "", ImportPdfPatterns, 0, false});
     if (pdf.empty()) {
+        return;
+    }
+    if (!mayDeleteOldPages(context)) {
         return;
     }
     context.waitView.openWaitWindow(ImportPdfWaitText);
