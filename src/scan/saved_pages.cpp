@@ -88,7 +88,8 @@ bool markPagesSaved(const std::string& tmpPath, std::int32_t pageCount)
     for (std::int32_t k = 1; k <= pageCount; ++k) {
         const std::string name = std::string(PageFilePrefix) + std::to_string(k) + ".bmp";
         if (const std::optional<FileStamp> stamp = stampOf(tmpPath + "/" + name)) {
-            content += name + "\t" + std::to_string(stamp->first) + "\t" + std::to_string(stamp->second) + "\n";
+            content +=
+                name + "\t" + std::to_string(stamp->first) + "\t" + std::to_string(stamp->second) + "\n";
         }
     }
     if (writeFileSafely(markerPath(tmpPath), content)) {

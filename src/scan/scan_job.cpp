@@ -457,9 +457,9 @@ std::int32_t ScanAndSave(ScanJobContext& context, std::uint8_t existingPages)
 
 std::string unsavedPagesText(std::int32_t pages)
 {
-    const std::string count = pages == 1 ? "liegt noch 1 Seite, die nicht gespeichert wurde"
-                                          : "liegen noch " + std::to_string(pages) +
-                                                " Seiten, die nicht gespeichert wurden";
+    const std::string count =
+        pages == 1 ? "liegt noch 1 Seite, die nicht gespeichert wurde"
+                   : "liegen noch " + std::to_string(pages) + " Seiten, die nicht gespeichert wurden";
     return "Im Ordner für temporäre Dateien " + count +
            " (z.B. nach einem Absturz, einem abgebrochenen Scan oder einem fehlgeschlagenen "
            "Speichern).\\n\\nSollen sie jetzt gelöscht werden?\\n\\n»Seiten behalten« beendet diesen "

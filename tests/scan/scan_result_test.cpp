@@ -420,7 +420,9 @@ TEST(ScanResultTest, TheDialogCountsThePagesTheEditorLeft)
          {},
          1,
          {Edit5, Edit5, Abort5},
-         {"Scannen erfolgreich (4 Seiten)", "Scannen erfolgreich (3 Seiten)", "Scannen erfolgreich (2 Seiten)"}},
+         {"Scannen erfolgreich (4 Seiten)",
+          "Scannen erfolgreich (3 Seiten)",
+          "Scannen erfolgreich (2 Seiten)"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -488,7 +490,11 @@ TEST(ScanResultTest, TheBackSidesAreNotOfferedAfterABackPassARescanOrOnExistingP
          {6, 5},
          {WriterOutcome::Cancelled}},
         {"after editing", {FakePass::pages({1, 2, 3})}, {Edit6, Abort5}, 0, {6, 5}},
-        {"a new block after a merged one", {FakePass::pages({1}), FakePass::pages({2})}, {ScanOn6, Abort6}, 0, {6, 6}},
+        {"a new block after a merged one",
+         {FakePass::pages({1}), FakePass::pages({2})},
+         {ScanOn6, Abort6},
+         0,
+         {6, 6}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -773,7 +779,11 @@ TEST(ScanResultTest, PagesThatWereNeverSavedAreDeletedOnlyAfterAQuestion)
         b.play({FakePass::pages({1, 2, 3})}, {Save6}, 0);
     };
     const Case cases[] = {
-        {"killed after scanning", [](ResultBench& b) { leaveFiles(b, "tmpimg", 0, {1, 2, 3}); }, 3},
+        {"killed after scanning",
+         [](ResultBench& b) {
+             leaveFiles(b, "tmpimg", 0, {1, 2, 3});
+         },
+         3},
         {"killed after a merged block and a back pass",
          [](ResultBench& b) {
              leaveFiles(b, "TmpReadyImg", 1, {1, 2});
@@ -836,12 +846,14 @@ TEST(ScanResultTest, PagesThatWereNeverSavedAreDeletedOnlyAfterAQuestion)
          0},
         {"empty folder", [](ResultBench&) {}, 0},
     };
+
     enum Answer : std::intptr_t
     {
         Esc = 0,
         Keep = 1,
         Delete = 2,
     };
+
     for (const Case& c : cases) {
         for (const Answer answer : {Keep, Esc, Delete}) {
             if (c.unsaved == 0 && answer != Delete) {
