@@ -61,6 +61,7 @@ void finishWriterRun(ScanJobContext& context, const SaveOutcome& outcome, bool s
     if (!outcome.failures.empty()) {
         showBox(context, SaveErrorTitle, saveFailureText(outcome.failures), SaveErrorIcon);
     } else if (!outcome.written.empty()) {
+        context.pagesSaved = true;
         effects().sound->systemSound(SimpleBeep);
     } else {
         showBox(context, AllBlankTitle, std::string(AllBlankText), AllBlankIcon);

@@ -4,6 +4,7 @@
 #include "foundation/paths.h"
 #include "runtime/effects.h"
 #include "runtime/text.h"
+#include "scan/saved_pages.h"
 #include "shell/scanner_selection.h"
 #include "shell/settings.h"
 #include "twain/bmp_page.h"
@@ -125,6 +126,9 @@ private:
             m_job.ok = 0;
             ShowNote(text(TesseractMissingNote), 0);
         }
+        if (m_job.ok == 1 && m_job.existingPages == 0 && !mayDeleteOldPages(m_context)) {
+            m_job.ok = 0;
+        }
 
         // The page editor may have grown the table; entry 0 is not a page boundary.
         std::vector<std::uint8_t>& splits = m_shell.PageSplitFlags;
@@ -238,6 +242,7 @@ private:
             m_shell.AcquisitionRunning = 1;
             const bool back = m_job.backPass == 1;
             if (m_job.skipAcquisition == 0) {
+                m_job.blockMerged = 0;
                 m_window.setStatusNow(text(back ? StatusScannerActiveBack : StatusScannerActive));
                 acquire(tmpFile(back ? BackBaseName : FrontBaseName));
             } else {
@@ -353,13 +358,17 @@ private:
         if (m_job.showResult != 1 || m_job.backPass != 1 || m_job.frontCount == m_job.backCount) {
             return;
         }
-        const std::string message = "Die Anzahl der Vorder- und Rückseiten unterscheidet sich:\\n" +
-                                    std::to_string(m_job.frontCount) + " Vorderseiten gescannt\\n" +
-                                    std::to_string(m_job.backCount) +
-                                    " Rückseiten gescannt\\n\\nWie soll vorgegangen werden?";
+        const std::string counts = "Die Anzahl der Vorder- und Rückseiten unterscheidet sich:\\n" +
+                                   std::to_string(m_job.frontCount) + " Vorderseiten gescannt\\n" +
+                                   std::to_string(m_job.backCount) + " Rückseiten gescannt";
+        if (m_job.existingPages == 1) {
+            // A re-scan would delete the very pages the rescue is for, and acquire nothing.
+            box(ErrorTitle, counts + text(RescueMismatchOutro), WarningIcon, RescueMismatchButtons, 1);
+            return;
+        }
         const std::intptr_t answer =
             box(ErrorTitle,
-                message,
+                counts + "\\n\\nWie soll vorgegangen werden?",
                 WarningIcon,
                 MismatchButtons,
                 m_job.frontCount > m_job.backCount ? 2 : 1,
@@ -444,6 +453,36 @@ std::int32_t ScanAndSave(ScanJobContext& context, std::uint8_t existingPages)
     ScanJob job(context, existingPages);
     job.run();
     return 0;
+}
+
+std::string unsavedPagesText(std::int32_t pages)
+{
+    const std::string count =
+        pages == 1 ? "liegt noch 1 Seite, die nicht gespeichert wurde"
+                   : "liegen noch " + std::to_string(pages) + " Seiten, die nicht gespeichert wurden";
+    return "Im Ordner für temporäre Dateien " + count +
+           " (z.B. nach einem Absturz, einem abgebrochenen Scan oder einem fehlgeschlagenen "
+           "Speichern).\\n\\nSollen sie jetzt gelöscht werden?\\n\\n»Seiten behalten« beendet diesen "
+           "Vorgang; die Seiten lassen sich dann über »Datei« > »alte Grafikdateien retten (nach Absturz "
+           "nach dem Scannen)« weiterverarbeiten und speichern.";
+}
+
+bool mayDeleteOldPages(ScanJobContext& context)
+{
+    const std::int32_t unsaved = countUnsavedPages(context.shell.settingsState.settings.TmpPath);
+    if (unsaved == 0) {
+        return true;
+    }
+    ActionBoxParams params;
+    ResetActionBoxParams(params);
+    params.Title = text(UnsavedPagesTitle);
+    params.Text = unsavedPagesText(unsaved);
+    params.Icon = WarningIcon;
+    params.ButtonCount = 2;
+    params.Buttons = text(UnsavedPagesButtons);
+    params.ButtonWidth = UnsavedPagesButtonWidthPx;
+    params.DefaultButton = 1;
+    return context.dialogs.actionBox(params) == 2;
 }
 
 std::int32_t DeleteOldTempFiles(ScanJobContext& context, std::int32_t mode)

@@ -60,6 +60,13 @@ inline constexpr std::string_view UnknownStatusText = "Status der Operation unbe
 inline constexpr std::string_view NothingToRescueNote = "Keine zu rettenden Grafikdateien gefunden.";
 inline constexpr std::string_view MismatchButtons = "Re-Scan Vorderseiten|Re-Scan Rückseiten|Weiter";
 inline constexpr int MismatchButtonWidthPx = 140;
+// A rescue scans nothing: its pages go on as they are.
+inline constexpr std::string_view RescueMismatchOutro =
+    R"(\n\nBeim Retten wird nichts neu gescannt; die vorhandenen Seiten werden so übernommen.)";
+inline constexpr std::string_view RescueMismatchButtons = "Weiter";
+inline constexpr std::string_view UnsavedPagesTitle = "Seiten nicht gespeichert";
+inline constexpr std::string_view UnsavedPagesButtons = "Seiten behalten|Seiten löschen";
+inline constexpr int UnsavedPagesButtonWidthPx = 130;
 
 // Icons of the message box.
 inline constexpr std::intptr_t InformationIcon = 1;
@@ -187,12 +194,24 @@ struct ScanJobContext
     WriterTable writers{};
     // The file effects of the writers (moves, removals); nullptr: the system's own.
     FileOps* files = nullptr;
+    // Set by a writer run that wrote its output without any failure; the result step then records
+    // the pages it was given as saved.
+    bool pagesSaved = false;
 };
 
 // Runs one job to its end and returns 0. existingPages 1 works on the page files in the temporary
 // folder (rescue, import) and never acquires. Unless the set-up refused the job, the buttons are
 // enabled again and the status line is idle when it returns.
 std::int32_t ScanAndSave(ScanJobContext& context, std::uint8_t existingPages);
+
+// Before the clean-up deletes every page of the temporary folder: when pages there were never saved,
+// the message box asks whether to delete them. True when the clean-up may go on (nothing unsaved, or
+// "Seiten löschen"); false when the pages are to be kept ("Seiten behalten", the default, or Esc): the
+// command then ends without scanning or importing.
+bool mayDeleteOldPages(ScanJobContext& context);
+
+// The question for that many unsaved pages: how many there are, and how to rescue them.
+std::string unsavedPagesText(std::int32_t pages);
 
 // Deletes the program's own files in the temporary folder: every one that is not a bitmap, and the
 // bitmaps of the mode (TempCleanUp). Files of other programs, sub-folders and failed deletions are

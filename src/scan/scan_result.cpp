@@ -3,6 +3,7 @@
 #include "foundation/note.h"
 #include "foundation/paths.h"
 #include "runtime/safe_file.h"
+#include "scan/saved_pages.h"
 
 #include <algorithm>
 #include <string>
@@ -68,10 +69,13 @@ public:
     }
 
 private:
-    // A front block of an acquiring job, which alone may be followed by its back sides.
+    // A front block of an acquiring job, which alone may be followed by its back sides: only while
+    // its scan files are not yet merged, as back sides scanned after the merge could not go between
+    // them.
     bool frontBlock() const
     {
-        return m_job.backPass == 0 && m_job.rescanPending == 0 && m_job.existingPages == 0;
+        return m_job.backPass == 0 && m_job.rescanPending == 0 && m_job.existingPages == 0 &&
+               m_job.blockMerged == 0;
     }
 
     std::string resultText() const
@@ -119,11 +123,23 @@ private:
                 mergeScannedPages(m_context, m_job);
                 if (m_shell.entryPoints.EditPages) {
                     m_shell.entryPoints.EditPages(m_job.discardBlank, m_job.emptyRemoved);
+                    countEditedPages();
                 }
             } else {
                 return answer;
             }
         }
+    }
+
+    // Every block is merged before the editor runs, so the page files it leaves are all of the job's
+    // pages: the dialog and the counts of later blocks go on from them.
+    void countEditedPages()
+    {
+        const std::int32_t pages = countNumberedFiles(
+            m_shell.settingsState.settings.TmpPath, PageFilePrefix, 1, ".bmp", MaxReadyPages);
+        m_job.readyCount = 0;
+        m_shell.ScanCounters.pass = pages;
+        m_shell.ScanCounters.job = pages;
     }
 
     void changeDestination()
@@ -178,8 +194,12 @@ private:
         if (writer == m_context.writers.end() || !writer->second) {
             return true;
         }
+        m_context.pagesSaved = false;
         switch (writer->second(m_context, m_job)) {
             case WriterOutcome::Written:
+                if (m_context.pagesSaved) {
+                    markPagesSaved(m_shell.settingsState.settings.TmpPath, m_job.mergedPages);
+                }
                 m_job.nextCycle = 0;
                 return true;
             case WriterOutcome::Declined:
@@ -291,6 +311,7 @@ bool mergeScannedPages(ScanJobContext& context, ScanJobState& job)
         }
     }
     job.mergedPages = merged ? page : countNumberedFiles(tmpPath, PageFilePrefix, 1, ".bmp", MaxReadyPages);
+    job.blockMerged = 1;
     window.setStatusNow(kept);
     return merged;
 }

@@ -606,6 +606,12 @@ void installShellEntryPoints(ShellProgram& program)
             program.state, DTwainBinding(), port, port, {}, &program.freeImage.FreeImageFunctions};
         DeleteOldTempFiles(job, mode);
     };
+    s.entryPoints.MayDeleteOldPages = [&program] {
+        MainWindowScanJobPort port(program.windows.controls, *program.windows.scannerView);
+        ScanJobContext job{
+            program.state, DTwainBinding(), port, port, {}, &program.freeImage.FreeImageFunctions};
+        return mayDeleteOldPages(job);
+    };
     installPageImports(s, program.freeImage.FreeImageFunctions);
     // The editor's worker threads are started at its first use and kept for the program's life.
     auto editorPool = std::make_shared<std::unique_ptr<WorkerPool>>();

@@ -45,6 +45,12 @@ std::string noteLines(const std::vector<std::string>& lines)
     return text;
 }
 
+// Whether the previous job's pages may be deleted: asks when they were never saved.
+bool mayDeleteOldPages(const PageImportContext& context)
+{
+    return !context.entryPoints.MayDeleteOldPages || context.entryPoints.MayDeleteOldPages();
+}
+
 // A note for one file, with the library's messages gathered for it appended (one note per file).
 void showFileNote(const std::string& text, const FreeImageMessageScope& scope)
 {
@@ -240,6 +246,9 @@ void ImportImageFiles(PageImportContext& context)
     bool first = true;
     for (std::string path = openFileRequester(request); !path.empty(); path = nextSelectedFile()) {
         if (first) {
+            if (!mayDeleteOldPages(context)) {
+                return;
+            }
             callIfSet(context.entryPoints.DeleteOldTempFiles, AllOldTempFiles);
             first = false;
         }
@@ -299,6 +308,10 @@ void ImportMultipageTiff(PageImportContext& context)
     // The headers first: a page too large for memory is never decoded.
     const std::vector<std::optional<ClaimedSize>> claimed = claimedPageSizes(functions, path, count);
     scope.take(); // the headers' messages come again with the pixels
+    if (!mayDeleteOldPages(context)) {
+        functions.CloseMultiBitmap(multi, 0);
+        return;
+    }
     callIfSet(context.entryPoints.DeleteOldTempFiles, AllOldTempFiles);
     // What the file's one note says besides the library's messages.
     std::vector<std::string> remarks;
@@ -350,6 +363,9 @@ void ImportPdfViaGhostscript(PageImportContext& context)
     }
     const std::string pdf = openFileRequester({ImportPdfTitle, "", ImportPdfPatterns, 0, false});
     if (pdf.empty()) {
+        return;
+    }
+    if (!mayDeleteOldPages(context)) {
         return;
     }
     context.waitView.openWaitWindow(ImportPdfWaitText);

@@ -37,7 +37,9 @@ public:
 };
 
 // What the importers work with. The scan job is reached through the entry points'
-// DeleteOldTempFiles and ScanAndSave; requesters, notes and program runs through effects().
+// MayDeleteOldPages, DeleteOldTempFiles and ScanAndSave; requesters, notes and program runs through
+// effects(). Each importer asks MayDeleteOldPages before it deletes the previous job's files; when the
+// user keeps unsaved pages, it ends there and writes no page.
 struct PageImportContext
 {
     const Settings& settings; // TmpPath, GSPath, PDFasInputDPI

@@ -517,7 +517,8 @@ bool isOwnTempFile(const std::string& name)
         return true;
     }
     return isNumberedName(file, "tmpreadyimg", ".png") || isNumberedName(file, "tmpreadyimg", ".jpg") ||
-           file == "multipage.tiff" || isNumberedName(file, "multipage_", ".tiff");
+           file == "multipage.tiff" || isNumberedName(file, "multipage_", ".tiff") ||
+           file == lowerCase(SavedPagesMarkerName);
 }
 
 std::int64_t readLeadingInteger(std::string_view text)

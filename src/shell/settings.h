@@ -162,9 +162,13 @@ std::string readSetting(SettingsState& state, const std::string& section, const 
 int writeSetting(
     SettingsState& state, const std::string& section, const std::string& key, const std::string& value);
 
+// The file in the temporary folder that lists the page files a save took, with their sizes and times.
+inline constexpr std::string_view SavedPagesMarkerName = "FolvexSaved.txt";
+
 // True for the names the program itself creates in the temporary folder (the folder part of name is
 // ignored, letter case too): "tmpimg*.bmp", "tmpreadyimg*.bmp", "TmpReadyImg<n>.png" and ".jpg",
-// "MultiPage.tiff", "MultiPage_<n>.tiff" and every name ending in the safe-write suffix.
+// "MultiPage.tiff", "MultiPage_<n>.tiff", the saved-pages marker and every name ending in the
+// safe-write suffix.
 bool isOwnTempFile(const std::string& name);
 
 // The leading number of a settings text: blanks, a sign and digits; 0 when there is none. Saturates at

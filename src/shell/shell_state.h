@@ -57,6 +57,9 @@ struct ShellEntryPoints
     std::function<std::int32_t(std::uint8_t existingPages)> ScanAndSave;
     // Deletes the previous job's temporary files (mode 1 front sides, 2 back sides, 3 both).
     std::function<void(std::int32_t mode)> DeleteOldTempFiles;
+    // Asks before the previous job's pages are deleted when they were never saved; false: the user
+    // keeps them and the command ends. An empty slot asks nothing and lets the clean-up go on.
+    std::function<bool()> MayDeleteOldPages;
     // Selects and opens a scanner (empty name: with the selection dialog); the open source or 0.
     std::function<Handle(const std::string& name)> SelectScanner;
     // Registers the scanner notification callback with the scanner library.

@@ -1,6 +1,7 @@
 #include "pageeditor/page_table.h"
 
 #include "pageeditor/editor_fakes.h"
+#include "shell/settings.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -112,6 +113,8 @@ TEST(PageTableTest, CollectionKeepsForeignFilesAndRemovesLeftOverCopies)
         testing::writeFile(dir.file(name), std::string("user data ") + name);
     }
     std::filesystem::create_directory(dir.file("tmpimg9.bmp"));
+    // The program's list of saved pages is neither a page nor a left-over copy.
+    testing::writeFile(dir.file(std::string(SavedPagesMarkerName)), "TmpReadyImg1.bmp\t4\t1\n");
 
     SystemFileOps real;
     testing::RecordingFileOps files(real);
@@ -129,6 +132,7 @@ TEST(PageTableTest, CollectionKeepsForeignFilesAndRemovesLeftOverCopies)
         EXPECT_EQ(testing::readFile(dir.file(name)), std::string("user data ") + name);
     }
     EXPECT_EQ(files.count(testing::FileCall::Remove), 2);
+    EXPECT_TRUE(std::filesystem::exists(dir.file(std::string(SavedPagesMarkerName))));
 }
 
 TEST(PageTableTest, FolderThatCannotBeListedGivesNoPages)

@@ -310,6 +310,7 @@ TEST_F(ScanJobTest, RefusedJobsStoreTheChoicesAndTouchNothingElse)
         const ScopedPath path(bin.string());
         if (!c.refused) {
             scanner.passes.push_back(FakePass::pages({1}));
+            boxes.queueAnswer(2); // "Seiten löschen": the old page was never saved
         } else if (c.sourceOpen) {
             effects.messages.queueAnswer(MessageAnswer::Ok);
         } else {
@@ -418,6 +419,9 @@ TEST_F(ScanJobTest, CycleSettingsReachTheScannerInOrder)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
+        // Each case starts on an empty folder, not on the unsaved pages of the one before.
+        fs::remove_all(dir.path() / "tmp");
+        fs::create_directories(dir.path() / "tmp");
         openScanner();
         window.selectors[ScanSelector::PaperSource] = c.paperSource;
         window.selectors[ScanSelector::ColourMode] = c.colour;
@@ -535,6 +539,8 @@ TEST_F(ScanJobTest, AnOutcomeOtherThanDoneIsReportedAndEndsTheJob)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
+        fs::remove_all(dir.path() / "tmp");
+        fs::create_directories(dir.path() / "tmp");
         openScanner();
         window = RecordingWindow{};
         boxes.shown.clear();
@@ -770,26 +776,56 @@ TEST_F(ScanJobTest, AMismatchOfFrontAndBackSidesAsksHowToGoOn)
     }
 }
 
-TEST_F(ScanJobTest, ARescanOnExistingPagesAsksAgainUntilGoOn)
+// A rescue acquires nothing, so it offers no re-scan that would delete the pages it rescues.
+TEST_F(ScanJobTest, AMismatchInARescueKeepsEveryPage)
 {
-    for (const char* name : {"tmpimg0.bmp", "tmpimg1.bmp", "tmpimg2.bmp", "tmpimgr0.bmp", "tmpimgr1.bmp"}) {
-        writeFile(tmp(name), "page");
+    struct Case
+    {
+        const char* label;
+        int fronts;
+        int backs;
+        std::intptr_t answer;
+    };
+
+    const Case cases[] = {
+        {"3 fronts, 2 backs, go on", 3, 2, 1},
+        {"2 fronts, 3 backs, Esc", 2, 3, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        fs::remove_all(dir.path() / "tmp");
+        fs::create_directories(dir.path() / "tmp");
+        openScanner();
+        boxes.shown.clear();
+        for (int i = 0; i < c.fronts; ++i) {
+            writeFile(tmp("tmpimg" + std::to_string(i) + ".bmp"), "front");
+        }
+        for (int i = 0; i < c.backs; ++i) {
+            writeFile(tmp("tmpimgr" + std::to_string(i) + ".bmp"), "back");
+        }
+        const std::set<std::string> rescued = tmpFiles();
+        scriptResultSteps({});
+        boxes.queueAnswer(c.answer);
+
+        run(1);
+
+        ASSERT_EQ(boxes.shown.size(), 1U);
+        const ActionBoxParams& question = boxes.shown[0];
+        EXPECT_EQ(question.Title, "Fehler");
+        EXPECT_EQ(
+            question.Text,
+            "Die Anzahl der Vorder- und Rückseiten unterscheidet sich:\\n" + std::to_string(c.fronts) +
+                " Vorderseiten gescannt\\n" + std::to_string(c.backs) + " Rückseiten gescannt" +
+                std::string(RescueMismatchOutro));
+        EXPECT_EQ(question.Buttons, "Weiter");
+        EXPECT_EQ(question.ButtonCount, 1);
+        EXPECT_EQ(tmpFiles(), rescued);
+        EXPECT_TRUE(scanner.callsOf(237).empty());
+        ASSERT_EQ(results.size(), 1U);
+        EXPECT_EQ(results[0].frontCount, c.fronts);
+        EXPECT_EQ(results[0].backCount, c.backs);
+        EXPECT_EQ(resultCounters[0].job, c.fronts + c.backs);
     }
-    scriptResultSteps({});
-    boxes.queueAnswer(1);
-    boxes.queueAnswer(3);
-
-    run(1);
-
-    ASSERT_EQ(boxes.shown.size(), 2U);
-    EXPECT_EQ(boxes.shown[0].DefaultButton, 2);
-    EXPECT_NE(boxes.shown[1].Text.find("0 Vorderseiten gescannt"), std::string::npos);
-    EXPECT_EQ(boxes.shown[1].DefaultButton, 1);
-    EXPECT_TRUE(scanner.callsOf(237).empty());
-    ASSERT_EQ(results.size(), 1U);
-    EXPECT_EQ(results[0].frontCount, 0);
-    EXPECT_EQ(results[0].backCount, 2);
-    EXPECT_EQ(tmpFiles(), (std::set<std::string>{"tmpimgr0.bmp", "tmpimgr1.bmp"}));
 }
 
 TEST_F(ScanJobTest, ARescueTakesUpThePageFilesLeftBehind)
@@ -855,6 +891,7 @@ TEST_F(ScanJobTest, TheCleanUpDeletesOnlyTheProgramsOwnFiles)
         "TmpReadyImg1_edited.bmp",
         "TmpReadyImg1.jpg",
         "MultiPage_2.tiff",
+        "FolvexSaved.txt",
         "x.folvex-tmp",
         "notes.txt",
         "Foto.jpg",
@@ -910,6 +947,7 @@ TEST_F(ScanJobTest, ANewJobStartsOnAnEmptyFolderOfItsOwnFiles)
     writeFile(tmp("notes.txt"), "kept");
     scanner.passes = {FakePass::pages({1})};
     scriptResultSteps({});
+    boxes.queueAnswer(2); // "Seiten löschen"
 
     run();
 

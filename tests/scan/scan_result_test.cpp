@@ -1,5 +1,6 @@
 #include "scan/scan_result.h"
 
+#include "scan/save_outcome.h"
 #include "scan_job_fakes.h"
 #include "shell/settings.h"
 #include "support/action_box_fakes.h"
@@ -10,8 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -374,13 +377,72 @@ TEST(ScanResultTest, EditingMergesOnceAndSavingRecountsWhatTheEditorLeft)
     EXPECT_EQ(editorSaw, (std::vector<std::vector<int>>{{1, 2, 3}, {1, 2, 3}}));
     const std::vector<ActionBoxParams> shown = bench.resultBoxes();
     ASSERT_EQ(shown.size(), 3U);
-    EXPECT_EQ(shown[2].Text, shown[0].Text);
+    EXPECT_EQ(shown[1].Text, shown[0].Text);
+    EXPECT_EQ(shown[2].Text, "Scannen erfolgreich (2 Seiten)");
     ASSERT_EQ(bench.written.size(), 1U);
     EXPECT_EQ(bench.written[0], (std::vector<int>{1, 3}));
     EXPECT_EQ(bench.writerSaw[0].mergedPages, 2);
     EXPECT_EQ(bench.writerSaw[0].emptyRemoved, 1);
     EXPECT_EQ(bench.writerSaw[0].discardBlank, 1);
     EXPECT_EQ(bench.writerSaw[0].nextCycle, 0);
+}
+
+// After the editor every block is merged: the dialog counts the page files it left, and later blocks
+// count on from them.
+TEST(ScanResultTest, TheDialogCountsThePagesTheEditorLeft)
+{
+    struct Case
+    {
+        const char* label;
+        std::vector<int> leftReady; // page files a rescue finds
+        std::vector<int> leftFronts;
+        std::vector<FakePass> passes;
+        std::uint8_t existingPages;
+        std::vector<std::intptr_t> answers;
+        std::vector<std::string> texts;
+    };
+
+    // The editor deletes the last page each time it runs.
+    const Case cases[] = {
+        {"two blocks, editing the second, a third block",
+         {},
+         {},
+         {FakePass::pages({1, 2, 3}), FakePass::pages({4, 5}), FakePass::pages({6})},
+         0,
+         {ScanOn6, Edit6, ScanOn5, Abort6},
+         {"Scannen erfolgreich (3 Seiten)",
+          R"(Scannen erfolgreich (2 Seiten)\n\nGesamtzahl Seiten: 5)",
+          "Scannen erfolgreich (4 Seiten)",
+          R"(Scannen erfolgreich (1 Seite)\n\nGesamtzahl Seiten: 5)"}},
+        {"rescue of page files and fronts",
+         {1, 2},
+         {3, 4},
+         {},
+         1,
+         {Edit5, Edit5, Abort5},
+         {"Scannen erfolgreich (4 Seiten)",
+          "Scannen erfolgreich (3 Seiten)",
+          "Scannen erfolgreich (2 Seiten)"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ResultBench bench;
+        leaveFiles(bench, "TmpReadyImg", 1, c.leftReady);
+        leaveFiles(bench, "tmpimg", 0, c.leftFronts);
+        bench.shell.entryPoints.EditPages = [&bench](std::int32_t, std::uint8_t&) {
+            fs::remove(bench.tmp("TmpReadyImg" + std::to_string(bench.pages().size()) + ".bmp"));
+            return 1;
+        };
+
+        bench.play(c.passes, c.answers, c.existingPages);
+
+        std::vector<std::string> texts;
+        for (const ActionBoxParams& box : bench.resultBoxes()) {
+            texts.push_back(box.Text);
+        }
+        EXPECT_EQ(texts, c.texts);
+        EXPECT_TRUE(bench.boxes.answers.empty());
+    }
 }
 
 TEST(ScanResultTest, WithoutAPageEditorEditingMergesAndAsksAgain)
@@ -405,8 +467,10 @@ TEST(ScanResultTest, TheBackSidesAreNotOfferedAfterABackPassARescanOrOnExistingP
         std::vector<std::intptr_t> answers;
         std::uint8_t existingPages;
         std::vector<int> buttonCounts;
+        std::vector<WriterOutcome> outcomes = {};
     };
 
+    // Once a block is merged its back sides could no longer go between its front sides.
     const Case cases[] = {
         {"after a back pass", {FakePass::pages({1}), FakePass::pages({101})}, {Backs6, Abort5}, 0, {6, 5}},
         {"after a re-scan of the fronts",
@@ -419,10 +483,23 @@ TEST(ScanResultTest, TheBackSidesAreNotOfferedAfterABackPassARescanOrOnExistingP
          {ScanOn5, Abort6},
          1,
          {5, 6}},
+        {"after a save whose dialog was cancelled",
+         {FakePass::pages({1, 2, 3})},
+         {Save6, Abort5},
+         0,
+         {6, 5},
+         {WriterOutcome::Cancelled}},
+        {"after editing", {FakePass::pages({1, 2, 3})}, {Edit6, Abort5}, 0, {6, 5}},
+        {"a new block after a merged one",
+         {FakePass::pages({1}), FakePass::pages({2})},
+         {ScanOn6, Abort6},
+         0,
+         {6, 6}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         ResultBench bench;
+        bench.outcomes = c.outcomes;
         if (c.existingPages == 1) {
             leaveFiles(bench, "tmpimg", 0, {1, 2, 3});
         }
@@ -660,6 +737,179 @@ TEST(ScanResultTest, TheMergeShowsItsProgressAndGivesTheStatusLineBack)
     EXPECT_EQ(bench.pages(), (std::vector<int>{1, 101, 2, 102}));
     EXPECT_EQ(job.mergedPages, 4);
     EXPECT_EQ(bench.window.status, "Status: vorher");
+}
+
+// A writer that ends its run as the real ones do: the document written, and with failing a file it
+// could not write.
+ScanWriter reportingWriter(bool failing)
+{
+    return [failing](ScanJobContext& context, ScanJobState&) {
+        SaveOutcome outcome;
+        outcome.fileWritten(context.shell.settingsState.settings.TmpPath + "/../Ergebnis.pdf");
+        if (failing) {
+            outcome.fileNotWritten("Ergebnis_2.pdf");
+        }
+        finishWriterRun(context, outcome, true);
+        return WriterOutcome::Written;
+    };
+}
+
+// The names and contents of the temporary folder's files.
+std::map<std::string, std::string> folderContent(const ResultBench& bench)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::directory_iterator(bench.dir.path() / "tmp")) {
+        files[entry.path().filename().string()] = readFile(entry.path().string());
+    }
+    return files;
+}
+
+TEST(ScanResultTest, PagesThatWereNeverSavedAreDeletedOnlyAfterAQuestion)
+{
+    // How the previous run left the temporary folder, and how many of its pages were not saved.
+    struct Case
+    {
+        const char* label;
+        std::function<void(ResultBench&)> previousRun;
+        std::int32_t unsaved;
+    };
+
+    const auto saved = [](ResultBench& b) {
+        b.writers["PDF"] = reportingWriter(false);
+        b.play({FakePass::pages({1, 2, 3})}, {Save6}, 0);
+    };
+    const Case cases[] = {
+        {"killed after scanning",
+         [](ResultBench& b) {
+             leaveFiles(b, "tmpimg", 0, {1, 2, 3});
+         },
+         3},
+        {"killed after a merged block and a back pass",
+         [](ResultBench& b) {
+             leaveFiles(b, "TmpReadyImg", 1, {1, 2});
+             leaveFiles(b, "tmpimg", 0, {3});
+             leaveFiles(b, "tmpimgr", 0, {103});
+         },
+         4},
+        {"scan cancelled",
+         [](ResultBench& b) {
+             FakePass cancelled = FakePass::pages({1, 2});
+             cancelled.status = static_cast<std::int32_t>(AcquireStatus::Cancelled);
+             b.play({cancelled}, {1}, 0);
+         },
+         2},
+        {"save failed",
+         [](ResultBench& b) {
+             b.writers["PDF"] = reportingWriter(true);
+             b.play({FakePass::pages({1, 2, 3})}, {Save6, 1}, 0);
+         },
+         3},
+        {"save dialog cancelled, then Abbruch",
+         [](ResultBench& b) {
+             b.outcomes = {WriterOutcome::Cancelled};
+             b.play({FakePass::pages({1, 2, 3})}, {Save6, Abort5}, 0);
+         },
+         3},
+        {"saved", saved, 0},
+        {"saved, then a page turned in a rescue",
+         [&saved](ResultBench& b) {
+             saved(b);
+             // The same size, written later.
+             leaveFiles(b, "TmpReadyImg", 2, {42});
+             const fs::path page = b.tmp("TmpReadyImg2.bmp");
+             fs::last_write_time(page, fs::last_write_time(page) + std::chrono::seconds(2));
+         },
+         1},
+        {"saved, then a rescue scanned on",
+         [&saved](ResultBench& b) {
+             saved(b);
+             b.play({FakePass::pages({4})}, {ScanOn5, Abort6}, 1);
+         },
+         1},
+        {"saved, the list cut short by a crash",
+         [&saved](ResultBench& b) {
+             saved(b);
+             const std::string marker = b.tmp(std::string(SavedPagesMarkerName));
+             const std::string content = readFile(marker);
+             writeFile(marker, content.substr(0, content.size() - 1));
+         },
+         1},
+        {"saved by moving the pages away, a blank one left behind",
+         [](ResultBench& b) {
+             b.writers["PDF"] = [&b](ScanJobContext& context, ScanJobState& job) {
+                 fs::rename(b.tmp("TmpReadyImg1.bmp"), b.dir.file("Seite_1.bmp"));
+                 fs::rename(b.tmp("TmpReadyImg3.bmp"), b.dir.file("Seite_3.bmp"));
+                 return reportingWriter(false)(context, job);
+             };
+             b.play({FakePass::pages({1, 2, 3})}, {Save6}, 0);
+         },
+         0},
+        {"empty folder", [](ResultBench&) {}, 0},
+    };
+
+    enum Answer : std::intptr_t
+    {
+        Esc = 0,
+        Keep = 1,
+        Delete = 2,
+    };
+
+    for (const Case& c : cases) {
+        for (const Answer answer : {Keep, Esc, Delete}) {
+            if (c.unsaved == 0 && answer != Delete) {
+                continue;
+            }
+            SCOPED_TRACE(std::string(c.label) + ", answer " + std::to_string(answer));
+            ResultBench bench;
+            c.previousRun(bench);
+            ASSERT_TRUE(bench.boxes.answers.empty());
+            const std::map<std::string, std::string> before = folderContent(bench);
+            const std::size_t acquisitions = bench.acquisitions();
+            const int buttonChanges = bench.window.buttonChanges;
+            bench.boxes.shown.clear();
+            bench.window.statusHistory.clear();
+            if (c.unsaved > 0) {
+                bench.answer({answer});
+            }
+            if (c.unsaved == 0 || answer == Delete) {
+                bench.answer({Abort6});
+            }
+
+            bench.openScanner();
+            bench.scanner.passes = {FakePass::pages({7})};
+            bench.run();
+
+            EXPECT_TRUE(bench.boxes.answers.empty());
+            if (c.unsaved > 0) {
+                ASSERT_FALSE(bench.boxes.shown.empty());
+                const ActionBoxParams& question = bench.boxes.shown[0];
+                EXPECT_EQ(question.Title, "Seiten nicht gespeichert");
+                EXPECT_EQ(question.Text, unsavedPagesText(c.unsaved));
+                EXPECT_EQ(question.Buttons, "Seiten behalten|Seiten löschen");
+                EXPECT_EQ(question.DefaultButton, 1);
+                EXPECT_EQ(question.Icon, 3);
+            }
+            if (answer == Delete) {
+                EXPECT_EQ(bench.acquisitions(), acquisitions + 1);
+                EXPECT_EQ(stampedIds(bench.tmp("tmpimg"), 0), (std::vector<int>{7}));
+                EXPECT_EQ(bench.pages(), (std::vector<int>{}));
+                EXPECT_EQ(bench.resultBoxes().size(), 1U);
+            } else {
+                EXPECT_EQ(bench.boxes.shown.size(), 1U);
+                EXPECT_EQ(folderContent(bench), before);
+                EXPECT_EQ(bench.acquisitions(), acquisitions);
+                EXPECT_EQ(bench.window.buttonChanges, buttonChanges);
+                EXPECT_TRUE(bench.window.statusHistory.empty());
+            }
+        }
+    }
+    // The question names one page as one and points to the rescue in the menu.
+    EXPECT_NE(unsavedPagesText(1).find("liegt noch 1 Seite, die nicht gespeichert wurde"), std::string::npos);
+    EXPECT_NE(
+        unsavedPagesText(12).find("liegen noch 12 Seiten, die nicht gespeichert wurden"), std::string::npos);
+    EXPECT_NE(
+        unsavedPagesText(2).find("»alte Grafikdateien retten (nach Absturz nach dem Scannen)«"),
+        std::string::npos);
 }
 
 TEST(ScanResultTest, TheCleanUpTreatsReversedBackSidesAsBackSides)

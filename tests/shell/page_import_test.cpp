@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -953,6 +954,71 @@ TEST_F(PdfImportTest, MissingGhostscriptGivesTheNoteAndDeletesNothing)
     EXPECT_TRUE(waitView.calls.empty());
     EXPECT_TRUE(deleteModes.empty());
     EXPECT_EQ(testing::readFile(page(1)), "old page");
+}
+
+// Pages of the previous job that were never saved: keeping them ends each import once its file is
+// chosen, before anything is deleted, rendered or written; letting them go imports as usual.
+TEST_F(PdfImportTest, KeepingUnsavedPagesEndsTheImportBeforeAnythingIsDeleted)
+{
+    ASSERT_FALSE(settings.GSPath.empty()) << "gs is not installed";
+    const std::string pdf = root.file("zwei Seiten.pdf");
+    writeFile(pdf, twoPagePdf());
+    const std::string png = saveImage("a.png", FIF_PNG, 24);
+    const std::string tiff = saveImage("b.tif", FIF_TIFF, 8);
+
+    struct Case
+    {
+        const char* label;
+        std::function<void()> import;
+        int pages;
+    };
+
+    const Case cases[] = {
+        {"image files", [&] { importImages({png}); }, 1},
+        {"multi-page TIFF", [&] { importTiff(tiff); }, 1},
+        {"PDF", [&] { importPdf(pdf); }, 2},
+    };
+    for (const Case& c : cases) {
+        for (const bool mayDelete : {false, true}) {
+            SCOPED_TRACE(std::string(c.label) + (mayDelete ? ", delete" : ", keep"));
+            fs::remove_all(settings.TmpPath);
+            fs::create_directory(settings.TmpPath);
+            writeFile(page(1), "unsaved page");
+            const std::size_t dialogs = fakes.files.dialogs.size();
+            int questions = 0;
+            entryPoints.MayDeleteOldPages = [&] {
+                EXPECT_EQ(fakes.files.dialogs.size(), dialogs + 1) << "asked before the file was chosen";
+                ++questions;
+                return mayDelete;
+            };
+            deleteModes.clear();
+            jobPages.clear();
+            waitView.calls.clear();
+
+            c.import();
+
+            EXPECT_EQ(questions, 1);
+            EXPECT_TRUE(notes().empty());
+            if (mayDelete) {
+                EXPECT_EQ(deleteModes, std::vector<std::int32_t>{3});
+                EXPECT_EQ(jobPages, std::vector<int>{c.pages});
+            } else {
+                EXPECT_TRUE(deleteModes.empty());
+                EXPECT_EQ(testing::readFile(page(1)), "unsaved page");
+                EXPECT_FALSE(fs::exists(page(2)));
+                EXPECT_TRUE(jobPages.empty());
+                EXPECT_TRUE(waitView.calls.empty());
+            }
+        }
+    }
+    // A cancelled file dialog asks nothing.
+    int questions = 0;
+    entryPoints.MayDeleteOldPages = [&questions] {
+        ++questions;
+        return false;
+    };
+    importImages({});
+    EXPECT_EQ(questions, 0);
 }
 
 } // namespace

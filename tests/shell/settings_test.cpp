@@ -590,6 +590,7 @@ TEST(OwnTempFileTest, KnowsTheProgramsOwnNames)
         {"MultiPage.tiff", true},
         {"MultiPage_3.tiff", true},
         {"page.bmp.folvex-tmp", true},
+        {"FolvexSaved.txt", true},
         {"/var/tmp/Folvex/tmpimg1.bmp", true},
         {"notes.txt", false},
         {"Foto.jpg", false},
