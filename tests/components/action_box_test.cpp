@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -34,6 +35,15 @@
 
 namespace folvex {
 namespace {
+
+// The box font's line height: "Segoe UI" asked for as a 16-pixel cell (12 points at 96 DPI) has an em
+// of 12 pixels, and its stand-in is drawn at that em.
+int boxFontHeightPx()
+{
+    QFont font(fontFamilyFor("Segoe UI"));
+    font.setPixelSize(12);
+    return QFontMetrics(font).height();
+}
 
 QWidget* box()
 {
@@ -779,7 +789,7 @@ TEST_F(ActionBoxWindowTest, MeasuresInTheOpenBoxFont)
     });
     EXPECT_EQ(runBox(params, script), 1);
     EXPECT_GT(width, 0);
-    EXPECT_EQ(height, 16);
+    EXPECT_EQ(height, boxFontHeightPx());
     EXPECT_EQ(ABTextWidth("XX", 0), 0) << "no box open";
 }
 
@@ -802,7 +812,7 @@ TEST_F(ActionBoxWindowTest, GivenTextFontMeasuresAndDrawsTheTextButNotTheButtons
     });
     EXPECT_EQ(runBox(params, script), 1);
     EXPECT_EQ(height, expectedHeight);
-    EXPECT_EQ(buttonFontHeight, 16);
+    EXPECT_EQ(buttonFontHeight, boxFontHeightPx());
     EXPECT_EQ(ABTextHeight("X", otherHandle), expectedHeight);
     EXPECT_EQ(
         ABTextWidth("XX", otherHandle),
@@ -827,8 +837,10 @@ TEST_F(ActionBoxWindowTest, AreaBrushAndPenPaintTheTextArea)
     });
     EXPECT_EQ(runBox(params, script), 1);
     ASSERT_FALSE(image.isNull());
-    EXPECT_EQ(image.pixelColor(5, 50), QColor(255, 0, 0)) << "area";
-    EXPECT_EQ(image.pixelColor(0, 50), QColor(0, 0, 255)) << "area outline";
+    // Inside the text area (a margin above and below one line), clear of the text itself.
+    const int y = ActionBoxMarginPx + 1;
+    EXPECT_EQ(image.pixelColor(5, y), QColor(255, 0, 0)) << "area";
+    EXPECT_EQ(image.pixelColor(0, y), QColor(0, 0, 255)) << "area outline";
     deleteDrawObject(brush);
     deleteDrawObject(pen);
 }
