@@ -9,6 +9,7 @@
 #include "runtime/window_messages.h"
 #include "support/action_box_fakes.h"
 #include "support/fakes.h"
+#include "support/text_fit.h"
 
 #include <gtest/gtest.h>
 
@@ -773,6 +774,39 @@ TEST_F(ActionBoxWindowTest, BadInputOpensAndCloses)
         Script script;
         script.tap("Esc", Qt::Key_Escape);
         EXPECT_EQ(runBox(params, script), 0);
+    }
+}
+
+TEST_F(ActionBoxWindowTest, TheProgramsButtonRowsFitTheirButtons)
+{
+    // The widest button rows the program asks with, at the widths it gives them (0: the box's own).
+    const struct
+    {
+        const char* buttons;
+        std::intptr_t count;
+        std::intptr_t widthPx;
+    } cases[] = {
+        {"Speichern|Bearbeiten|Weiterscannen|Rückseiten scannen|Ziel ändern|Abbruch", 6, 130},
+        {"Speichern|Bearbeiten|Weiterscannen|Ziel ändern|Abbruch", 5, 0},
+        {"Scanner auswählen|Ok", 2, 130},
+        {"Ok|gesamten Scanvorgang mit den Vorderseiten erneut starten|Scan so belassen und Datei erzeugen",
+         3,
+         330},
+        {"&Ja|&Nein|&Abbrechen", 3, 0},
+    };
+
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.buttons);
+        ActionBoxParams params = withButtons(c.buttons, c.count);
+        params.ButtonWidth = c.widthPx;
+        std::vector<std::string> cut{"not shown"};
+        Script script;
+        script.whenActive("measure", [&] {
+            cut = testing::cutTexts(*box());
+            QTest::keyClick(focused(), Qt::Key_Space);
+        });
+        EXPECT_EQ(runBox(params, script), 1);
+        EXPECT_EQ(cut, std::vector<std::string>{});
     }
 }
 
