@@ -51,24 +51,23 @@ QColor colourOf(std::intptr_t bgr)
     return colourFromRgbValue(static_cast<std::uint32_t>(bgr));
 }
 
-// The box font: "Segoe UI" at the largest pixel size whose ascent and descent fit a cell of 12 points
-// at the screen's resolution (16 pixels at 96 DPI).
+// The box font: "Segoe UI" requested as a cell of 12 points at the screen's resolution (16 pixels at
+// 96 DPI). Segoe UI's cell is 2724/2048 of its em, so the cell holds an em of 12 pixels; the family
+// drawn in its place gets that em, so its letters are as wide as Segoe UI's would be. Sizing the
+// stand-in by its own, shorter cell would make every text about a sixth wider than the boxes were
+// drawn for.
 QFont makeBoxFont()
 {
     int dpi = 96;
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         dpi = static_cast<int>(screen->logicalDotsPerInchY());
     }
+    constexpr int SegoeCellUnits = 2724; // ascent 2210 + descent 514, in units of 2048 to the em
+    constexpr int SegoeEmUnits = 2048;
     const int cell = (12 * dpi + 36) / 72;
     QFont font(fontFamilyFor("Segoe UI"));
     font.setWeight(QFont::Normal);
-    for (int size = cell; size > 1; --size) {
-        font.setPixelSize(size);
-        const QFontMetrics metrics(font);
-        if (metrics.ascent() + metrics.descent() <= cell) {
-            break;
-        }
-    }
+    font.setPixelSize((cell * SegoeEmUnits + SegoeCellUnits / 2) / SegoeCellUnits);
     return font;
 }
 

@@ -263,6 +263,11 @@ Handle CreateODB(
     }
     auto* button = new OwnerDrawnButton(parent);
     button->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    // The caption is painted in the record's font; the widget carries it too, so what measures the
+    // widget's text measures it in the font it is drawn in.
+    if (const QFont* font = findFont(props.Font)) {
+        button->setFont(*font);
+    }
     button->setGeometry(x, y, width, height);
     const Handle handle = registerObject(button, ObjectKind::Control, ButtonStyle);
     button->setHandle(handle);

@@ -40,9 +40,11 @@ void startFoundationLibrary(const std::string& executablePath = {});
 // The program folder of an executable: its folder with a trailing "/" ("/Folvex" gives "/").
 std::string programDirFor(const std::string& executablePath);
 
-// The font of controls made without one: DejaVu Sans, 9 points.
-inline constexpr const char* SystemFontFamily = "DejaVu Sans";
-inline constexpr int SystemFontPoints = 9;
+// The font of controls made without one: Liberation Sans, 8 points. The fixed control sizes were drawn
+// for a dialog font of Arial's widths at 8 points (11 pixels at 96 DPI); Liberation Sans has exactly
+// Arial's widths, so every text fits its control as drawn.
+inline constexpr const char* SystemFontFamily = "Liberation Sans";
+inline constexpr int SystemFontPoints = 8;
 
 // Makes a window or control; art is compared upper-cased ("WINDOW", "DIALOG", "TEXT", "EDIT",
 // "MULTIEDIT", "BUTTON", "DEFBUTTON", "PICBUTTON", "DEFPICBUTTON", "RADIOBUTTON", "CHECKBOX",

@@ -8,7 +8,7 @@ QString fontFamilyFor(const std::string& name)
 {
     const QString family = QString::fromUtf8(name);
     if (family.compare(QStringLiteral("Segoe UI"), Qt::CaseInsensitive) == 0) {
-        return QStringLiteral("DejaVu Sans");
+        return QStringLiteral("Liberation Sans");
     }
     if (family.compare(QStringLiteral("Arial"), Qt::CaseInsensitive) == 0) {
         return QStringLiteral("Liberation Sans");

@@ -25,8 +25,10 @@ enum class FontFlag : std::uint32_t
     StrikeOut = 8,
 };
 
-// The family the program's font names are drawn with: "Segoe UI" → "DejaVu Sans", "Arial" →
-// "Liberation Sans" (any case); other names are kept.
+// The family the program's font names are drawn with: "Segoe UI" and "Arial" → "Liberation Sans"
+// (any case); other names are kept. Liberation Sans has Arial's widths, and of the installed families
+// it comes closest to Segoe UI's (DejaVu Sans runs about a tenth wider, so fixed-width controls cut
+// their texts).
 QString fontFamilyFor(const std::string& name);
 
 // A font of the given name and size in points; flags are FontFlag bits or-ed together. Returns a

@@ -284,7 +284,8 @@ OptionsDialogControls buildOptionsWindow(ShellState& state, ShellWindows& w)
     addTip(win, c.loops, "0=unendlich oft");
 
     makeLabel(win, font, "Profil leere Seiten-Erkennung:", 210, 89, 175, false);
-    c.profile = create("COMBOBOX", win, "", 388, 85, 122, 25, fontOpt(font));
+    // Two pixels wider than drawn, so "benutzerdefiniert" fits beside the style's drop-down arrow.
+    c.profile = create("COMBOBOX", win, "", 386, 85, 124, 25, fontOpt(font));
     for (const std::string& name : blankProfileNames(state.settingsState)) {
         ComboAddItem(c.profile, name);
     }

@@ -9,11 +9,13 @@
 #include "runtime/window_messages.h"
 #include "support/action_box_fakes.h"
 #include "support/fakes.h"
+#include "support/text_fit.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -34,6 +36,15 @@
 
 namespace folvex {
 namespace {
+
+// The box font's line height: "Segoe UI" asked for as a 16-pixel cell (12 points at 96 DPI) has an em
+// of 12 pixels, and its stand-in is drawn at that em.
+int boxFontHeightPx()
+{
+    QFont font(fontFamilyFor("Segoe UI"));
+    font.setPixelSize(12);
+    return QFontMetrics(font).height();
+}
 
 QWidget* box()
 {
@@ -766,6 +777,39 @@ TEST_F(ActionBoxWindowTest, BadInputOpensAndCloses)
     }
 }
 
+TEST_F(ActionBoxWindowTest, TheProgramsButtonRowsFitTheirButtons)
+{
+    // The widest button rows the program asks with, at the widths it gives them (0: the box's own).
+    const struct
+    {
+        const char* buttons;
+        std::intptr_t count;
+        std::intptr_t widthPx;
+    } cases[] = {
+        {"Speichern|Bearbeiten|Weiterscannen|Rückseiten scannen|Ziel ändern|Abbruch", 6, 130},
+        {"Speichern|Bearbeiten|Weiterscannen|Ziel ändern|Abbruch", 5, 0},
+        {"Scanner auswählen|Ok", 2, 130},
+        {"Ok|gesamten Scanvorgang mit den Vorderseiten erneut starten|Scan so belassen und Datei erzeugen",
+         3,
+         330},
+        {"&Ja|&Nein|&Abbrechen", 3, 0},
+    };
+
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.buttons);
+        ActionBoxParams params = withButtons(c.buttons, c.count);
+        params.ButtonWidth = c.widthPx;
+        std::vector<std::string> cut{"not shown"};
+        Script script;
+        script.whenActive("measure", [&] {
+            cut = testing::cutTexts(*box());
+            QTest::keyClick(focused(), Qt::Key_Space);
+        });
+        EXPECT_EQ(runBox(params, script), 1);
+        EXPECT_EQ(cut, std::vector<std::string>{});
+    }
+}
+
 TEST_F(ActionBoxWindowTest, MeasuresInTheOpenBoxFont)
 {
     int width = -1;
@@ -779,7 +823,7 @@ TEST_F(ActionBoxWindowTest, MeasuresInTheOpenBoxFont)
     });
     EXPECT_EQ(runBox(params, script), 1);
     EXPECT_GT(width, 0);
-    EXPECT_EQ(height, 16);
+    EXPECT_EQ(height, boxFontHeightPx());
     EXPECT_EQ(ABTextWidth("XX", 0), 0) << "no box open";
 }
 
@@ -802,7 +846,7 @@ TEST_F(ActionBoxWindowTest, GivenTextFontMeasuresAndDrawsTheTextButNotTheButtons
     });
     EXPECT_EQ(runBox(params, script), 1);
     EXPECT_EQ(height, expectedHeight);
-    EXPECT_EQ(buttonFontHeight, 16);
+    EXPECT_EQ(buttonFontHeight, boxFontHeightPx());
     EXPECT_EQ(ABTextHeight("X", otherHandle), expectedHeight);
     EXPECT_EQ(
         ABTextWidth("XX", otherHandle),
@@ -827,8 +871,10 @@ TEST_F(ActionBoxWindowTest, AreaBrushAndPenPaintTheTextArea)
     });
     EXPECT_EQ(runBox(params, script), 1);
     ASSERT_FALSE(image.isNull());
-    EXPECT_EQ(image.pixelColor(5, 50), QColor(255, 0, 0)) << "area";
-    EXPECT_EQ(image.pixelColor(0, 50), QColor(0, 0, 255)) << "area outline";
+    // Inside the text area (a margin above and below one line), clear of the text itself.
+    const int y = ActionBoxMarginPx + 1;
+    EXPECT_EQ(image.pixelColor(5, y), QColor(255, 0, 0)) << "area";
+    EXPECT_EQ(image.pixelColor(0, y), QColor(0, 0, 255)) << "area outline";
     deleteDrawObject(brush);
     deleteDrawObject(pen);
 }

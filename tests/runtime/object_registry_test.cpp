@@ -81,8 +81,8 @@ TEST(DrawObjectsTest, FontsByNameAndPoints)
     };
 
     const Case cases[] = {
-        {"Segoe UI", "DejaVu Sans"},
-        {"segoe ui", "DejaVu Sans"},
+        {"Segoe UI", "Liberation Sans"},
+        {"segoe ui", "Liberation Sans"},
         {"Arial", "Liberation Sans"},
         {"ARIAL", "Liberation Sans"},
         {"DejaVu Sans Mono", "DejaVu Sans Mono"},

@@ -7,6 +7,7 @@
 #include "runtime/window_events.h"
 #include "runtime/window_messages.h"
 #include "shell/shell_state.h"
+#include "support/text_fit.h"
 
 #include <gtest/gtest.h>
 
@@ -154,6 +155,17 @@ TEST_F(DestinationDialogTest, ShowsTheCurrentChoiceInTheJobsFont)
     const QRect mainFrame = mainWidget->frameGeometry();
     EXPECT_NEAR(frame.center().x(), mainFrame.center().x(), 1);
     EXPECT_NEAR(frame.center().y(), mainFrame.center().y(), 1);
+}
+
+TEST_F(DestinationDialogTest, EveryTextFitsItsControl)
+{
+    std::vector<std::string> cut{"not shown"};
+    whenDialogShows([&](const DialogParts& d) {
+        cut = testing::cutTexts(*d.window);
+        QTest::mouseClick(d.cancel, Qt::LeftButton);
+    });
+    EXPECT_EQ(runDestinationDialog(types, {"mehrseitiges TIF", true}, font), std::nullopt);
+    EXPECT_EQ(cut, std::vector<std::string>{});
 }
 
 TEST_F(DestinationDialogTest, OnlyOkReturnsAChoice)

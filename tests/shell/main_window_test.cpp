@@ -24,6 +24,7 @@
 #include "support/action_box_fakes.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
+#include "support/text_fit.h"
 #include "twain/fake_scanner_library.h"
 
 #include <gtest/gtest.h>
@@ -402,6 +403,14 @@ TEST_F(MainWindowTest, ControlsHaveTheirPlacesTextsAndChoices)
         findWidget(c.discardBlank)->findChildren<QWidget*>().isEmpty() &&
             findWidget(c.duplex)->findChildren<QWidget*>().isEmpty(),
         false); // both check boxes carry their tooltip
+}
+
+TEST_F(MainWindowTest, EveryTextFitsItsControl)
+{
+    startShell();
+    // The longest status the main window shows, in the status line's place.
+    SetText(controls().statusLine, "Status: OCR läuft (1000 Seiten)...");
+    EXPECT_EQ(testing::cutTexts(*findWidget(mainWindow())), std::vector<std::string>{});
 }
 
 TEST_F(MainWindowTest, FifteenArcSetsExist)

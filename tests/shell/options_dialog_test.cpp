@@ -11,6 +11,7 @@
 #include "shell_parts.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
+#include "support/text_fit.h"
 #include "twain/fake_scanner_library.h"
 
 #include <gtest/gtest.h>
@@ -215,7 +216,7 @@ TEST_F(OptionsDialogTest, ControlsStandWhereTheClientSizePutsThem)
         } cases[] = {
             {c.jpgQuality, {459, 8, 50, 20}},
             {c.frameRate, {429, 33, 80, 20}},
-            {c.profile, {388, 85, 122, 25}},
+            {c.profile, {386, 85, 124, 25}},
             {c.percentage, {459, 165, 50, 20}},
             {c.defaults, {410, 190, 100, 20}},
             {c.language, {459, 340, 50, 20}},
@@ -239,6 +240,16 @@ TEST_F(OptionsDialogTest, ControlsStandWhereTheClientSizePutsThem)
             EXPECT_EQ(subclassCount(field), 1);
         }
         click(c.cancel);
+    });
+    runOptions(script);
+}
+
+TEST_F(OptionsDialogTest, EveryTextFitsItsControl)
+{
+    DialogScript script;
+    script.when(optionsOpen, [] {
+        EXPECT_EQ(testing::cutTexts(*findWidget(options().window)), std::vector<std::string>{});
+        click(options().cancel);
     });
     runOptions(script);
 }
