@@ -83,7 +83,8 @@ public:
 
     // Returns the owner-drawn button's clicked flag and clears it.
     virtual bool buttonClicked(EditorButton button) = 0;
-    // True while Esc is held down and the editor window is the foreground window.
+    // True while an Esc pressed in the editor window is held down and the editor window is the
+    // foreground window; an Esc that closed a menu or a box there does not count.
     virtual bool escapeDownInEditor() = 0;
     // The window handle of page i's thumbnail button (1-based).
     virtual Handle thumbnailHandle(std::int32_t page) = 0;
@@ -168,7 +169,7 @@ private:
 // decimals, trailing zeros and "." removed, "," as the decimal sign; "0" for no angle.
 std::string freeAngleProposal(double storedAngle);
 // Reads the leading number of an answer, "," taken as ".", independent of the locale. Empty when the
-// answer does not begin with a number.
+// answer does not begin with a finite number ("inf", "nan" and numbers too large for a double).
 std::optional<double> parseFreeAngle(const std::string& answer);
 
 // The items of the context menu of an unmarked page.

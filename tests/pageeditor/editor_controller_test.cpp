@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <deque>
 #include <set>
 
@@ -412,6 +413,21 @@ TEST(EditorControllerTest, FreeAngleProposalAndAnswers)
         {"0", 0.0},
         {"abc", 2.5},
         {"", 2.5},
+        // Only finite numbers are angles.
+        {"inf", 2.5},
+        {"-inf", 2.5},
+        {"infinity", 2.5},
+        {"INF", 2.5},
+        {"nan", 2.5},
+        {"-nan", 2.5},
+        {"1e400", 2.5},
+        // A finite angle is kept within one full circle, with its sign.
+        {"370", -10.0},
+        {"-370", 10.0},
+        {"720", 0.0},
+        {"-1080,5", 0.5},
+        {"1e20", -std::fmod(1e20, 360.0)},
+        {"-1e300", std::fmod(1e300, 360.0)},
     };
     for (const Case& c : cases) {
         ControllerFixture f(1);
