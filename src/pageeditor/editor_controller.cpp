@@ -237,8 +237,10 @@ bool EditorController::handle(const EditorEvent& event)
 bool EditorController::dispatch(const EditorEvent& event)
 {
     // Only the editor window's own close request cancels: the main window stays usable meanwhile, and
-    // closing it must not throw the user's edits away.
-    const bool closeEditor = event.kind == EditorEventKind::Close && event.ofEditorWindow;
+    // closing it must not throw the user's edits away. Where the window manager still offers a close
+    // box, its click discards pending edits only once the user has confirmed it.
+    const bool closeEditor = event.kind == EditorEventKind::Close && event.ofEditorWindow &&
+                             (!m_model.hasPendingEdits() || m_view.confirmDiscard());
     if (closeEditor || m_view.buttonClicked(EditorButton::Cancel) || m_view.escapeDownInEditor()) {
         m_view.cancelEdits();
         m_finished = true;

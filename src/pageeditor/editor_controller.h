@@ -103,6 +103,9 @@ public:
     virtual std::string
     askText(const std::string& title, const std::string& prompt, const std::string& initial) = 0;
 
+    // Asks whether the pending edits are to be thrown away; true only when the user says so.
+    virtual bool confirmDiscard() = 0;
+
     // Fetches and discards every pending event; clicked flags and click records survive.
     virtual void drainEvents() = 0;
     // Fetches one pending event, if any, and discards it.

@@ -1,5 +1,6 @@
 #include "pageeditor/page_editor_window_qt.h"
 
+#include "components/action_box.h"
 #include "components/button_faces.h"
 #include "components/owner_drawn_button.h"
 #include "foundation/color_picker.h"
@@ -696,6 +697,21 @@ PageEditorWindow::askText(const std::string& title, const std::string& prompt, c
     return effects().textInput->askText(title, prompt, initial);
 }
 
+bool PageEditorWindow::confirmDiscard()
+{
+    ActionBoxParams params;
+    ResetActionBoxParams(params);
+    params.Title = EditorWindowTitle;
+    params.Text = DiscardQuestionText;
+    params.ButtonCount = 2;
+    params.Buttons = DiscardQuestionButtons;
+    params.DefaultButton = 2;
+    params.ButtonWidth = 150;
+    params.Icon = 2;
+    // Esc and the box's own close box keep editing too.
+    return ActionBox(params) == 1;
+}
+
 void PageEditorWindow::drainEvents()
 {
     DrainWindowEvents();
@@ -852,6 +868,7 @@ std::int32_t EditPages(PageEditorContext& context, std::int32_t detectBlank, std
     PageEditorWindow editor(context, detectBlank);
     if (editor.open()) {
         editor.BuildThumbnails(-1, true);
+        editor.model().markUnchanged();
         if (readyHook()) {
             readyHook()(editor);
         }

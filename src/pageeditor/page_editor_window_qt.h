@@ -34,6 +34,11 @@ inline constexpr const char* ApplyTooltip = "wendet die Änderungen physisch an"
 inline constexpr const char* CancelTooltip = "verwirft die Änderungen";
 inline constexpr const char* WhitePickTooltip = "Farbwerte für Weißpunkt aus Grafik abgreifen";
 inline constexpr const char* BlackPickTooltip = "Farbwerte für Schawrzpunkt aus Grafik abgreifen";
+// The question before a close request of the window throws pending edits away; its second button,
+// the default, keeps editing.
+inline constexpr const char* DiscardQuestionText =
+    "Die Änderungen an den Seiten sind noch nicht angewendet.\\n\\nSollen sie verworfen werden?";
+inline constexpr const char* DiscardQuestionButtons = "&Verwerfen|&Weiter bearbeiten";
 
 // The tooltip of "Anwenden": the deleting text only with "leere Seiten entfernen" checked (state 1)
 // and DelEmptyOnEdit on.
@@ -170,6 +175,7 @@ private:
     void showMarkedPageMenu() override;
     std::string
     askText(const std::string& title, const std::string& prompt, const std::string& initial) override;
+    bool confirmDiscard() override;
     void drainEvents() override;
     void dropOneEvent() override;
     void cancelEdits() override;

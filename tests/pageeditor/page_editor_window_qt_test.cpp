@@ -18,6 +18,7 @@
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include "shell_parts.h"
 #pragma GCC diagnostic pop
+#include "support/action_box_fakes.h"
 #include "support/fakes.h"
 #include "support/image_fixtures.h"
 #include "support/scoped_environment.h"
@@ -426,6 +427,9 @@ TEST_F(PageEditorWindowTest, CancelEscAndCloseRequestEndWithoutChangesAndRelease
                 });
         },
     };
+    // The close request finds the turn pending and asks; "Verwerfen" discards it.
+    testing::ScriptedActionBoxAnswerer questions;
+    questions.queueAnswer(1);
     for (const auto& ending : endings) {
         Handle window = NoHandle;
         std::vector<Handle> made;
@@ -444,6 +448,10 @@ TEST_F(PageEditorWindowTest, CancelEscAndCloseRequestEndWithoutChangesAndRelease
         EXPECT_EQ(emptyRemoved, 7);
         EXPECT_EQ(pageFiles(), (std::vector<std::string>{"TmpReadyImg1.bmp", "TmpReadyImg2.bmp"}));
     }
+    ASSERT_EQ(questions.shown.size(), 1U);
+    EXPECT_EQ(questions.shown[0].Text, DiscardQuestionText);
+    EXPECT_EQ(questions.shown[0].Buttons, DiscardQuestionButtons);
+    EXPECT_EQ(questions.shown[0].DefaultButton, 2);
 }
 
 // A copy of the image library's table that counts the images its creating entries give and the
@@ -895,6 +903,28 @@ TEST_F(PageEditorWindowTest, EscAndCloseInTheMainWindowLeaveTheEditorOpen)
     // The turn made after them was applied.
     EXPECT_EQ(fileSize(tmp() + "/TmpReadyImg1.bmp"), (std::pair<unsigned, unsigned>{400, 600}));
     EXPECT_EQ(fileSize(tmp() + "/TmpReadyImg2.bmp"), (std::pair<unsigned, unsigned>{600, 400}));
+}
+
+// The window manager's close box: with nothing pending it cancels at once; with a pending turn the
+// question's default ("Weiter bearbeiten"), Esc or its close box keep editing, and the turn is applied.
+TEST_F(PageEditorWindowTest, CloseRequestWithPendingEditsKeepsEditingUnlessConfirmed)
+{
+    writePages(2);
+    testing::ScriptedActionBoxAnswerer questions;
+    ASSERT_TRUE(edit(0, [](PageEditorWindow& editor) { postCloseEvent(editor.window()); }));
+    EXPECT_TRUE(questions.shown.empty());
+
+    for (const std::intptr_t keep : {std::intptr_t{2}, std::intptr_t{0}}) {
+        questions.queueAnswer(keep);
+        ASSERT_TRUE(edit(0, [](PageEditorWindow& editor) {
+            editor.model().turnRight(1);
+            postCloseEvent(editor.window());
+            click(editor, Apply);
+        }));
+        EXPECT_TRUE(questions.answers.empty());
+        EXPECT_EQ(fileSize(tmp() + "/TmpReadyImg1.bmp"), (std::pair<unsigned, unsigned>{400, 600})) << keep;
+        writePages(2);
+    }
 }
 
 // A page whose left half has one grey level and its right half another.
