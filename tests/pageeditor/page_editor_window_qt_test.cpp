@@ -10,6 +10,7 @@
 #include "runtime/effects.h"
 #include "runtime/input_state.h"
 #include "runtime/object_registry.h"
+#include "runtime/qt_effects.h"
 #include "runtime/waiting_process_runner.h"
 #include "runtime/window_events.h"
 #include "shell/main_window.h"
@@ -924,6 +925,80 @@ TEST_F(PageEditorWindowTest, CloseRequestWithPendingEditsKeepsEditingUnlessConfi
         EXPECT_TRUE(questions.answers.empty());
         EXPECT_EQ(fileSize(tmp() + "/TmpReadyImg1.bmp"), (std::pair<unsigned, unsigned>{400, 600})) << keep;
         writePages(2);
+    }
+}
+
+// An Esc that closes a real popup menu or the free-angle requester is still held when the editor is in
+// front again and an event wakes its loop: it does not cancel. Let go, "Anwenden" applies the turn.
+TEST_F(PageEditorWindowTest, EscThatClosedAPopupOrTheRequesterDoesNotCancel)
+{
+    QtTextInputRequester requester;
+    effects().textInput = &requester;
+
+    struct Case
+    {
+        const char* name;
+        bool right; // right click: the context menu; else menu item 1015 asks for the angle
+        std::function<QWidget*()> consumer;
+    };
+
+    const Case cases[] = {
+        {"popup menu", true, [] { return QApplication::activePopupWidget(); }},
+        {"free-angle requester", false, [] { return QApplication::activeModalWidget(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        writePages(2);
+        bool closed = false;
+        ASSERT_TRUE(edit(0, [&c, &closed](PageEditorWindow& editor) {
+            const Handle window = editor.window();
+            const Handle apply = editor.controls()[Apply];
+            editor.model().turnRight(2);
+            findWidget(window)->activateWindow();
+            if (c.right) {
+                clickThumbnail(editor, 1, true);
+            } else {
+                shellProgram().state.InputFlags.ClickedHandle = editor.thumbnailButton(1);
+                postMenuEvent(window, 1015);
+            }
+            const auto consumer = c.consumer;
+            whenTrue(
+                [consumer] { return consumer() != nullptr; },
+                [consumer, window, apply, &closed] {
+                    // Pressed in the menu or box, which closes; held while the editor's loop wakes.
+                    QTest::keyPress(consumer(), Qt::Key_Escape);
+                    whenTrue(
+                        [consumer, window] {
+                            // The editor in front again, as it is once the menu or box has gone.
+                            QWidget* editorWindow = findWidget(window);
+                            if (consumer() != nullptr || editorWindow == nullptr) {
+                                return false;
+                            }
+                            editorWindow->activateWindow();
+                            return QApplication::activeWindow() == editorWindow;
+                        },
+                        [window, apply, &closed] {
+                            EXPECT_TRUE(KeyIsDown(VkEscape));
+                            closed = true;
+                            PostCustomEvent(window);
+                            whenTrue(
+                                [] { return queuedWindowEvents() == 0; },
+                                [window, apply] {
+                                    QWidget* applyButton = findWidget(apply);
+                                    if (QWidget* editorWindow = findWidget(window); applyButton != nullptr) {
+                                        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier);
+                                        QApplication::sendEvent(editorWindow, &release);
+                                        QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
+                                        QApplication::sendEvent(applyButton, &space);
+                                    }
+                                });
+                        });
+                });
+        }));
+        EXPECT_TRUE(closed);
+        // Ended by "Anwenden": page 2 is turned.
+        EXPECT_EQ(fileSize(tmp() + "/TmpReadyImg2.bmp"), (std::pair<unsigned, unsigned>{400, 600}));
+        EXPECT_FALSE(KeyIsDown(VkEscape));
     }
 }
 
