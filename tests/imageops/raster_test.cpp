@@ -8,8 +8,8 @@
 
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <filesystem>
+#include <limits>
 #include <utility>
 
 namespace folvex {
@@ -212,9 +212,10 @@ TEST(RotateCropWhiteTest, AnyFiniteAngleIsTurnedWithinOneCircle)
         ASSERT_NE(turned, nullptr);
         EXPECT_TRUE(samePixels(turned.get(), RotateCropWhite(fi, image.get(), c.reduced).get()));
     }
-    for (const double notANumber : {std::numeric_limits<double>::infinity(),
-                                    -std::numeric_limits<double>::infinity(),
-                                    std::numeric_limits<double>::quiet_NaN()}) {
+    for (const double notANumber :
+         {std::numeric_limits<double>::infinity(),
+          -std::numeric_limits<double>::infinity(),
+          std::numeric_limits<double>::quiet_NaN()}) {
         rotateAngle = 0.0;
         EXPECT_EQ(RotateCropWhite(recording, image.get(), notANumber), nullptr);
         EXPECT_EQ(rotateAngle, 0.0);

@@ -461,8 +461,9 @@ TEST(ApplyEditsTest, FailedWorkingCopyRenameLeavesThePageWithItsTurnsUntouched)
         EXPECT_EQ(testing::readFile(fixture.page(2)), before);
         EXPECT_EQ(fixture.files.count(FileCall::Load, fixture.page(2)), 0);
         EXPECT_EQ(fingerprint(fixture.page(1)), 1);
-        EXPECT_EQ(loadImage(fixture.page(1)) ? freeImage().GetWidth(loadImage(fixture.page(1)).get()) : 0U,
-                  PageHeight);
+        EXPECT_EQ(
+            loadImage(fixture.page(1)) ? freeImage().GetWidth(loadImage(fixture.page(1)).get()) : 0U,
+            PageHeight);
     }
 }
 
