@@ -218,12 +218,19 @@ FreeImageBitmap QuarterTurn(const FreeImageFunctionTable& functions, FIBITMAP* i
     return turned;
 }
 
+double WithinOneTurn(double angleDeg)
+{
+    const double reduced = std::fmod(angleDeg, 360.0);
+    return reduced == 0.0 ? 0.0 : reduced;
+}
+
 FreeImageBitmap RotateCropWhite(const FreeImageFunctionTable& functions, FIBITMAP* image, double angleDeg)
 {
     FreeImageBitmap none = ownFreeImage(functions, nullptr);
-    if (image == nullptr) {
+    if (image == nullptr || !std::isfinite(angleDeg)) {
         return none;
     }
+    angleDeg = WithinOneTurn(angleDeg);
     const unsigned bpp = functions.GetBPP(image);
     FreeImageBitmap converted = ownFreeImage(functions, nullptr);
     if (bpp == 1) {

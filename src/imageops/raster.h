@@ -39,11 +39,17 @@ FreeImageBitmap loadPageAsEdited(const FreeImageFunctionTable& functions, const 
 // a copy. Empty for NULL, other image types or when no memory is left.
 FreeImageBitmap QuarterTurn(const FreeImageFunctionTable& functions, FIBITMAP* image, int turns);
 
+// The same turn as the finite angleDeg within one full circle, with its sign: 370 → 10, −370 → −10,
+// 720 → 0. The library's rotation works its way down to one circle step by step, so it never ends
+// for a huge angle; every angle handed to it is reduced first.
+double WithinOneTurn(double angleDeg);
+
 // The image turned by angleDeg degrees (counter-clockwise when positive) with white in the uncovered
 // corners, cut back around its centre to its former width and height: left = Int((Wr - W) / 2), top =
 // Int((Hr - H) / 2) of the larger turned image. A 1-bit page is turned as grey and thresholded at 128
 // afterwards, so it stays 1-bit; a 4-bit page is turned as 8 bits and a 16-bit one as 24 bits (the
-// library turns neither). Dots per metre are kept. Empty when the library cannot turn the image.
+// library turns neither). Dots per metre are kept. The angle is reduced to one full circle first.
+// Empty when the library cannot turn the image or the angle is not a finite number.
 FreeImageBitmap RotateCropWhite(const FreeImageFunctionTable& functions, FIBITMAP* image, double angleDeg);
 
 // The page's resolution in dots per inch: Round(DPM_X / 39.3701), else (X is 0) Round(DPM_Y /

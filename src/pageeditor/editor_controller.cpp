@@ -8,6 +8,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 
 namespace folvex {
@@ -111,7 +112,8 @@ std::optional<double> parseFreeAngle(const std::string& answer)
     }
     double value = 0.0;
     const auto [end, error] = std::from_chars(text.data() + start, text.data() + text.size(), value);
-    if (error != std::errc{} || end == text.data() + start) {
+    // from_chars also reads "inf", "infinity" and "nan": no angle.
+    if (error != std::errc{} || end == text.data() + start || !std::isfinite(value)) {
         return std::nullopt;
     }
     return negative ? -value : value;
@@ -235,8 +237,10 @@ bool EditorController::handle(const EditorEvent& event)
 bool EditorController::dispatch(const EditorEvent& event)
 {
     // Only the editor window's own close request cancels: the main window stays usable meanwhile, and
-    // closing it must not throw the user's edits away.
-    const bool closeEditor = event.kind == EditorEventKind::Close && event.ofEditorWindow;
+    // closing it must not throw the user's edits away. Where the window manager still offers a close
+    // box, its click discards pending edits only once the user has confirmed it.
+    const bool closeEditor = event.kind == EditorEventKind::Close && event.ofEditorWindow &&
+                             (!m_model.hasPendingEdits() || m_view.confirmDiscard());
     if (closeEditor || m_view.buttonClicked(EditorButton::Cancel) || m_view.escapeDownInEditor()) {
         m_view.cancelEdits();
         m_finished = true;
@@ -384,10 +388,11 @@ void EditorController::freeAngle()
         m_model.setAngle(page, kept);
         const std::string answer =
             m_view.askText("freier Drehwinkel", "freien Drehwinkel eingeben:", freeAngleProposal(kept));
-        // A cancelled requester or an answer that is no number keeps the angle the page had.
+        // A cancelled requester or an answer that is no finite number keeps the angle the page had; an
+        // angle is kept within one full circle.
         const std::optional<double> entered = parseFreeAngle(answer);
         if (entered) {
-            m_model.setAngle(page, -*entered);
+            m_model.setAngle(page, WithinOneTurn(-*entered));
         }
         if (m_model.angle(page) != 0.0) {
             m_view.showFreeAngleThumbnail(page);

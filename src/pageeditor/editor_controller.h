@@ -83,7 +83,8 @@ public:
 
     // Returns the owner-drawn button's clicked flag and clears it.
     virtual bool buttonClicked(EditorButton button) = 0;
-    // True while Esc is held down and the editor window is the foreground window.
+    // True while an Esc pressed in the editor window is held down and the editor window is the
+    // foreground window; an Esc that closed a menu or a box there does not count.
     virtual bool escapeDownInEditor() = 0;
     // The window handle of page i's thumbnail button (1-based).
     virtual Handle thumbnailHandle(std::int32_t page) = 0;
@@ -101,6 +102,9 @@ public:
     // The modal text requester; "" when cancelled.
     virtual std::string
     askText(const std::string& title, const std::string& prompt, const std::string& initial) = 0;
+
+    // Asks whether the pending edits are to be thrown away; true only when the user says so.
+    virtual bool confirmDiscard() = 0;
 
     // Fetches and discards every pending event; clicked flags and click records survive.
     virtual void drainEvents() = 0;
@@ -168,7 +172,7 @@ private:
 // decimals, trailing zeros and "." removed, "," as the decimal sign; "0" for no angle.
 std::string freeAngleProposal(double storedAngle);
 // Reads the leading number of an answer, "," taken as ".", independent of the locale. Empty when the
-// answer does not begin with a number.
+// answer does not begin with a finite number ("inf", "nan" and numbers too large for a double).
 std::optional<double> parseFreeAngle(const std::string& answer);
 
 // The items of the context menu of an unmarked page.

@@ -88,6 +88,37 @@ bool PageEditorModel::isEdited(std::int32_t page)
            (turns(page) != 0 || angle(page) != 0.0 || m_files.exists(workingCopyPath(r->path)));
 }
 
+void PageEditorModel::markUnchanged()
+{
+    m_unchangedRows = m_state.table.rows;
+    m_unchangedToggles.assign(m_state.SplitToggles.size(), false);
+    for (std::size_t p = 0; p < m_state.SplitToggles.size(); ++p) {
+        m_unchangedToggles[p] = m_state.SplitToggles[p].pressed;
+    }
+}
+
+bool PageEditorModel::hasPendingEdits()
+{
+    const std::vector<PageRow>& rows = m_state.table.rows;
+    if (rows.size() != m_unchangedRows.size()) {
+        return true;
+    }
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const PageRow& now = rows[r];
+        const PageRow& before = m_unchangedRows[r];
+        if (now.path != before.path || now.markedForDeletion() != before.markedForDeletion() ||
+            now.markedBlank() != before.markedBlank() || isEdited(static_cast<std::int32_t>(r) + 1)) {
+            return true;
+        }
+    }
+    for (std::size_t p = 0; p < m_state.SplitToggles.size() && p < m_unchangedToggles.size(); ++p) {
+        if (m_state.SplitToggles[p].pressed != m_unchangedToggles[p]) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void PageEditorModel::restorePage(std::int32_t page)
 {
     const PageRow* r = row(page);

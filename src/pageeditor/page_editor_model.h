@@ -90,6 +90,12 @@ public:
     // Adds turns clockwise quarter turns (taken mod 4) to every page.
     void turnAllPages(std::int32_t turns);
     void setAngle(std::int32_t page, double angleDeg);
+    // Takes the pages' order, marks and split toggles as they stand as the state with nothing pending
+    // (after the first thumbnail build, whose blank test sets marks).
+    void markUnchanged();
+    // True when "Abbruch" would throw something away: a working copy, a turn or an angle of a page, or
+    // an order, a mark or a split toggle other than at markUnchanged.
+    bool hasPendingEdits();
     // Moves the page of position src to position dst; the pages between shift by one. Row, turns and
     // angle move with the page; the split toggles stay with their positions.
     void MovePage(std::int32_t src, std::int32_t dst);
@@ -134,6 +140,9 @@ private:
     EditorUi& m_ui;
     TextRenderer* m_textRenderer = nullptr;
     PageEditorState m_state;
+    // The rows and toggles as markUnchanged found them.
+    std::vector<PageRow> m_unchangedRows;
+    std::vector<bool> m_unchangedToggles;
 };
 
 } // namespace folvex

@@ -1,5 +1,6 @@
 #include "pageeditor/page_editor_window_qt.h"
 
+#include "components/action_box.h"
 #include "components/button_faces.h"
 #include "components/owner_drawn_button.h"
 #include "foundation/color_picker.h"
@@ -42,126 +43,10 @@ namespace folvex {
 
 namespace {
 
-// The face of each coloured button: the arc set it is drawn with and what that set must be.
-struct EditorFace
-{
-    int arcSet;
-    const char* colour;
-    int width;
-    int height;
-};
-
-inline constexpr EditorFace RedFace{2, "red", 150, 30};
-inline constexpr EditorFace GreenFace{3, "green", 150, 30};
-inline constexpr EditorFace SilverFace{6, "silver", 100, 20};
-inline constexpr EditorFace YellowFace{7, "yellow", 150, 20};
-inline constexpr EditorFace PurpleFace{8, "purple", 100, 20};
-inline constexpr EditorFace BlackFace{9, "black", 100, 20};
-inline constexpr EditorFace SecondBlackFace{10, "black", 100, 20};
-inline constexpr EditorFace PinkFace{11, "pink", 100, 20};
-inline constexpr EditorFace OrangeFace{12, "orange", 100, 20};
-inline constexpr EditorFace CyanFace{13, "cyan", 100, 20};
-inline constexpr EditorFace BrownFace{14, "brown", 100, 20};
-
-constexpr bool sameText(const char* a, const char* b)
-{
-    while (*a != '\0' && *a == *b) {
-        ++a;
-        ++b;
-    }
-    return *a == *b;
-}
-
-constexpr bool faceMatches(const EditorFace& face)
-{
-    const ArcFaceSet& set = ShellArcFaceSets[static_cast<std::size_t>(face.arcSet)];
-    return sameText(set.colour, face.colour) && set.width == face.width && set.height == face.height;
-}
-
-static_assert(
-    faceMatches(RedFace) && faceMatches(GreenFace) && faceMatches(SilverFace) && faceMatches(YellowFace));
-static_assert(faceMatches(PurpleFace) && faceMatches(BlackFace) && faceMatches(SecondBlackFace));
-static_assert(
-    faceMatches(PinkFace) && faceMatches(OrangeFace) && faceMatches(CyanFace) && faceMatches(BrownFace));
-
-// An x or width of FromClientWidth − d stands for CW − d.
-inline constexpr std::int32_t FromClientWidth = -1000;
-
-constexpr EditorControlLayout button(const char* text, std::int32_t x, std::int32_t y, const EditorFace& face)
-{
-    return {text, EditorControlKind::OwnerDrawnButton, x, y, face.width, face.height, face.arcSet};
-}
-
-constexpr EditorControlLayout label(const char* text, std::int32_t x, std::int32_t width)
-{
-    return {text, EditorControlKind::Label, x, 38, width, 20, -1};
-}
-
-constexpr EditorControlLayout field(const char* text, std::int32_t x)
-{
-    return {text, EditorControlKind::TextField, x, 36, 30, 20, -1};
-}
-
-constexpr EditorControlLayout pick(std::int32_t x)
-{
-    return {"pick", EditorControlKind::PushButton, x, 36, 50, 21, -1};
-}
-
-// Positions in this table; the rest of the code names the controls by them.
-enum EditorControlIndex : std::size_t
-{
-    HintLabel = 10,
-    OptionsButton = 11,
-    FirstPointField = 18,
-    WhitePick = 23,
-    BlackPick = 30,
-    ApplyButton = 31,
-    CancelButton = 32,
-};
-
-inline constexpr std::array<EditorControlLayout, 33> ControlTable{{
-    button("alle 90° links", 10, 10, SilverFace),
-    button("alle 180°", 120, 10, SilverFace),
-    button("alle 90° rechts", 230, 10, SilverFace),
-    button("alle begradigen Typ 1", 340, 10, YellowFace),
-    button("alle begradigen Typ 2", 500, 10, YellowFace),
-    button("alle s/w", 660, 10, PurpleFace),
-    button("alle s/w dith.", 770, 10, PurpleFace),
-    button("alle Graust.", 880, 10, PurpleFace),
-    button("alle Farbe", 990, 10, PurpleFace),
-    button("alle Ref.-Bild", 1100, 10, SilverFace),
-    {EditorHintText, EditorControlKind::Label, 1210, 12, FromClientWidth - 350, 20, -1},
-    button("Optionen", FromClientWidth - 110, 10, BlackFace),
-    button("alle Originalb.", 10, 35, CyanFace),
-    button("alle paginieren", 120, 35, SecondBlackFace),
-    button("alle Weißabgl.", 230, 35, PinkFace),
-    button("alle invertieren", 340, 35, BrownFace),
-    button("alle entgrauen", 450, 35, OrangeFace),
-    label("Weißpunkt rot:", 560, 87),
-    field(WhitePointDefault, 650),
-    label("Weißpunkt grün:", 690, 97),
-    field(WhitePointDefault, 790),
-    label("Weißpunkt blau:", 830, 97),
-    field(WhitePointDefault, 930),
-    pick(970),
-    label("Schwarzpunkt rot:", 1040, 105),
-    field(BlackPointDefault, 1148),
-    label("Schwarzpunkt grün:", 1188, 115),
-    field(BlackPointDefault, 1306),
-    label("Schwarzpunkt blau:", 1346, 115),
-    field(BlackPointDefault, 1464),
-    pick(1504),
-    button("Anwenden", 0, 0, GreenFace),
-    button("Abbruch", 0, 0, RedFace),
-}};
-
-// The six point fields among the controls: white red, green, blue, black red, green, blue.
-inline constexpr std::array<std::size_t, 6> PointFieldIndexes{18, 20, 22, 25, 27, 29};
-
 inline constexpr std::uint32_t PressedToggleColour = 0x000000FF; // RGB(255,0,0)
-inline constexpr std::int32_t ThumbnailAreaTop = 65;
-inline constexpr std::int32_t ThumbnailAreaBottomMargin = 115;
 inline constexpr int ScrollStepPx = 10;
+// Room a label keeps beside its text (its margin and the text's overhang).
+inline constexpr int HintTextPaddingPx = 4;
 inline constexpr int MarkFontPx = 16;
 inline constexpr int InnerRowOffset = 12;
 inline constexpr int OuterRowOffset = 25;
@@ -228,28 +113,6 @@ void drawMarks(DibBitmap& dib, bool forDeletion)
 
 } // namespace
 
-std::vector<PlacedEditorControl> editorControls(std::int32_t clientWidth, std::int32_t clientHeight)
-{
-    std::vector<PlacedEditorControl> placed;
-    placed.reserve(ControlTable.size());
-    const auto resolve = [clientWidth](std::int32_t value) {
-        return value < 0 ? clientWidth + (value - FromClientWidth) : value;
-    };
-    for (std::size_t i = 0; i < ControlTable.size(); ++i) {
-        const EditorControlLayout& layout = ControlTable[i];
-        GridRect rect{resolve(layout.x), layout.y, resolve(layout.width), layout.height};
-        if (i == ApplyButton) {
-            rect.left = clientWidth / 2 - 250;
-            rect.top = clientHeight - 40;
-        } else if (i == CancelButton) {
-            rect.left = clientWidth / 2 + 100;
-            rect.top = clientHeight - 40;
-        }
-        placed.push_back({layout, rect});
-    }
-    return placed;
-}
-
 const char* applyTooltipText(int discardBlankState, std::int32_t DelEmptyOnEdit)
 {
     return discardBlankState == 1 && DelEmptyOnEdit != 0 ? ApplyTooltipDeleting : ApplyTooltip;
@@ -307,9 +170,9 @@ bool PageEditorWindow::open()
         m_window,
         "",
         0,
-        ThumbnailAreaTop,
+        m_layout.thumbnailAreaTop,
         m_clientWidth,
-        m_clientHeight - ThumbnailAreaBottomMargin,
+        m_layout.thumbnailAreaHeight,
         0);
     m_panel = ScrollAreaPanel(m_area);
     if (QWidget* panel = findWidget(m_panel)) {
@@ -326,7 +189,12 @@ bool PageEditorWindow::open()
 void PageEditorWindow::createControls()
 {
     const int discardBlank = m_context.discardBlankState ? m_context.discardBlankState() : 0;
-    for (const PlacedEditorControl& control : editorControls(m_clientWidth, m_clientHeight)) {
+    const QFont* hintFont = findFont(m_context.ButtonFont);
+    const QFontMetrics hintMetrics(hintFont != nullptr ? *hintFont : QFont());
+    const QString hint = QString::fromUtf8(EditorHintText);
+    m_layout =
+        editorLayout(m_clientWidth, m_clientHeight, hintMetrics.horizontalAdvance(hint) + HintTextPaddingPx);
+    for (const PlacedEditorControl& control : m_layout.controls) {
         const GridRect& r = control.rect;
         Handle handle = NoHandle;
         switch (control.layout.kind) {
@@ -355,6 +223,9 @@ void PageEditorWindow::createControls()
                     r.height,
                     static_cast<std::intptr_t>(
                         m_controls.size() == HintLabel ? m_context.ButtonFont : m_context.DialogFont));
+                if (m_controls.size() == HintLabel) {
+                    showHint(handle, hintMetrics, r.width);
+                }
                 break;
             case EditorControlKind::TextField:
                 handle = create("EDIT", m_window, control.layout.text, r.left, r.top, r.width, r.height, 0);
@@ -384,6 +255,18 @@ void PageEditorWindow::createControls()
     tooltip(
         ApplyButton, applyTooltipText(discardBlank, m_context.shell.settingsState.settings.DelEmptyOnEdit));
     tooltip(CancelButton, CancelTooltip);
+}
+
+void PageEditorWindow::showHint(Handle label, const QFontMetrics& metrics, std::int32_t widthPx)
+{
+    auto* text = qobject_cast<QLabel*>(findWidget(label));
+    const QString hint = QString::fromUtf8(EditorHintText);
+    if (text == nullptr || metrics.horizontalAdvance(hint) + HintTextPaddingPx <= widthPx) {
+        return;
+    }
+    // Too long for its place: shortened, and whole as the label's tooltip.
+    text->setText(metrics.elidedText(hint, Qt::ElideRight, std::max(0, widthPx - HintTextPaddingPx)));
+    text->setToolTip(hint);
 }
 
 void PageEditorWindow::growPages()
@@ -503,7 +386,6 @@ void PageEditorWindow::BuildThumbnails(std::int32_t page, bool blankTest)
         RelabelThumbnails();
         closeWait();
     }
-    m_firstBuildDone = true;
 }
 
 void PageEditorWindow::showThumbnail(std::int32_t page, ThumbnailResult&& result)
@@ -815,6 +697,21 @@ PageEditorWindow::askText(const std::string& title, const std::string& prompt, c
     return effects().textInput->askText(title, prompt, initial);
 }
 
+bool PageEditorWindow::confirmDiscard()
+{
+    ActionBoxParams params;
+    ResetActionBoxParams(params);
+    params.Title = EditorWindowTitle;
+    params.Text = DiscardQuestionText;
+    params.ButtonCount = 2;
+    params.Buttons = DiscardQuestionButtons;
+    params.DefaultButton = 2;
+    params.ButtonWidth = 150;
+    params.Icon = 2;
+    // Esc and the box's own close box keep editing too.
+    return ActionBox(params) == 1;
+}
+
 void PageEditorWindow::drainEvents()
 {
     DrainWindowEvents();
@@ -838,10 +735,16 @@ void PageEditorWindow::applyEdits()
 }
 
 // Esc counts when its key event came from this window, or while it is held with this window in front
-// (its key event may have been dropped by a long command).
+// (its key event may have been dropped by a long command), but only when it was pressed in this
+// window: an Esc that closed a popup menu, a requester, a message box or the large view is still held
+// when the editor is in front again.
 bool PageEditorWindow::escapeDownInEditor()
 {
-    return m_escapeEvent || KeyDown(VkEscape, 0, m_window) == 1;
+    if (m_escapeEvent) {
+        return true;
+    }
+    QWidget* window = findWidget(m_window);
+    return window != nullptr && keyPressWindow(VkEscape) == window && KeyDown(VkEscape, 0, m_window) == 1;
 }
 
 bool PageEditorWindow::isWhitePick(Handle control)
@@ -965,6 +868,7 @@ std::int32_t EditPages(PageEditorContext& context, std::int32_t detectBlank, std
     PageEditorWindow editor(context, detectBlank);
     if (editor.open()) {
         editor.BuildThumbnails(-1, true);
+        editor.model().markUnchanged();
         if (readyHook()) {
             readyHook()(editor);
         }

@@ -9,6 +9,7 @@
 #include "foundation/image_file_ops.h"
 #include "imageops/page_op_context.h"
 #include "pageeditor/editor_controller.h"
+#include "pageeditor/editor_layout.h"
 #include "pageeditor/page_editor_model.h"
 #include "pageeditor/thumbnail_build.h"
 #include "runtime/subclass.h"
@@ -22,47 +23,22 @@
 #include <string>
 #include <vector>
 
+class QFontMetrics;
+
 namespace folvex {
 
 inline constexpr const char* EditorWindowTitle = "Seiten bearbeiten";
-inline constexpr const char* EditorHintText =
-    "Linksklick=rechts drehen; Rechtsklick=Menü; langer Linksklick=verschieben";
 inline constexpr const char* ApplyTooltipDeleting =
     "wendet die Änderungen physisch an und löscht leere Seiten";
 inline constexpr const char* ApplyTooltip = "wendet die Änderungen physisch an";
 inline constexpr const char* CancelTooltip = "verwirft die Änderungen";
 inline constexpr const char* WhitePickTooltip = "Farbwerte für Weißpunkt aus Grafik abgreifen";
 inline constexpr const char* BlackPickTooltip = "Farbwerte für Schawrzpunkt aus Grafik abgreifen";
-
-// The kinds of the editor's controls.
-enum class EditorControlKind
-{
-    OwnerDrawnButton,
-    Label,
-    TextField,
-    PushButton,
-};
-
-// One control of the editor window as the table of controls describes it.
-struct EditorControlLayout
-{
-    const char* text;
-    EditorControlKind kind;
-    std::int32_t x;
-    std::int32_t y;
-    std::int32_t width;
-    std::int32_t height;
-    int arcSet; // the arc face set of an owner-drawn button, −1 for the others
-};
-
-// The 33 controls in the order they are made, placed for a client area of CW × CH.
-struct PlacedEditorControl
-{
-    EditorControlLayout layout;
-    GridRect rect;
-};
-
-std::vector<PlacedEditorControl> editorControls(std::int32_t clientWidth, std::int32_t clientHeight);
+// The question before a close request of the window throws pending edits away; its second button,
+// the default, keeps editing.
+inline constexpr const char* DiscardQuestionText =
+    "Die Änderungen an den Seiten sind noch nicht angewendet.\\n\\nSollen sie verworfen werden?";
+inline constexpr const char* DiscardQuestionButtons = "&Verwerfen|&Weiter bearbeiten";
 
 // The tooltip of "Anwenden": the deleting text only with "leere Seiten entfernen" checked (state 1)
 // and DelEmptyOnEdit on.
@@ -147,6 +123,9 @@ public:
 
     Handle thumbnailArea() const { return m_area; }
 
+    // Where the controls and the thumbnail area were put.
+    const EditorLayout& layout() const { return m_layout; }
+
     // The handles of the 33 controls in the order they were made.
     const std::vector<Handle>& controls() const { return m_controls; }
 
@@ -196,6 +175,7 @@ private:
     void showMarkedPageMenu() override;
     std::string
     askText(const std::string& title, const std::string& prompt, const std::string& initial) override;
+    bool confirmDiscard() override;
     void drainEvents() override;
     void dropOneEvent() override;
     void cancelEdits() override;
@@ -229,6 +209,8 @@ private:
     };
 
     void createControls();
+    // Shortens the hint label's text to its width where it is too long, with the whole as tooltip.
+    void showHint(Handle label, const QFontMetrics& metrics, std::int32_t widthPx);
     // Picks a colour from the screen into the three fields of the white or the black point.
     void pickPoint(bool white);
     void growPages();
@@ -250,13 +232,13 @@ private:
     Handle m_captionFont = NoHandle;
     std::int32_t m_clientWidth = 0;
     std::int32_t m_clientHeight = 0;
+    EditorLayout m_layout;
     std::vector<Handle> m_controls;
     std::vector<Handle> m_tooltips;
     std::vector<PageWidgets> m_pages;
     std::vector<std::string> m_waitTexts;
     bool m_waitOpen = false;
     int m_blankTests = 0;
-    bool m_firstBuildDone = false;
     // Loop state: whether the current event is Esc in this window, whether events were drained during
     // the last command, and where "Anwenden" reports removed blank pages.
     bool m_escapeEvent = false;

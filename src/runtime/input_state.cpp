@@ -8,7 +8,9 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QWidget>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <utility>
@@ -39,8 +41,9 @@ constexpr int RightButtonMarker = -2;
 
 struct InputState
 {
-    std::map<PhysicalKey, std::vector<int>> held; // physical key → the virtual keys it holds down
-    std::set<PhysicalKey> announced;              // Esc and Return keys whose press was posted
+    std::map<PhysicalKey, std::vector<int>> held;       // physical key → the virtual keys it holds down
+    std::set<PhysicalKey> announced;                    // Esc and Return keys whose press was posted
+    std::map<PhysicalKey, QPointer<QWidget>> pressedIn; // held key → the window its press reached first
     unsigned long long changes = 0;
     QPoint pointer;
     QPointer<QObject> filter;
@@ -148,6 +151,16 @@ void announceKey(QObject* watched, const QKeyEvent& event)
     postKeyEvent(window, vk);
 }
 
+// Remembers the window of the first widget a press reaches; later deliveries of the same press (to the
+// parents) and auto-repeats keep it.
+void recordPressWindow(QObject* watched, const QKeyEvent& event)
+{
+    if (event.isAutoRepeat() || !watched->isWidgetType()) {
+        return;
+    }
+    inputState().pressedIn.try_emplace(physicalKeyOf(event), static_cast<QWidget*>(watched)->window());
+}
+
 void recordButton(const QMouseEvent& event, bool down)
 {
     int marker = 0;
@@ -181,6 +194,7 @@ protected:
         switch (event->type()) {
             case QEvent::KeyPress:
                 recordKey(*static_cast<QKeyEvent*>(event), true);
+                recordPressWindow(watched, *static_cast<QKeyEvent*>(event));
                 announceKey(watched, *static_cast<QKeyEvent*>(event));
                 break;
             case QEvent::KeyRelease: {
@@ -188,6 +202,7 @@ protected:
                 recordKey(*key, false);
                 if (!key->isAutoRepeat()) {
                     inputState().announced.erase(physicalKeyOf(*key));
+                    inputState().pressedIn.erase(physicalKeyOf(*key));
                 }
                 break;
             }
@@ -255,10 +270,27 @@ bool KeyIsDown(int vk)
     return false;
 }
 
+QWidget* keyPressWindow(int vk)
+{
+    installInputState();
+    const InputState& state = inputState();
+    for (const auto& [key, vks] : state.held) {
+        if (std::find(vks.begin(), vks.end(), vk) == vks.end()) {
+            continue;
+        }
+        const auto origin = state.pressedIn.find(key);
+        if (origin != state.pressedIn.end() && !origin->second.isNull()) {
+            return origin->second.data();
+        }
+    }
+    return nullptr;
+}
+
 void clearKeyStates()
 {
     inputState().held.clear();
     inputState().announced.clear();
+    inputState().pressedIn.clear();
 }
 
 unsigned long long keyStateChanges()

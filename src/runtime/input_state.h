@@ -6,6 +6,8 @@
 
 #include <QPoint>
 
+class QWidget;
+
 namespace folvex {
 
 // Virtual keys the table records.
@@ -35,6 +37,11 @@ void installInputState();
 // Whether the virtual key (or mouse button 1/2) is held, as the table knows it. Consumes nothing and
 // asks no window; keys outside 0-255 are never down.
 bool KeyIsDown(int vk);
+
+// The top-level window whose widget received the press of the held key vk, or nullptr when vk is not
+// held or its press reached no widget. A key pressed in a popup menu or a modal box keeps naming that
+// window after it closed, until the key is let go.
+QWidget* keyPressWindow(int vk);
 
 // Forgets every held key and button.
 void clearKeyStates();

@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <utility>
 
 namespace folvex {
@@ -163,6 +165,61 @@ TEST(RotateCropWhiteTest, KeepsSizeResolutionAndDepthWithWhiteCorners)
         }
     }
     EXPECT_EQ(RotateCropWhite(fi, nullptr, 3.0), nullptr);
+}
+
+// The angle the library's rotation was last handed; a turn it could not finish at once is refused.
+double rotateAngle = 0.0;
+
+FIBITMAP* DLL_CALLCONV recordingRotate(FIBITMAP* image, double angle, const void* background)
+{
+    rotateAngle = angle;
+    if (!(angle > -360.0 && angle < 360.0)) {
+        return nullptr;
+    }
+    return imageLibrary().Rotate(image, angle, background);
+}
+
+// A stored angle of any finite size reaches the rotation within one full circle and turns the page as
+// that angle does; an angle that is no number turns nothing.
+TEST(RotateCropWhiteTest, AnyFiniteAngleIsTurnedWithinOneCircle)
+{
+    const FreeImageFunctionTable& fi = imageLibrary();
+    FreeImageFunctionTable recording = fi;
+    recording.Rotate = recordingRotate;
+    std::mt19937 random(7);
+    // Square, so that the turned page covers its former size at any angle.
+    const FreeImageBitmap image = makeRandomImage(40, 40, 24, random);
+
+    struct Case
+    {
+        double angle;
+        double reduced;
+    };
+
+    const Case cases[] = {
+        {370.0, 10.0},
+        {-370.0, -10.0},
+        {725.5, 5.5},
+        {1e20, std::fmod(1e20, 360.0)},
+        {-1e20, -std::fmod(1e20, 360.0)},
+        {std::numeric_limits<double>::max(), std::fmod(std::numeric_limits<double>::max(), 360.0)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.angle);
+        EXPECT_DOUBLE_EQ(WithinOneTurn(c.angle), c.reduced);
+        const FreeImageBitmap turned = RotateCropWhite(recording, image.get(), c.angle);
+        EXPECT_DOUBLE_EQ(rotateAngle, c.reduced);
+        ASSERT_NE(turned, nullptr);
+        EXPECT_TRUE(samePixels(turned.get(), RotateCropWhite(fi, image.get(), c.reduced).get()));
+    }
+    for (const double notANumber :
+         {std::numeric_limits<double>::infinity(),
+          -std::numeric_limits<double>::infinity(),
+          std::numeric_limits<double>::quiet_NaN()}) {
+        rotateAngle = 0.0;
+        EXPECT_EQ(RotateCropWhite(recording, image.get(), notANumber), nullptr);
+        EXPECT_EQ(rotateAngle, 0.0);
+    }
 }
 
 TEST(GreyLevelTest, EqualsTheLibrarysEightBitConversionOnRandomPages)

@@ -432,6 +432,41 @@ TEST(ApplyEditsTest, FailuresLoseNoPage)
     }
 }
 
+// A page whose working copy cannot replace it keeps its file byte for byte: its pending turn and angle
+// are not applied to the old page either, while the other pages get theirs.
+TEST(ApplyEditsTest, FailedWorkingCopyRenameLeavesThePageWithItsTurnsUntouched)
+{
+    struct Case
+    {
+        const char* label;
+        int turns;
+        double angleDeg;
+    };
+
+    const Case cases[] = {{"turn", 1, 0.0}, {"angle", 0, 3.0}, {"turn and angle", 2, -1.5}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ApplyFixture fixture(readyPages(2), 0, 1);
+        PageEditorModel& model = fixture.model;
+        for (int t = 0; t < c.turns; ++t) {
+            model.turnRight(2);
+        }
+        model.setAngle(2, c.angleDeg);
+        model.turnRight(1);
+        ApplyFixture::writePage(fixture.dir.file("TmpReadyImg2_edited.bmp"), 5);
+        const std::string before = testing::readFile(fixture.page(2));
+        fixture.files.failNth(FileCall::RenameOver, 0);
+        fixture.apply();
+        EXPECT_EQ(fixture.ui.notes, std::vector<std::string>{workingCopyFailedNote(2)});
+        EXPECT_EQ(testing::readFile(fixture.page(2)), before);
+        EXPECT_EQ(fixture.files.count(FileCall::Load, fixture.page(2)), 0);
+        EXPECT_EQ(fingerprint(fixture.page(1)), 1);
+        EXPECT_EQ(
+            loadImage(fixture.page(1)) ? freeImage().GetWidth(loadImage(fixture.page(1)).get()) : 0U,
+            PageHeight);
+    }
+}
+
 // A page that keeps its pass-1 name leaves no gap: the pages after it move up, and the split flags
 // follow the files as they are.
 TEST(ApplyEditsTest, FailedFinalRenameLeavesNoGap)

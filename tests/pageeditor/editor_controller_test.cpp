@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <deque>
+#include <functional>
 #include <set>
 
 namespace folvex {
@@ -66,6 +68,12 @@ public:
         return answer;
     }
 
+    bool confirmDiscard() override
+    {
+        log.push_back("confirm discard");
+        return discard;
+    }
+
     void drainEvents() override { log.push_back("drain"); }
 
     void dropOneEvent() override { log.push_back("drop one"); }
@@ -104,6 +112,7 @@ public:
     std::vector<EditorButton> polled;
     std::set<std::int32_t> replaced;
     bool escape = false;
+    bool discard = false;
     std::string answer;
     std::vector<PopupEntry> shownMenu;
     std::vector<std::string> log;
@@ -173,6 +182,7 @@ struct ControllerFixture
         }
         model = std::make_unique<PageEditorModel>(shell, files, ui, 0, destinationType);
         model->open(1820);
+        model->markUnchanged();
         view = std::make_unique<FakeView>(*model);
         operations = std::make_unique<RecordingOperations>(*model);
         controller = std::make_unique<EditorController>(*model, input, editors, *view, *operations);
@@ -281,6 +291,77 @@ TEST(EditorControllerTest, CloseOfTheEditorOrCancelOrEscEndsTheLoopOthersDoNot)
     }
 }
 
+// The editor's close request ends the editor at once only with nothing pending; with pending edits it
+// asks, and only a yes throws them away.
+TEST(EditorControllerTest, CloseRequestAsksBeforeItDiscardsPendingEdits)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<void(ControllerFixture&)> edit;
+        bool discard;
+        std::vector<std::string> log;
+        bool finished;
+    };
+
+    const std::vector<std::string> asked{"confirm discard"};
+    const std::vector<std::string> askedAndCancelled{"confirm discard", "cancel"};
+    const Case cases[] = {
+        {"nothing pending", [](ControllerFixture&) {}, false, {"cancel"}, true},
+        {"a turn, kept", [](ControllerFixture& f) { f.model->turnRight(1); }, false, asked, false},
+        {"a turn, discarded",
+         [](ControllerFixture& f) { f.model->turnRight(1); },
+         true,
+         askedAndCancelled,
+         true},
+        {"an angle", [](ControllerFixture& f) { f.model->setAngle(2, 1.5); }, false, asked, false},
+        {"a working copy",
+         [](ControllerFixture& f) { testing::writeFile(workingCopyPath(f.model->pagePath(1)), "copy"); },
+         false,
+         asked,
+         false},
+        {"a deletion mark", [](ControllerFixture& f) { f.model->markForDeletion(2); }, false, asked, false},
+        {"a cleared blank mark",
+         [](ControllerFixture& f) {
+             f.model->state().table.rows[0].pageEmpty = "1";
+             f.model->markUnchanged();
+             f.model->clearBlankMark(1);
+         },
+         false,
+         asked,
+         false},
+        {"a new order", [](ControllerFixture& f) { f.model->MovePage(2, 1); }, false, asked, false},
+        {"a split point",
+         [](ControllerFixture& f) { f.model->state().SplitToggles[1].pressed = true; },
+         false,
+         asked,
+         false},
+        {"a turn undone",
+         [](ControllerFixture& f) {
+             for (int n = 0; n < 4; ++n) {
+                 f.model->turnRight(1);
+             }
+         },
+         false,
+         {"cancel"},
+         true},
+    };
+    for (const Case& c : cases) {
+        ControllerFixture f(2);
+        c.edit(f);
+        f.view->discard = c.discard;
+        EXPECT_EQ(f.controller->handle({EditorEventKind::Close, -1, 0, true}), c.finished) << c.name;
+        EXPECT_EQ(f.view->log, c.log) << c.name;
+    }
+
+    // "Abbruch" and Esc ask nothing.
+    ControllerFixture f(1);
+    f.model->turnRight(1);
+    f.view->escape = true;
+    EXPECT_TRUE(f.controller->handle({}));
+    EXPECT_EQ(f.view->log, std::vector<std::string>{"cancel"});
+}
+
 TEST(EditorControllerTest, ClicksTurnAndOpenMenusOnUnmarkedPagesOnly)
 {
     ControllerFixture f(3);
@@ -291,10 +372,18 @@ TEST(EditorControllerTest, ClicksTurnAndOpenMenusOnUnmarkedPagesOnly)
     EXPECT_EQ(f.input.ClickMessage, 0u);
     EXPECT_EQ(f.input.ClickedHandle, NoHandle);
 
+    // A left click on a page marked either way changes nothing and shows no menu.
     f.model->markForDeletion(2);
-    f.view->log.clear();
-    f.click(2, LeftButtonUpMessage);
-    EXPECT_TRUE(f.view->log.empty());
+    f.model->state().table.rows[2].pageEmpty = "1";
+    for (const std::int32_t marked : {2, 3}) {
+        f.view->log.clear();
+        f.click(marked, LeftButtonUpMessage);
+        EXPECT_TRUE(f.view->log.empty()) << marked;
+        EXPECT_EQ(f.model->turns(marked), 0) << marked;
+        EXPECT_EQ(f.input.ClickMessage, 0u);
+        EXPECT_EQ(f.input.ClickedHandle, NoHandle);
+    }
+    f.model->state().table.rows[2].pageEmpty = "0";
 
     f.click(2, RightButtonUpMessage);
     EXPECT_EQ(f.view->log, std::vector<std::string>{"marked menu"});
@@ -412,6 +501,21 @@ TEST(EditorControllerTest, FreeAngleProposalAndAnswers)
         {"0", 0.0},
         {"abc", 2.5},
         {"", 2.5},
+        // Only finite numbers are angles.
+        {"inf", 2.5},
+        {"-inf", 2.5},
+        {"infinity", 2.5},
+        {"INF", 2.5},
+        {"nan", 2.5},
+        {"-nan", 2.5},
+        {"1e400", 2.5},
+        // A finite angle is kept within one full circle, with its sign.
+        {"370", -10.0},
+        {"-370", 10.0},
+        {"720", 0.0},
+        {"-1080,5", 0.5},
+        {"1e20", -std::fmod(1e20, 360.0)},
+        {"-1e300", std::fmod(1e300, 360.0)},
     };
     for (const Case& c : cases) {
         ControllerFixture f(1);

@@ -10,6 +10,7 @@
 #include "runtime/effects.h"
 #include "runtime/input_state.h"
 #include "runtime/object_registry.h"
+#include "runtime/qt_effects.h"
 #include "runtime/waiting_process_runner.h"
 #include "runtime/window_events.h"
 #include "shell/main_window.h"
@@ -18,6 +19,7 @@
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include "shell_parts.h"
 #pragma GCC diagnostic pop
+#include "support/action_box_fakes.h"
 #include "support/fakes.h"
 #include "support/image_fixtures.h"
 #include "support/scoped_environment.h"
@@ -200,7 +202,7 @@ TEST_F(PageEditorWindowTest, WindowHoldsEveryControlWhereTheTablePutsIt)
         EXPECT_EQ(HasSizingFrame(editor.window()), 0);
         EXPECT_EQ(window->parentWidget(), findWidget(program().windows.MainWindow));
 
-        const std::vector<PlacedEditorControl> table = editorControls(cw, ch);
+        const std::vector<PlacedEditorControl>& table = editor.layout().controls;
         ASSERT_EQ(editor.controls().size(), 33U);
         for (std::size_t i = 0; i < table.size(); ++i) {
             const QWidget* control = findWidget(editor.controls()[i]);
@@ -210,7 +212,6 @@ TEST_F(PageEditorWindowTest, WindowHoldsEveryControlWhereTheTablePutsIt)
             EXPECT_EQ(control->geometry(), QRect(r.left, r.top, r.width, r.height)) << table[i].layout.text;
         }
         EXPECT_EQ(table[11].rect, (GridRect{cw - 110, 10, 100, 20}));
-        EXPECT_EQ(table[10].rect.width, cw - 350);
         EXPECT_EQ(table[31].rect, (GridRect{cw / 2 - 250, ch - 40, 150, 30}));
         EXPECT_EQ(table[32].rect, (GridRect{cw / 2 + 100, ch - 40, 150, 30}));
         EXPECT_EQ(
@@ -224,7 +225,8 @@ TEST_F(PageEditorWindowTest, WindowHoldsEveryControlWhereTheTablePutsIt)
         EXPECT_EQ(tipShownBy(editor.controls()[32]).toStdString(), CancelTooltip);
 
         const QWidget* area = findWidget(editor.thumbnailArea());
-        EXPECT_EQ(area->geometry(), QRect(0, 65, cw, ch - 115));
+        const int top = editor.layout().thumbnailAreaTop;
+        EXPECT_EQ(area->geometry(), QRect(0, top, cw, ch - 50 - top));
         click(editor, Cancel);
     }));
 }
@@ -426,6 +428,9 @@ TEST_F(PageEditorWindowTest, CancelEscAndCloseRequestEndWithoutChangesAndRelease
                 });
         },
     };
+    // The close request finds the turn pending and asks; "Verwerfen" discards it.
+    testing::ScriptedActionBoxAnswerer questions;
+    questions.queueAnswer(1);
     for (const auto& ending : endings) {
         Handle window = NoHandle;
         std::vector<Handle> made;
@@ -444,6 +449,10 @@ TEST_F(PageEditorWindowTest, CancelEscAndCloseRequestEndWithoutChangesAndRelease
         EXPECT_EQ(emptyRemoved, 7);
         EXPECT_EQ(pageFiles(), (std::vector<std::string>{"TmpReadyImg1.bmp", "TmpReadyImg2.bmp"}));
     }
+    ASSERT_EQ(questions.shown.size(), 1U);
+    EXPECT_EQ(questions.shown[0].Text, DiscardQuestionText);
+    EXPECT_EQ(questions.shown[0].Buttons, DiscardQuestionButtons);
+    EXPECT_EQ(questions.shown[0].DefaultButton, 2);
 }
 
 // A copy of the image library's table that counts the images its creating entries give and the
@@ -895,6 +904,102 @@ TEST_F(PageEditorWindowTest, EscAndCloseInTheMainWindowLeaveTheEditorOpen)
     // The turn made after them was applied.
     EXPECT_EQ(fileSize(tmp() + "/TmpReadyImg1.bmp"), (std::pair<unsigned, unsigned>{400, 600}));
     EXPECT_EQ(fileSize(tmp() + "/TmpReadyImg2.bmp"), (std::pair<unsigned, unsigned>{600, 400}));
+}
+
+// The window manager's close box: with nothing pending it cancels at once; with a pending turn the
+// question's default ("Weiter bearbeiten"), Esc or its close box keep editing, and the turn is applied.
+TEST_F(PageEditorWindowTest, CloseRequestWithPendingEditsKeepsEditingUnlessConfirmed)
+{
+    writePages(2);
+    testing::ScriptedActionBoxAnswerer questions;
+    ASSERT_TRUE(edit(0, [](PageEditorWindow& editor) { postCloseEvent(editor.window()); }));
+    EXPECT_TRUE(questions.shown.empty());
+
+    for (const std::intptr_t keep : {std::intptr_t{2}, std::intptr_t{0}}) {
+        questions.queueAnswer(keep);
+        ASSERT_TRUE(edit(0, [](PageEditorWindow& editor) {
+            editor.model().turnRight(1);
+            postCloseEvent(editor.window());
+            click(editor, Apply);
+        }));
+        EXPECT_TRUE(questions.answers.empty());
+        EXPECT_EQ(fileSize(tmp() + "/TmpReadyImg1.bmp"), (std::pair<unsigned, unsigned>{400, 600})) << keep;
+        writePages(2);
+    }
+}
+
+// An Esc that closes a real popup menu or the free-angle requester is still held when the editor is in
+// front again and an event wakes its loop: it does not cancel. Let go, "Anwenden" applies the turn.
+TEST_F(PageEditorWindowTest, EscThatClosedAPopupOrTheRequesterDoesNotCancel)
+{
+    QtTextInputRequester requester;
+    effects().textInput = &requester;
+
+    struct Case
+    {
+        const char* name;
+        bool right; // right click: the context menu; else menu item 1015 asks for the angle
+        std::function<QWidget*()> consumer;
+    };
+
+    const Case cases[] = {
+        {"popup menu", true, [] { return QApplication::activePopupWidget(); }},
+        {"free-angle requester", false, [] { return QApplication::activeModalWidget(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        writePages(2);
+        bool closed = false;
+        ASSERT_TRUE(edit(0, [&c, &closed](PageEditorWindow& editor) {
+            const Handle window = editor.window();
+            const Handle apply = editor.controls()[Apply];
+            editor.model().turnRight(2);
+            findWidget(window)->activateWindow();
+            if (c.right) {
+                clickThumbnail(editor, 1, true);
+            } else {
+                shellProgram().state.InputFlags.ClickedHandle = editor.thumbnailButton(1);
+                postMenuEvent(window, 1015);
+            }
+            const auto consumer = c.consumer;
+            whenTrue(
+                [consumer] { return consumer() != nullptr; },
+                [consumer, window, apply, &closed] {
+                    // Pressed in the menu or box, which closes; held while the editor's loop wakes.
+                    QTest::keyPress(consumer(), Qt::Key_Escape);
+                    whenTrue(
+                        [consumer, window] {
+                            // The editor in front again, as it is once the menu or box has gone.
+                            QWidget* editorWindow = findWidget(window);
+                            if (consumer() != nullptr || editorWindow == nullptr) {
+                                return false;
+                            }
+                            editorWindow->activateWindow();
+                            return QApplication::activeWindow() == editorWindow;
+                        },
+                        [window, apply, &closed] {
+                            EXPECT_TRUE(KeyIsDown(VkEscape));
+                            closed = true;
+                            PostCustomEvent(window);
+                            whenTrue(
+                                [] { return queuedWindowEvents() == 0; },
+                                [window, apply] {
+                                    QWidget* applyButton = findWidget(apply);
+                                    if (QWidget* editorWindow = findWidget(window); applyButton != nullptr) {
+                                        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier);
+                                        QApplication::sendEvent(editorWindow, &release);
+                                        QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
+                                        QApplication::sendEvent(applyButton, &space);
+                                    }
+                                });
+                        });
+                });
+        }));
+        EXPECT_TRUE(closed);
+        // Ended by "Anwenden": page 2 is turned.
+        EXPECT_EQ(fileSize(tmp() + "/TmpReadyImg2.bmp"), (std::pair<unsigned, unsigned>{400, 600}));
+        EXPECT_FALSE(KeyIsDown(VkEscape));
+    }
 }
 
 // A page whose left half has one grey level and its right half another.
