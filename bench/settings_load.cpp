@@ -64,8 +64,9 @@ int main(int argc, char** argv)
 {
     const std::size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 64;
     const char* tmp = std::getenv("TMPDIR");
-    const std::filesystem::path folder = std::filesystem::path(argc > 2 ? argv[2] : (tmp != nullptr ? tmp : "/tmp")) /
-                                         ("folvex-settings-bench-" + std::to_string(::getpid()));
+    const std::filesystem::path folder =
+        std::filesystem::path(argc > 2 ? argv[2] : (tmp != nullptr ? tmp : "/tmp")) /
+        ("folvex-settings-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     const std::string file = (folder / "Folvex.ini").string();
     writeSettingsFile(file, megabytes << 20);

@@ -94,6 +94,7 @@ std::optional<std::string> optionsRangeNote(const OptionsFields& fields)
         {fields.thumbSize, "Größe Thumbnails beim Bearbeiten", MinThumbSizePx, MaxThumbSizePx},
         {fields.pdfDpi, "DPI bei PDF als Input", MinPdfInputDpi, MaxPdfInputDpi},
     };
+
     for (const auto& range : ranges) {
         const std::int64_t value = readLeadingInteger(range.text);
         if (value < range.low || value > range.high) {

@@ -281,15 +281,12 @@ void readSettingsFile(SettingsState& state, const ScreenRect& startRect)
             field = clampToInt32(readLeadingInteger(text));
         });
     };
-    const auto inRangeIfNotEmpty = [&](const char* section,
-                                       const char* key,
-                                       std::int32_t low,
-                                       std::int32_t high,
-                                       std::int32_t& field) {
-        readIfNotEmpty(state, section, key, [&](const std::string& text) {
-            field = numberInRangeOr(readLeadingInteger(text), low, high, field);
-        });
-    };
+    const auto inRangeIfNotEmpty =
+        [&](const char* section, const char* key, std::int32_t low, std::int32_t high, std::int32_t& field) {
+            readIfNotEmpty(state, section, key, [&](const std::string& text) {
+                field = numberInRangeOr(readLeadingInteger(text), low, high, field);
+            });
+        };
     const auto textIfNotEmpty = [&](const char* section, const char* key, std::string& field) {
         readIfNotEmpty(state, section, key, [&](const std::string& text) { field = text; });
     };
@@ -523,8 +520,9 @@ std::optional<std::string> tmpPathRefusal(const std::string& folder, bool judgeW
 std::string tmpPathRefusedAtStartNote(
     const std::string& refused, const std::string& reason, const std::string& replacement)
 {
-    return "Der Ordner für temporäre Dateien »" + refused + "« aus der Einstellungsdatei ist nicht verwendbar (" +
-           reason + "). Folvex verwendet in diesem Programmlauf »" + replacement + "«.";
+    return "Der Ordner für temporäre Dateien »" + refused +
+           "« aus der Einstellungsdatei ist nicht verwendbar (" + reason +
+           "). Folvex verwendet in diesem Programmlauf »" + replacement + "«.";
 }
 
 std::string tmpPathRefusedNote(const std::string& refused, const std::string& reason, const std::string& kept)

@@ -135,9 +135,9 @@ struct SettingsState
 {
     std::string ProgramDir;
     Settings settings;
-    std::string chosenTmpPath; // the start-up choice of the temporary folder
-    std::string settingsPath;  // decided on the first use of settingsFile()
-    int snapshotScopes = 0;    // SettingsReadScopes alive
+    std::string chosenTmpPath;           // the start-up choice of the temporary folder
+    std::string settingsPath;            // decided on the first use of settingsFile()
+    int snapshotScopes = 0;              // SettingsReadScopes alive
     std::optional<IniSnapshot> snapshot; // the reading they share; dropped by every write
 };
 
@@ -195,10 +195,10 @@ std::optional<std::string> tmpPathRefusal(const std::string& folder, bool judgeW
 
 // The notes for a temporary folder that is refused (reason from tmpPathRefusal) and replaced: at
 // start-up for this run, in the options for good.
-std::string tmpPathRefusedAtStartNote(const std::string& refused, const std::string& reason,
-                                      const std::string& replacement);
-std::string tmpPathRefusedNote(const std::string& refused, const std::string& reason,
-                               const std::string& kept);
+std::string tmpPathRefusedAtStartNote(
+    const std::string& refused, const std::string& reason, const std::string& replacement);
+std::string
+tmpPathRefusedNote(const std::string& refused, const std::string& reason, const std::string& kept);
 
 // Creates TmpPath with its parents when missing. When that fails: the note, and TmpPath becomes
 // previous again (the folder in use before the change). True when TmpPath can be used.

@@ -344,7 +344,8 @@ TEST_F(OptionsDialogTest, NumberOutOfRangeKeepsTheWindowOpenWithItsRange)
     const std::string file = iniBytes();
     runOptions(script);
     ASSERT_EQ(fakeEffects.messages.shown.size(), 1U);
-    EXPECT_EQ(fakeEffects.messages.shown[0].text, "»DPI bei PDF als Input« muss zwischen 10 und 1200 liegen.");
+    EXPECT_EQ(
+        fakeEffects.messages.shown[0].text, "»DPI bei PDF als Input« muss zwischen 10 und 1200 liegen.");
     EXPECT_EQ(iniBytes(), file);
     EXPECT_EQ(settings().PDFasInputDPI, 200);
 }

@@ -11,8 +11,8 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
-#include <string>
 #include <sched.h>
+#include <string>
 #include <sys/mount.h>
 
 namespace folvex {
@@ -204,7 +204,9 @@ TEST(OptionsRangeNoteTest, NamesTheRangeOfTheFirstNumberOutsideIt)
         {"250", "0", "»DPI bei PDF als Input« muss zwischen 10 und 1200 liegen."},
         {"250", "-5", "»DPI bei PDF als Input« muss zwischen 10 und 1200 liegen."},
         {"15", "9", "»Größe Thumbnails beim Bearbeiten« muss zwischen 16 und 4096 liegen."},
-        {"99999999999999999999", "200", "»Größe Thumbnails beim Bearbeiten« muss zwischen 16 und 4096 liegen."},
+        {"99999999999999999999",
+         "200",
+         "»Größe Thumbnails beim Bearbeiten« muss zwischen 16 und 4096 liegen."},
     };
 
     for (const auto& c : cases) {
@@ -354,6 +356,7 @@ TEST_F(OptionsSettingsTest, RelativeOrUnwritableFolderIsRefusedAndThePreviousKep
 {
     testing::writeFile(root.file("plain"), "x");
     const std::string previous = state.settings.TmpPath;
+
     const struct
     {
         std::string typed;

@@ -516,14 +516,18 @@ TEST_F(SettingsTest, NumbersOutsideTheirRangesGiveTheDefaults)
                std::to_string(s.Rotate_ThumbSize) + "," + std::to_string(s.PDFasInputDPI) + "," +
                std::to_string(s.AnzBlankProfiles) + "," + std::to_string(s.AktBlankProfile);
     };
+
     const struct
     {
         const char* label;
         std::vector<Entry> entries;
         std::string expected;
     } cases[] = {
-        {"lowest values", {{"ALLGEMEINES", "PDFasInputDPI", "10"}, {"ALLGEMEINES", "Rotate_ThumbSize", "16"},
-                           {"LAST_VALUES", "AnimGifFrameRate", "1"}, {"LAST_VALUES", "AnimGifLoops", "0"}},
+        {"lowest values",
+         {{"ALLGEMEINES", "PDFasInputDPI", "10"},
+          {"ALLGEMEINES", "Rotate_ThumbSize", "16"},
+          {"LAST_VALUES", "AnimGifFrameRate", "1"},
+          {"LAST_VALUES", "AnimGifLoops", "0"}},
          "1,0,16,10,3,1"},
         {"highest values",
          {{"ALLGEMEINES", "PDFasInputDPI", "1200"},
@@ -532,7 +536,9 @@ TEST_F(SettingsTest, NumbersOutsideTheirRangesGiveTheDefaults)
           {"LAST_VALUES", "AnimGifLoops", "1000000"},
           {"LAST_VALUES", "AnzBlankProfiles", "1000"}},
          "1000000,1000000,4096,1200,1000,1"},
-        {"resolution for a page of gigabytes", {{"ALLGEMEINES", "PDFasInputDPI", "100000"}}, "100,0,250,200,3,1"},
+        {"resolution for a page of gigabytes",
+         {{"ALLGEMEINES", "PDFasInputDPI", "100000"}},
+         "100,0,250,200,3,1"},
         {"resolution 0", {{"ALLGEMEINES", "PDFasInputDPI", "0"}}, "100,0,250,200,3,1"},
         {"negative resolution", {{"ALLGEMEINES", "PDFasInputDPI", "-300"}}, "100,0,250,200,3,1"},
         {"resolution just below", {{"ALLGEMEINES", "PDFasInputDPI", "9"}}, "100,0,250,200,3,1"},
@@ -545,6 +551,7 @@ TEST_F(SettingsTest, NumbersOutsideTheirRangesGiveTheDefaults)
          {{"LAST_VALUES", "AnzBlankProfiles", "2147483647"}},
          "100,0,250,200,1000,1"},
     };
+
     start();
     const std::string firstStart = testing::readFile(iniFile());
     for (const auto& c : cases) {
