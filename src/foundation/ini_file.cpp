@@ -40,20 +40,61 @@ std::vector<std::string> splitLines(const std::string& text)
     return lines;
 }
 
-bool isBlank(const std::string& line)
+// Calls visit(line, offset of the line) for every line of text, split as splitLines does, until
+// visit returns false.
+template <typename Visit>
+void forEachLine(std::string_view text, Visit visit)
 {
-    return line.find_first_not_of(' ') == std::string::npos;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            visit(text.substr(start), start);
+            return;
+        }
+        if (!visit(text.substr(start, end - start), start)) {
+            return;
+        }
+        start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+    }
+}
+
+bool isBlank(std::string_view line)
+{
+    return line.find_first_not_of(' ') == std::string_view::npos;
 }
 
 // Only a line starting with "[" is a header; a value may well end in "]".
-bool isHeaderLike(const std::string& line)
+bool isHeaderLike(std::string_view line)
 {
     return !line.empty() && line.front() == '[';
 }
 
-std::string keyOf(const std::string& line)
+std::string_view keyOf(std::string_view line)
 {
     return line.substr(0, line.find('='));
+}
+
+// Everything after the first "=", the empty text at the line's end for a line without one.
+std::string_view valueOf(std::string_view line)
+{
+    const std::size_t equals = line.find('=');
+    return line.substr(equals == std::string_view::npos ? line.size() : equals + 1);
+}
+
+// upperCase, with a short way for the plain ASCII that nearly every line of the file is.
+std::string upperText(std::string_view text)
+{
+    std::string upper(text);
+    for (char& c : upper) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return upperCase(text);
+        }
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return upper;
 }
 
 bool isRegularFileOrOther(const std::string& path)
@@ -93,6 +134,22 @@ ReadResult readFileText(const std::string& path, std::string& text)
     }
     text = utf8OrCp1252ToUtf8(bytes);
     return ReadResult::Ok;
+}
+
+// Reads file as ReadIni does, with its notes for a missing or an unreadable file; false after a note.
+bool readWithNotes(const std::string& file, std::string& text)
+{
+    switch (readFileText(file, text)) {
+        case ReadResult::Missing:
+            ShowNote("ReadIni: " + file + " nicht gefunden.", 1);
+            return false;
+        case ReadResult::Unreadable:
+            ShowNote("ReadIni: " + file + " zwar gefunden, konnte aber nicht geöffnet werden.", 0);
+            return false;
+        case ReadResult::Ok:
+            break;
+    }
+    return true;
 }
 
 // Writes content to file + "_tmp", flushes it to the disk and renames it over file. On failure the
@@ -224,31 +281,68 @@ std::string ReadIni(const std::string& file, const std::string& section, const s
     const std::string header = "[" + upperCase(section) + "]";
     const std::string upperKey = upperCase(key);
     std::string text;
-    switch (readFileText(file, text)) {
-        case ReadResult::Missing:
-            ShowNote("ReadIni: " + file + " nicht gefunden.", 1);
-            return {};
-        case ReadResult::Unreadable:
-            ShowNote("ReadIni: " + file + " zwar gefunden, konnte aber nicht geöffnet werden.", 0);
-            return {};
-        case ReadResult::Ok:
-            break;
+    if (!readWithNotes(file, text)) {
+        return {};
     }
     bool inSection = false;
-    for (const std::string& line : splitLines(text)) {
+    std::string value;
+    forEachLine(text, [&](std::string_view line, std::size_t) {
         if (isHeaderLike(line)) {
-            inSection = upperCase(line) == header;
-            continue;
+            inSection = upperText(line) == header;
+            return true;
         }
-        if (!inSection || isBlank(line)) {
-            continue;
+        if (!inSection || isBlank(line) || upperText(keyOf(line)) != upperKey) {
+            return true;
         }
-        if (upperCase(keyOf(line)) == upperKey) {
-            const std::size_t equals = line.find('=');
-            return equals == std::string::npos ? std::string() : line.substr(equals + 1);
+        value = std::string(valueOf(line));
+        return false;
+    });
+    return value;
+}
+
+IniSnapshot IniSnapshot::read(const std::string& file)
+{
+    IniSnapshot snapshot;
+    if (!readWithNotes(file, snapshot.m_text)) {
+        return snapshot;
+    }
+    std::vector<Range>* body = nullptr;
+    forEachLine(snapshot.m_text, [&](std::string_view line, std::size_t offset) {
+        if (isHeaderLike(line)) {
+            body = &snapshot.m_sections[upperText(line)];
+            body->emplace_back(offset + line.size(), 0);
+        } else if (body != nullptr) {
+            body->back().second = offset + line.size() - body->back().first;
+        }
+        return true;
+    });
+    return snapshot;
+}
+
+std::string IniSnapshot::value(std::string_view section, std::string_view key) const
+{
+    const std::string header = "[" + upperCase(section) + "]";
+    const auto copies = m_sections.find(header);
+    if (copies == m_sections.end()) {
+        return {};
+    }
+    auto [entries, fresh] = m_entries.try_emplace(header);
+    if (fresh) {
+        const std::string_view text = m_text;
+        for (const auto& [start, length] : copies->second) {
+            forEachLine(text.substr(start, length), [&](std::string_view line, std::size_t) {
+                if (!isBlank(line)) {
+                    const std::string_view found = valueOf(line);
+                    const std::size_t at = found.data() - text.data();
+                    entries->second.try_emplace(upperText(keyOf(line)), at, found.size());
+                }
+                return true;
+            });
         }
     }
-    return {};
+    const auto entry = entries->second.find(upperCase(key));
+    return entry == entries->second.end() ? std::string()
+                                          : m_text.substr(entry->second.first, entry->second.second);
 }
 
 int WriteIni(

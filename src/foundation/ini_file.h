@@ -1,9 +1,15 @@
 #pragma once
 // Reader and writer of the program's ini files: sections "[NAME]" with key=value lines. The file is
 // written as UTF-8 with CR LF line ends and read as UTF-8, bytes that are not UTF-8 as Windows-1252.
-// GUI thread; every call opens and closes the file, nothing is kept between calls.
+// GUI thread; every call opens and closes the file, nothing is kept between calls, except in an
+// IniSnapshot, which holds one reading of a file for many questions.
 
+#include <cstddef>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace folvex {
 
@@ -13,6 +19,29 @@ namespace folvex {
 // mode-1 note "ReadIni: <file> nicht gefunden." and the empty text; an unreadable file: the mode-0
 // note "ReadIni: <file> zwar gefunden, konnte aber nicht geöffnet werden." and the empty text.
 std::string ReadIni(const std::string& file, const std::string& section, const std::string& key);
+
+// One reading of an ini file that answers every question as ReadIni would have answered it at the
+// moment of reading, without reading the file again: a load that asks forty keys reads the file once.
+// A section's entries are indexed when it is first asked for.
+class IniSnapshot
+{
+public:
+    // The snapshot of file with ReadIni's notes for a missing or an unreadable file, each shown once;
+    // such a file answers the empty text to every question.
+    static IniSnapshot read(const std::string& file);
+
+    // What ReadIni(file, section, key) gave when the snapshot was taken.
+    std::string value(std::string_view section, std::string_view key) const;
+
+private:
+    using Range = std::pair<std::size_t, std::size_t>; // offset and length in m_text
+
+    std::string m_text;
+    // The upper-cased header line of every section, with the body of each of its copies in file order.
+    std::unordered_map<std::string, std::vector<Range>> m_sections;
+    // Per upper-cased header: the upper-cased keys with the value of their first entry.
+    mutable std::unordered_map<std::string, std::unordered_map<std::string, Range>> m_entries;
+};
 
 // Sets key in section to value; an empty value removes every entry of key from the section and from
 // later copies of it. A missing section is appended with its name upper-cased, a missing key goes to

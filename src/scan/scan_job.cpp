@@ -277,7 +277,10 @@ private:
     void reportWriteRights()
     {
         std::string note = text(WriteRightsIntro) + tmpPath() + text(WriteRightsOutro);
-        if (m_scanner.lastErrorCode() == PageNotWrittenError) {
+        // The folder is asked again, for the system's reason in words the user reads.
+        if (const int error = folderWriteError(tmpPath()); error != 0) {
+            note += text(ReasonSeparator) + text(WriteRightsReason) + folderWriteReason(error) + ".";
+        } else if (m_scanner.lastErrorCode() == PageNotWrittenError) {
             note += text(ReasonSeparator) + m_scanner.errorText(PageNotWrittenError, ErrorTextMaxChars);
         }
         ShowNote(note, 0);

@@ -45,7 +45,8 @@ inline constexpr std::string_view TesseractMissingNote =
 inline constexpr std::string_view WriteRightsIntro =
     R"(Sie besitzen keine ausreichenden Schreibrechte im Ordner\n\n)";
 inline constexpr std::string_view WriteRightsOutro =
-    R"(\n\nund seinen Unterordnern.\n\nWeisen Sie bitte entsprechende Rechte zu oder starten Sie Folvex als Administrator.)";
+    R"(\n\nund seinen Unterordnern.\n\nWeisen Sie bitte entsprechende Rechte zu oder wählen Sie in den Optionen einen anderen temporären Pfad.)";
+inline constexpr std::string_view WriteRightsReason = "Grund: ";
 inline constexpr std::string_view ReasonSeparator = R"(\n\n)";
 inline constexpr std::string_view TimeoutTitle = "Timeout";
 inline constexpr std::string_view TimeoutText =

@@ -457,6 +457,10 @@ void OptionsDialog(ShellState& state, ShellWindows& windows)
                 ShowNote(EmptyTmpPathNote, 0, c.window);
                 continue;
             }
+            if (const auto note = optionsRangeNote(readOptionsWindow(c, lastSelection))) {
+                ShowNote(*note, 0, c.window);
+                continue;
+            }
             waitWhileDown({VkReturn});
             save = true;
             break;
@@ -469,8 +473,11 @@ void OptionsDialog(ShellState& state, ShellWindows& windows)
         } else if (control != NoHandle && control == c.tmpPathChooser) {
             const std::string folder = effects().files->chooseFolder(
                 "Pfad für temporäre Dateien wählen", state.settingsState.settings.TmpPath);
-            if (!folder.empty()) {
-                setFieldText(c.tmpPath, withoutTrailingSlashes(folder));
+            const std::string chosen = withoutTrailingSlashes(folder);
+            if (const auto refusal = folder.empty() ? std::nullopt : tmpPathRefusal(chosen, true)) {
+                ShowNote(tmpPathRefusedNote(chosen, *refusal, fieldText(c.tmpPath)), 0, c.window);
+            } else if (!folder.empty()) {
+                setFieldText(c.tmpPath, chosen);
             }
         } else if (control != NoHandle && control == c.editors) {
             ExternalEditorsDialog(state, windows);

@@ -1,5 +1,7 @@
 #include "shell/options_settings.h"
 
+#include "foundation/note.h"
+
 #include <algorithm>
 #include <charconv>
 #include <limits>
@@ -72,6 +74,7 @@ OptionsFields optionsFieldsFrom(const Settings& settings)
 
 std::vector<std::string> blankProfileNames(SettingsState& state)
 {
+    const SettingsReadScope once(state);
     std::vector<std::string> names;
     for (int i = 1; i <= state.settings.AnzBlankProfiles; ++i) {
         names.push_back(readSetting(state, profileSection(i), "BlankProfileName"));
@@ -79,8 +82,32 @@ std::vector<std::string> blankProfileNames(SettingsState& state)
     return names;
 }
 
+std::optional<std::string> optionsRangeNote(const OptionsFields& fields)
+{
+    const struct
+    {
+        const std::string& text;
+        const char* label;
+        std::int32_t low;
+        std::int32_t high;
+    } ranges[] = {
+        {fields.thumbSize, "Größe Thumbnails beim Bearbeiten", MinThumbSizePx, MaxThumbSizePx},
+        {fields.pdfDpi, "DPI bei PDF als Input", MinPdfInputDpi, MaxPdfInputDpi},
+    };
+
+    for (const auto& range : ranges) {
+        const std::int64_t value = readLeadingInteger(range.text);
+        if (value < range.low || value > range.high) {
+            return "»" + std::string(range.label) + "« muss zwischen " + std::to_string(range.low) + " und " +
+                   std::to_string(range.high) + " liegen.";
+        }
+    }
+    return std::nullopt;
+}
+
 void readProfileFields(SettingsState& state, int selection, OptionsFields& fields)
 {
+    const SettingsReadScope once(state);
     const std::string section = profileSection(selection + 1);
     fields.resolution = readSetting(state, section, "BlankRecognitionResolution");
     fields.minColor = readSetting(state, section, "BlankRecognitionMinColor");
@@ -109,9 +136,9 @@ void saveOptions(SettingsState& state, const OptionsFields& fields)
     };
     s.JpgQuality = static_cast<std::uint8_t>(numberIn(fields.jpgQuality, 1, 100));
     write(LastValuesSection, "JpgQuality", std::to_string(s.JpgQuality));
-    s.AnimGifFrameRate = std::max(number(fields.frameRate), 1);
+    s.AnimGifFrameRate = numberIn(fields.frameRate, 1, MaxAnimGifFrameMs);
     write(LastValuesSection, "AnimGifFrameRate", std::to_string(s.AnimGifFrameRate));
-    s.AnimGifLoops = std::max(number(fields.loops), 0);
+    s.AnimGifLoops = numberIn(fields.loops, 0, MaxAnimGifLoops);
     write(LastValuesSection, "AnimGifLoops", std::to_string(s.AnimGifLoops));
     s.AktBlankProfile = fields.profileSelection + 1;
     write(LastValuesSection, "AktBlankProfile", std::to_string(s.AktBlankProfile));
@@ -127,23 +154,26 @@ void saveOptions(SettingsState& state, const OptionsFields& fields)
     s.BlankRecognitionPercentageSingle = static_cast<float>(s.BlankRecognitionPercentage);
     write(profile, "BlankRecognitionPercentage", formatPercentage(s.BlankRecognitionPercentage));
 
-    // A size or resolution below 1 would break the page editor and every PDF import: the defaults.
-    s.Rotate_ThumbSize = number(fields.thumbSize);
-    if (s.Rotate_ThumbSize < 1) {
-        s.Rotate_ThumbSize = DefaultThumbSizePx;
-    }
+    // Sizes and resolutions out of range would break the page editor or make every PDF import write
+    // pages of gigabytes: the defaults.
+    s.Rotate_ThumbSize = numberInRangeOr(
+        readLeadingInteger(fields.thumbSize), MinThumbSizePx, MaxThumbSizePx, DefaultThumbSizePx);
     write(MoreGeneralSection, "Rotate_ThumbSize", std::to_string(s.Rotate_ThumbSize));
     const std::string previousTmpPath = s.TmpPath;
-    s.TmpPath = resolveTmpPathPlaceholders(state, fields.tmpPath);
-    write(MoreGeneralSection, "TmpPath", s.TmpPath);
+    const std::string wantedTmpPath = resolveTmpPathPlaceholders(state, fields.tmpPath);
+    // A folder that exists is judged now; a missing one once it has been created, below.
+    if (const auto refusal = tmpPathRefusal(wantedTmpPath, true)) {
+        ShowNote(tmpPathRefusedNote(wantedTmpPath, *refusal, previousTmpPath), 0);
+    } else {
+        s.TmpPath = wantedTmpPath;
+        write(MoreGeneralSection, "TmpPath", s.TmpPath);
+    }
     s.GSPath = withoutTrailingSlashes(fields.gsPath);
     write(MoreGeneralSection, "GSPath", s.GSPath);
     s.DelEmptyOnEdit = fields.deleteEmptyOnEdit ? 1 : 0;
     write(MoreGeneralSection, "DelEmptyOnEdit", std::to_string(s.DelEmptyOnEdit));
-    s.PDFasInputDPI = number(fields.pdfDpi);
-    if (s.PDFasInputDPI < 1) {
-        s.PDFasInputDPI = DefaultPdfInputDpi;
-    }
+    s.PDFasInputDPI = numberInRangeOr(
+        readLeadingInteger(fields.pdfDpi), MinPdfInputDpi, MaxPdfInputDpi, DefaultPdfInputDpi);
     write(MoreGeneralSection, "PDFasInputDPI", std::to_string(s.PDFasInputDPI));
     s.OpenLastScannerOnStartup = fields.openLastScanner ? 1 : 0;
     write(MoreGeneralSection, "OpenLastScannerOnStartup", std::to_string(s.OpenLastScannerOnStartup));
@@ -157,7 +187,13 @@ void saveOptions(SettingsState& state, const OptionsFields& fields)
     write(OcrSection, "Language", s.Language);
 
     // Scans and imports need the new folder now, not only after a restart.
-    ensureTmpPathOrKeep(state, previousTmpPath);
+    if (ensureTmpPathOrKeep(state, previousTmpPath) && s.TmpPath != previousTmpPath) {
+        if (const auto refusal = tmpPathRefusal(s.TmpPath, true)) {
+            ShowNote(tmpPathRefusedNote(s.TmpPath, *refusal, previousTmpPath), 0);
+            s.TmpPath = previousTmpPath;
+            write(MoreGeneralSection, "TmpPath", s.TmpPath);
+        }
+    }
 }
 
 void storeExternalEditor(

@@ -6,6 +6,7 @@
 #include "shell/settings.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,10 +36,6 @@ struct OptionsFields
 
 inline constexpr const char* EmptyTmpPathNote = "Der temporäre Pfad darf nicht leer sein.";
 
-// The values saved in place of a thumbnail size or a PDF input resolution below 1.
-inline constexpr std::int32_t DefaultThumbSizePx = 250;
-inline constexpr std::int32_t DefaultPdfInputDpi = 200;
-
 // A percentage with up to 10 decimals, trailing zeros (and a trailing ".") removed, always with ".".
 std::string formatPercentage(double value);
 
@@ -49,6 +46,10 @@ OptionsFields optionsFieldsFrom(const Settings& settings);
 // The names of the blank-page profiles 1 .. AnzBlankProfiles from the settings file, in that order.
 std::vector<std::string> blankProfileNames(SettingsState& state);
 
+// The note for the first field whose number lies outside the range it is held to (thumbnail size,
+// PDF input resolution), naming the range; nothing when all fit. The window stays open on it.
+std::optional<std::string> optionsRangeNote(const OptionsFields& fields);
+
 // Fills the three profile fields with the stored values of profile selection + 1.
 void readProfileFields(SettingsState& state, int selection, OptionsFields& fields);
 
@@ -56,10 +57,11 @@ void readProfileFields(SettingsState& state, int selection, OptionsFields& field
 // profiles their built-in values; those of any other profile stay.
 void applyOptionsDefaults(OptionsFields& fields);
 
-// Saves the fields into the settings and the settings file, key by key with their limits; the
-// temporary folder is created afterwards (when that fails, the note and the previous folder stay in
-// use for this run, while the file keeps the typed text). The caller has made sure tmpPath is not
-// empty.
+// Saves the fields into the settings and the settings file, key by key with their limits (a number
+// outside its range gives the default). A temporary folder that tmpPathRefusal refuses gives the
+// note and the previous folder stays, in memory and in the file; one that cannot be created gives the
+// note and the previous folder stays in use for this run, while the file keeps the typed text. The
+// caller has made sure tmpPath is not empty.
 void saveOptions(SettingsState& state, const OptionsFields& fields);
 
 // Stores name, path and wait into editor index (1 .. count); index 0 appends a new last editor,

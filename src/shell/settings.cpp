@@ -7,6 +7,7 @@
 #include "runtime/text.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdlib>
 #include <fcntl.h>
@@ -26,8 +27,6 @@ constexpr const char* EditorsSection = "EXTERNALEDITORS";
 constexpr const char* OcrSection = "OCR";
 constexpr std::string_view BlankProfileSectionPrefix = "BLANK_PROFILE_";
 constexpr std::string_view SourceSectionPrefix = "SOURCE ";
-
-constexpr std::int32_t DefaultThumbSize = 250;
 
 std::string decimal(std::int64_t value)
 {
@@ -92,19 +91,9 @@ std::string systemTempFolder()
     return withoutTrailingSlashes(value.empty() ? std::string("/tmp") : value);
 }
 
-// True when a file can be created, written and removed in folder.
 bool canWriteIn(const std::string& folder)
 {
-    // A unique name, created new: a link planted under a fixed name would be written through.
-    std::string probe = folder + "/" + std::string(ProbeFileName) + "-XXXXXX";
-    const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    bool ok = ::write(fd, "1", 1) == 1;
-    ok = (::close(fd) == 0) && ok;
-    ok = (::unlink(probe.c_str()) == 0) && ok;
-    return ok;
+    return folderWriteError(folder) == 0;
 }
 
 bool createFolder(const std::string& folder)
@@ -173,7 +162,7 @@ void writeFirstStartFile(SettingsState& state, const ScreenRect& startRect, bool
         static_cast<void>(writeAll(
             state,
             MoreGeneralSection,
-            {{"Rotate_ThumbSize", decimal(DefaultThumbSize)}, {"TmpPath", state.chosenTmpPath}}));
+            {{"Rotate_ThumbSize", decimal(DefaultThumbSizePx)}, {"TmpPath", state.chosenTmpPath}}));
     }
 }
 
@@ -187,7 +176,7 @@ void repairSettingsFile(SettingsState& state)
     }
     if (readSetting(state, MoreGeneralSection, "Rotate_ThumbSize").empty()) {
         static_cast<void>(
-            writeSetting(state, MoreGeneralSection, "Rotate_ThumbSize", decimal(DefaultThumbSize)));
+            writeSetting(state, MoreGeneralSection, "Rotate_ThumbSize", decimal(DefaultThumbSizePx)));
     }
     if (readSetting(state, MoreGeneralSection, "TmpPath").empty()) {
         static_cast<void>(writeSetting(state, MoreGeneralSection, "TmpPath", state.chosenTmpPath));
@@ -232,8 +221,9 @@ void readWindowRect(SettingsState& state, const ScreenRect& startRect)
 void readActiveBlankProfile(SettingsState& state)
 {
     Settings& s = state.settings;
-    s.AnzBlankProfiles =
-        clampToInt32(readLeadingInteger(readSetting(state, LastValuesSection, "AnzBlankProfiles")));
+    // Opening the options reads one name per profile: a damaged count must not make that endless.
+    s.AnzBlankProfiles = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        readLeadingInteger(readSetting(state, LastValuesSection, "AnzBlankProfiles")), 0, MaxBlankProfiles));
     const std::string active = readSetting(state, LastValuesSection, "AktBlankProfile");
     const std::int64_t number = readLeadingInteger(active);
     if (active.empty() || number < 1 || number > s.AnzBlankProfiles) {
@@ -291,6 +281,12 @@ void readSettingsFile(SettingsState& state, const ScreenRect& startRect)
             field = clampToInt32(readLeadingInteger(text));
         });
     };
+    const auto inRangeIfNotEmpty =
+        [&](const char* section, const char* key, std::int32_t low, std::int32_t high, std::int32_t& field) {
+            readIfNotEmpty(state, section, key, [&](const std::string& text) {
+                field = numberInRangeOr(readLeadingInteger(text), low, high, field);
+            });
+        };
     const auto textIfNotEmpty = [&](const char* section, const char* key, std::string& field) {
         readIfNotEmpty(state, section, key, [&](const std::string& text) { field = text; });
     };
@@ -307,16 +303,14 @@ void readSettingsFile(SettingsState& state, const ScreenRect& startRect)
         s.JpgQuality = clampToByte(readLeadingInteger(text), 1, 100);
     });
     readActiveBlankProfile(state);
-    integerIfNotEmpty(LastValuesSection, "AnimGifFrameRate", s.AnimGifFrameRate);
-    integerIfNotEmpty(LastValuesSection, "AnimGifLoops", s.AnimGifLoops);
-    integerIfNotEmpty(MoreGeneralSection, "Rotate_ThumbSize", s.Rotate_ThumbSize);
-    if (s.Rotate_ThumbSize <= 0) {
-        s.Rotate_ThumbSize = DefaultThumbSize;
-    }
+    inRangeIfNotEmpty(LastValuesSection, "AnimGifFrameRate", 1, MaxAnimGifFrameMs, s.AnimGifFrameRate);
+    inRangeIfNotEmpty(LastValuesSection, "AnimGifLoops", 0, MaxAnimGifLoops, s.AnimGifLoops);
+    inRangeIfNotEmpty(
+        MoreGeneralSection, "Rotate_ThumbSize", MinThumbSizePx, MaxThumbSizePx, s.Rotate_ThumbSize);
     textIfNotEmpty(MoreGeneralSection, "TmpPath", s.TmpPath);
     s.GSPath = readSetting(state, MoreGeneralSection, "GSPath");
     s.DelEmptyOnEdit = readSetting(state, MoreGeneralSection, "DelEmptyOnEdit") == "1" ? 1 : 0;
-    integerIfNotEmpty(MoreGeneralSection, "PDFasInputDPI", s.PDFasInputDPI);
+    inRangeIfNotEmpty(MoreGeneralSection, "PDFasInputDPI", MinPdfInputDpi, MaxPdfInputDpi, s.PDFasInputDPI);
     readExternalEditors(state);
     readIfNotEmpty(state, MoreGeneralSection, "OpenLastScannerOnStartup", [&](const std::string& text) {
         s.OpenLastScannerOnStartup = clampToByte(readLeadingInteger(text));
@@ -337,6 +331,12 @@ void readSettingsFile(SettingsState& state, const ScreenRect& startRect)
 void ensureTmpPath(SettingsState& state)
 {
     Settings& s = state.settings;
+    if (const auto refusal = tmpPathRefusal(s.TmpPath, false)) {
+        ShowNote(tmpPathRefusedAtStartNote(s.TmpPath, *refusal, state.chosenTmpPath), 0);
+        s.TmpPath = state.chosenTmpPath;
+        createFolder(s.TmpPath);
+        return;
+    }
     if (createFolder(s.TmpPath) || s.TmpPath == state.chosenTmpPath) {
         return;
     }
@@ -416,6 +416,7 @@ void loadSettings(SettingsState& state, const ScreenRect& startRect, bool maximi
     s.LastWindowPosX2 = startRect.right;
     s.LastWindowPosY2 = startRect.bottom;
     const std::string file = settingsFile(state);
+    const SettingsReadScope once(state);
     if (FileExists(file) == 0) {
         writeFirstStartFile(state, startRect, maximized);
         s.PreviousPaperSource = std::string(FlatbedPaperSource);
@@ -447,6 +448,88 @@ std::string tmpPathMissingNote(const std::string& missing, const std::string& re
     return "Der Ordner für temporäre Dateien »" + missing +
            "« fehlt und kann nicht angelegt werden. Folvex verwendet in diesem Programmlauf »" + replacement +
            "«.";
+}
+
+SettingsReadScope::SettingsReadScope(SettingsState& state)
+    : m_state(state)
+{
+    ++m_state.snapshotScopes;
+}
+
+SettingsReadScope::~SettingsReadScope()
+{
+    if (--m_state.snapshotScopes == 0) {
+        m_state.snapshot.reset();
+    }
+}
+
+std::int32_t numberInRangeOr(std::int64_t value, std::int32_t low, std::int32_t high, std::int32_t fallback)
+{
+    return value >= low && value <= high ? static_cast<std::int32_t>(value) : fallback;
+}
+
+int folderWriteError(const std::string& folder)
+{
+    // A unique name, created new: a link planted under a fixed name would be written through.
+    std::string probe = folder + "/" + std::string(ProbeFileName) + "-XXXXXX";
+    const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return errno;
+    }
+    int error = ::write(fd, "1", 1) == 1 ? 0 : errno;
+    if (::close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    if (::unlink(probe.c_str()) != 0 && error == 0) {
+        error = errno;
+    }
+    return error;
+}
+
+std::string folderWriteReason(int error)
+{
+    switch (error) {
+        case EACCES:
+        case EPERM:
+            return "keine Schreibberechtigung";
+        case EROFS:
+            return "das Dateisystem ist schreibgeschützt";
+        case ENOSPC:
+        case EDQUOT:
+            return "kein Speicherplatz mehr frei";
+        case ENOENT:
+        case ENOTDIR:
+            return "der Ordner fehlt";
+        default:
+            return "Systemfehler Nr. " + decimal(error);
+    }
+}
+
+std::optional<std::string> tmpPathRefusal(const std::string& folder, bool judgeWriting)
+{
+    if (folder.empty() || folder.front() != '/') {
+        return std::string("kein vollständiger Pfad, er muss mit »/« beginnen");
+    }
+    if (judgeWriting && DirectoryExists(folder) == 1) {
+        if (const int error = folderWriteError(folder); error != 0) {
+            return "Folvex kann dort nicht schreiben: " + folderWriteReason(error);
+        }
+    }
+    return std::nullopt;
+}
+
+std::string tmpPathRefusedAtStartNote(
+    const std::string& refused, const std::string& reason, const std::string& replacement)
+{
+    return "Der Ordner für temporäre Dateien »" + refused +
+           "« aus der Einstellungsdatei ist nicht verwendbar (" + reason +
+           "). Folvex verwendet in diesem Programmlauf »" + replacement + "«.";
+}
+
+std::string tmpPathRefusedNote(const std::string& refused, const std::string& reason, const std::string& kept)
+{
+    return "Der Ordner »" + refused + "« kann nicht der temporäre Pfad sein (" + reason +
+           "). Folvex verwendet weiterhin »" + kept + "«.";
 }
 
 bool ensureTmpPathOrKeep(SettingsState& state, const std::string& previous)
@@ -498,12 +581,19 @@ std::string readSetting(SettingsState& state, const std::string& section, const 
     if (FileExists(file) == 0) {
         return {};
     }
-    return ReadIni(file, section, key);
+    if (state.snapshotScopes == 0) {
+        return ReadIni(file, section, key);
+    }
+    if (!state.snapshot) {
+        state.snapshot = IniSnapshot::read(file);
+    }
+    return state.snapshot->value(section, key);
 }
 
 int writeSetting(
     SettingsState& state, const std::string& section, const std::string& key, const std::string& value)
 {
+    state.snapshot.reset();
     return WriteIni(settingsFile(state), section, key, value);
 }
 

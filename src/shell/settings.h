@@ -3,7 +3,10 @@
 // defaults, the first-start file, its repairs and its reading at start-up, the choice of the temporary
 // folder and the names of the program's own files in it. GUI thread.
 
+#include "foundation/ini_file.h"
+
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,8 +18,22 @@ inline constexpr std::string_view SettingsFileName = "Folvex.ini";
 // Created and removed again to learn whether a folder can be written.
 inline constexpr std::string_view ProbeFileName = ".folvex-probe";
 
-// More external editors than this are taken as a damaged count.
+// More external editors or blank-page profiles than this are taken as a damaged count.
 inline constexpr std::int32_t MaxExternalEditors = 1000;
+inline constexpr std::int32_t MaxBlankProfiles = 1000;
+
+// The ranges the numbers that size memory, files or loops are held to, at start-up and in the options;
+// a value outside its range gives the default. The resolution goes to Ghostscript: 100000 dpi would
+// make it write a page of many gigabytes.
+inline constexpr std::int32_t DefaultPdfInputDpi = 200;
+inline constexpr std::int32_t MinPdfInputDpi = 10;
+inline constexpr std::int32_t MaxPdfInputDpi = 1200;
+inline constexpr std::int32_t DefaultThumbSizePx = 250;
+inline constexpr std::int32_t MinThumbSizePx = 16;
+inline constexpr std::int32_t MaxThumbSizePx = 4096;
+inline constexpr std::int32_t DefaultAnimGifFrameMs = 100;
+inline constexpr std::int32_t MaxAnimGifFrameMs = 1000000;
+inline constexpr std::int32_t MaxAnimGifLoops = 1000000;
 
 inline constexpr std::string_view FlatbedPaperSource = "Flachbettauflage";
 
@@ -118,9 +135,28 @@ struct SettingsState
 {
     std::string ProgramDir;
     Settings settings;
-    std::string chosenTmpPath; // the start-up choice of the temporary folder
-    std::string settingsPath;  // decided on the first use of settingsFile()
+    std::string chosenTmpPath;           // the start-up choice of the temporary folder
+    std::string settingsPath;            // decided on the first use of settingsFile()
+    int snapshotScopes = 0;              // SettingsReadScopes alive
+    std::optional<IniSnapshot> snapshot; // the reading they share; dropped by every write
 };
+
+// While one lives, readSetting answers from a single reading of the settings file, taken again after
+// a writeSetting, instead of reading the whole file for every key. Nests.
+class SettingsReadScope
+{
+public:
+    explicit SettingsReadScope(SettingsState& state);
+    ~SettingsReadScope();
+    SettingsReadScope(const SettingsReadScope&) = delete;
+    SettingsReadScope& operator=(const SettingsReadScope&) = delete;
+
+private:
+    SettingsState& m_state;
+};
+
+// value when it lies in low..high, else fallback.
+std::int32_t numberInRangeOr(std::int64_t value, std::int32_t low, std::int32_t high, std::int32_t fallback);
 
 // Sets every setting to its built-in default; TmpPath becomes the start-up choice.
 void setSettingDefaults(SettingsState& state);
@@ -132,8 +168,9 @@ void chooseTmpPath(SettingsState& state);
 
 // Start-up: writes the first-start file when there is none, else repairs missing keys, then reads
 // every setting. startRect and maximized describe the freshly made main window. The temporary folder
-// named in the file is created when missing; when it cannot be, the start-up choice is used for this
-// run and a note says so. When the settings file cannot be created, a note says so once and the
+// named in the file is created when missing; when it cannot be, or it is refused (tmpPathRefusal), the
+// start-up choice is used for this run and a note says so. Numbers are held to their ranges. The file
+// is read once (SettingsReadScope). When the settings file cannot be created, a note says so once and the
 // defaults stay.
 void loadSettings(SettingsState& state, const ScreenRect& startRect, bool maximized);
 
@@ -142,6 +179,26 @@ std::string withoutTrailingSlashes(std::string path);
 
 // The note shown when the temporary folder missing cannot be created and replacement is used instead.
 std::string tmpPathMissingNote(const std::string& missing, const std::string& replacement);
+
+// Why no file can be created, written and removed in folder: 0 when one can, else the errno of the
+// first step that failed. Probes with a file of the program's own name (ProbeFileName).
+int folderWriteError(const std::string& folder);
+
+// The German reason for a failed write into a folder, from its errno: no write permission, a read-only
+// file system, no space left, the folder missing; any other with its number.
+std::string folderWriteReason(int error);
+
+// Why folder cannot be the temporary folder; nothing when it can. A relative path is refused (the
+// external editor and Tesseract get the folder's files as arguments, and "-x/..." reads as an option);
+// with judgeWriting also a folder that exists and cannot be written. A missing folder is not judged.
+std::optional<std::string> tmpPathRefusal(const std::string& folder, bool judgeWriting);
+
+// The notes for a temporary folder that is refused (reason from tmpPathRefusal) and replaced: at
+// start-up for this run, in the options for good.
+std::string tmpPathRefusedAtStartNote(
+    const std::string& refused, const std::string& reason, const std::string& replacement);
+std::string
+tmpPathRefusedNote(const std::string& refused, const std::string& reason, const std::string& kept);
 
 // Creates TmpPath with its parents when missing. When that fails: the note, and TmpPath becomes
 // previous again (the folder in use before the change). True when TmpPath can be used.

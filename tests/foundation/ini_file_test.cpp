@@ -28,6 +28,8 @@ TEST(ReadIniTest, FindsValuesAsWritten)
         {"first entry wins", "[A]\r\nk=1\r\nk=2\r\n", "A", "k", "1"},
         {"section ends at the next header", "[A]\r\nx=1\r\n[B]\r\ny=2\r\n", "a", "Y", ""},
         {"later copy of the section", "[A]\r\nx=1\r\n[B]\r\ny=2\r\n[A]\r\ny=3\r\n", "A", "y", "3"},
+        {"first copy of the section wins", "[A]\r\nk=1\r\n[B]\r\nk=2\r\n[a]\r\nk=3\r\n", "A", "k", "1"},
+        {"entry without =", "[A]\r\nk\r\nk=2\r\n", "A", "k", ""},
         {"value keeps a second =", "[A]\r\nk=a=b\r\n", "A", "k", "a=b"},
         {"value ending in ]", "[A]\r\nPfad=[x]\r\nn=2\r\n", "A", "Pfad", "[x]"},
         {"entry after a value ending in ]", "[A]\r\nPfad=[x]\r\nn=2\r\n", "A", "n", "2"},
@@ -46,6 +48,8 @@ TEST(ReadIniTest, FindsValuesAsWritten)
         SCOPED_TRACE(c.label);
         testing::writeFile(file, c.content);
         EXPECT_EQ(ReadIni(file, c.section, c.key), c.expected);
+        // One reading of the file answers alike.
+        EXPECT_EQ(IniSnapshot::read(file).value(c.section, c.key), c.expected);
     }
 }
 
@@ -73,6 +77,13 @@ TEST(ReadIniTest, ReportsMissingAndUnreadableFiles)
         fakes.messages.shown[2].text,
         "ReadIni: /proc/self/mem zwar gefunden, konnte aber nicht geöffnet werden.");
     EXPECT_EQ(fakes.messages.shown[2].buttons, MessageButtons::Ok);
+
+    // A snapshot shows the same notes once and answers the empty text.
+    fakes.messages.queueAnswer(MessageAnswer::Ok);
+    const IniSnapshot unreadable = IniSnapshot::read("/proc/self/mem");
+    EXPECT_EQ(unreadable.value("A", "k"), "");
+    ASSERT_EQ(fakes.messages.shown.size(), 4u);
+    EXPECT_EQ(fakes.messages.shown[3].text, fakes.messages.shown[2].text);
 }
 
 struct WriteCase

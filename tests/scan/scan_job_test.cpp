@@ -577,9 +577,8 @@ TEST_F(ScanJobTest, DoneWithoutAnyFileGivesTheWriteRightsNoteNamingTheTemporaryF
         effects.messages.shown[0].text,
         "Sie besitzen keine ausreichenden Schreibrechte im Ordner\r\r" +
             shell.settingsState.settings.TmpPath +
-            "\r\rund seinen Unterordnern.\r\rWeisen Sie bitte entsprechende Rechte zu oder starten Sie "
-            "Folvex "
-            "als Administrator.");
+            "\r\rund seinen Unterordnern.\r\rWeisen Sie bitte entsprechende Rechte zu oder wählen Sie in den "
+            "Optionen einen anderen temporären Pfad.");
     EXPECT_TRUE(results.empty());
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_TRUE(window.allButtonsEnabled());

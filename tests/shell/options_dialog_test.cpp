@@ -338,6 +338,52 @@ TEST_F(OptionsDialogTest, EmptyTemporaryFolderKeepsTheWindowOpen)
     EXPECT_EQ(iniBytes(), file);
 }
 
+TEST_F(OptionsDialogTest, NumberOutOfRangeKeepsTheWindowOpenWithItsRange)
+{
+    fakeEffects.messages.queueAnswer(MessageAnswer::Ok);
+    DialogScript script;
+    script
+        .when(
+            optionsOpen,
+            [] {
+                type(options().pdfDpi, "100000");
+                click(options().save);
+            })
+        .when(
+            [this] { return !fakeEffects.messages.shown.empty(); },
+            [] { QTest::keyClick(findWidget(options().tmpPath), Qt::Key_Escape); });
+    const std::string file = iniBytes();
+    runOptions(script);
+    ASSERT_EQ(fakeEffects.messages.shown.size(), 1U);
+    EXPECT_EQ(
+        fakeEffects.messages.shown[0].text, "»DPI bei PDF als Input« muss zwischen 10 und 1200 liegen.");
+    EXPECT_EQ(iniBytes(), file);
+    EXPECT_EQ(settings().PDFasInputDPI, 200);
+}
+
+TEST_F(OptionsDialogTest, ChosenFolderThatCannotBeWrittenIsRefused)
+{
+    // procfs lets nobody create a file, root included.
+    fakeEffects.files.queueAnswer("/proc/");
+    fakeEffects.messages.queueAnswer(MessageAnswer::Ok);
+    const std::string previous = settings().TmpPath;
+    DialogScript script;
+    script.when(optionsOpen, [] { postControlEvent(options().window, options().tmpPathChooser); })
+        .when(
+            [this] { return !fakeEffects.messages.shown.empty(); },
+            [previous] {
+                EXPECT_EQ(text(options().tmpPath), previous);
+                click(options().cancel);
+            });
+    runOptions(script);
+    ASSERT_EQ(fakeEffects.messages.shown.size(), 1U);
+    EXPECT_EQ(
+        fakeEffects.messages.shown[0].text,
+        "Der Ordner »/proc« kann nicht der temporäre Pfad sein (Folvex kann dort nicht schreiben: der Ordner "
+        "fehlt). Folvex verwendet weiterhin »" +
+            previous + "«.");
+}
+
 TEST_F(OptionsDialogTest, ReturnSavesUnlessAnOwnerDrawnButtonTakesIt)
 {
     DialogScript script;

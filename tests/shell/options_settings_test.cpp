@@ -6,10 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <optional>
+#include <sched.h>
 #include <string>
+#include <sys/mount.h>
 
 namespace folvex {
 namespace {
@@ -133,6 +137,23 @@ TEST_F(OptionsSettingsTest, SavedValuesAreLimitedAndWrittenToTheirSections)
          "98.5"},
         {"thumbs 0", [](OptionsFields& f) { f.thumbSize = "0"; }, "ALLGEMEINES", "Rotate_ThumbSize", "250"},
         {"dpi 0", [](OptionsFields& f) { f.pdfDpi = "0"; }, "ALLGEMEINES", "PDFasInputDPI", "200"},
+        {"dpi 100000", [](OptionsFields& f) { f.pdfDpi = "100000"; }, "ALLGEMEINES", "PDFasInputDPI", "200"},
+        {"dpi 1200", [](OptionsFields& f) { f.pdfDpi = "1200"; }, "ALLGEMEINES", "PDFasInputDPI", "1200"},
+        {"thumbs 100000",
+         [](OptionsFields& f) { f.thumbSize = "100000"; },
+         "ALLGEMEINES",
+         "Rotate_ThumbSize",
+         "250"},
+        {"frame 2000000",
+         [](OptionsFields& f) { f.frameRate = "2000000"; },
+         "LAST_VALUES",
+         "AnimGifFrameRate",
+         "1000000"},
+        {"loops 2000000",
+         [](OptionsFields& f) { f.loops = "2000000"; },
+         "LAST_VALUES",
+         "AnimGifLoops",
+         "1000000"},
         {"ref x", [](OptionsFields& f) { f.refPicX = "123456"; }, "ALLGEMEINES", "RefPicX", "123456"},
         {"ref y", [](OptionsFields& f) { f.refPicY = "7"; }, "ALLGEMEINES", "RefPicY", "7"},
         {"cutoff -40",
@@ -158,13 +179,56 @@ TEST_F(OptionsSettingsTest, SavedValuesAreLimitedAndWrittenToTheirSections)
     }
     const Settings& s = state.settings;
     EXPECT_EQ(s.JpgQuality, 1);
-    EXPECT_EQ(s.AnimGifFrameRate, 1);
+    EXPECT_EQ(s.AnimGifFrameRate, 1000000);
     EXPECT_EQ(s.Rotate_ThumbSize, 250);
-    EXPECT_EQ(s.PDFasInputDPI, 200);
+    EXPECT_EQ(s.AnimGifLoops, 1000000);
+    EXPECT_EQ(s.PDFasInputDPI, 1200);
     EXPECT_EQ(s.RefPicX, 123456);
     EXPECT_EQ(s.DelEmptyOnEdit, 0);
     EXPECT_EQ(s.GSPath, "/opt/gs");
     EXPECT_TRUE(fakes.messages.shown.empty());
+}
+
+TEST(OptionsRangeNoteTest, NamesTheRangeOfTheFirstNumberOutsideIt)
+{
+    const struct
+    {
+        const char* thumbSize;
+        const char* pdfDpi;
+        std::optional<std::string> note;
+    } cases[] = {
+        {"250", "200", std::nullopt},
+        {"16", "10", std::nullopt},
+        {"4096", "1200", std::nullopt},
+        {"250", "100000", "»DPI bei PDF als Input« muss zwischen 10 und 1200 liegen."},
+        {"250", "0", "»DPI bei PDF als Input« muss zwischen 10 und 1200 liegen."},
+        {"250", "-5", "»DPI bei PDF als Input« muss zwischen 10 und 1200 liegen."},
+        {"15", "9", "»Größe Thumbnails beim Bearbeiten« muss zwischen 16 und 4096 liegen."},
+        {"99999999999999999999",
+         "200",
+         "»Größe Thumbnails beim Bearbeiten« muss zwischen 16 und 4096 liegen."},
+    };
+
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.thumbSize) + " / " + c.pdfDpi);
+        OptionsFields fields;
+        fields.thumbSize = c.thumbSize;
+        fields.pdfDpi = c.pdfDpi;
+        EXPECT_EQ(optionsRangeNote(fields), c.note);
+    }
+}
+
+TEST_F(OptionsSettingsTest, ProfileNamesAreReadForAtMostTheLimitedCount)
+{
+    // The count of a damaged file: the options read one name per profile.
+    ASSERT_EQ(WriteIni(settingsFile(state), "LAST_VALUES", "AnzBlankProfiles", "2147483647"), 1);
+    setSettingDefaults(state);
+    loadSettings(state, ScreenRect{0, 0, 600, 300}, false);
+
+    const std::vector<std::string> names = blankProfileNames(state);
+    ASSERT_EQ(names.size(), static_cast<std::size_t>(MaxBlankProfiles));
+    EXPECT_EQ(names[1], "Recyclingpapier");
+    EXPECT_EQ(names[3], "");
 }
 
 TEST_F(OptionsSettingsTest, PercentageTakesTheCommaIntoBothWidths)
@@ -271,6 +335,85 @@ TEST_F(OptionsSettingsTest, FolderThatCannotBeMadeLeavesThePreviousInUse)
     EXPECT_EQ(ini("ALLGEMEINES", "TmpPath"), impossible);
     ASSERT_EQ(fakes.messages.shown.size(), 1U);
     EXPECT_EQ(fakes.messages.shown[0].text, tmpPathMissingNote(impossible, previous));
+}
+
+// Makes folder read-only for this test process through a read-only bind mount in a mount namespace of
+// its own (root ignores permission bits); the reason when that is not possible here.
+std::optional<std::string> makeReadOnly(const std::string& folder)
+{
+    if (::unshare(CLONE_NEWNS) != 0) {
+        return std::string("no mount namespace: ") + std::strerror(errno);
+    }
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+        ::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) {
+        return std::string("no read-only bind mount: ") + std::strerror(errno);
+    }
+    return std::nullopt;
+}
+
+TEST_F(OptionsSettingsTest, RelativeOrUnwritableFolderIsRefusedAndThePreviousKept)
+{
+    testing::writeFile(root.file("plain"), "x");
+    const std::string previous = state.settings.TmpPath;
+
+    const struct
+    {
+        std::string typed;
+        std::string reason;
+    } cases[] = {
+        {"-x", "kein vollständiger Pfad, er muss mit »/« beginnen"},
+        {"scans/tmp", "kein vollständiger Pfad, er muss mit »/« beginnen"},
+        // procfs lets nobody create a file, root included.
+        {"/proc", "Folvex kann dort nicht schreiben: der Ordner fehlt"},
+    };
+
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        fakes.messages.shown.clear();
+        fakes.messages.queueAnswer(MessageAnswer::Ok);
+        OptionsFields fields = opened();
+        fields.tmpPath = c.typed;
+        fields.jpgQuality = "42";
+        saveOptions(state, fields);
+
+        EXPECT_EQ(state.settings.TmpPath, previous);
+        EXPECT_EQ(ini("ALLGEMEINES", "TmpPath"), previous);
+        EXPECT_EQ(ini("LAST_VALUES", "JpgQuality"), "42");
+        if (c.typed.front() != '/') {
+            EXPECT_FALSE(fs::exists(c.typed)) << "created below the working folder";
+        }
+        ASSERT_EQ(fakes.messages.shown.size(), 1U);
+        EXPECT_EQ(
+            fakes.messages.shown[0].text,
+            "Der Ordner »" + c.typed + "« kann nicht der temporäre Pfad sein (" + c.reason +
+                "). Folvex verwendet weiterhin »" + previous + "«.");
+    }
+}
+
+TEST_F(OptionsSettingsTest, ReadOnlyFolderIsRefusedWithTheSystemReason)
+{
+    const std::string previous = state.settings.TmpPath;
+    const std::string readOnly = root.file("ro");
+    fs::create_directory(readOnly);
+    if (const auto why = makeReadOnly(readOnly)) {
+        GTEST_SKIP() << *why;
+    }
+    fakes.messages.queueAnswer(MessageAnswer::Ok);
+    OptionsFields fields = opened();
+    fields.tmpPath = readOnly;
+    saveOptions(state, fields);
+    ::umount2(readOnly.c_str(), MNT_DETACH);
+
+    EXPECT_EQ(state.settings.TmpPath, previous);
+    EXPECT_EQ(ini("ALLGEMEINES", "TmpPath"), previous);
+    ASSERT_EQ(fakes.messages.shown.size(), 1U);
+    EXPECT_EQ(
+        fakes.messages.shown[0].text,
+        "Der Ordner »" + readOnly +
+            "« kann nicht der temporäre Pfad sein (Folvex kann dort nicht schreiben: das Dateisystem ist "
+            "schreibgeschützt). Folvex verwendet weiterhin »" +
+            previous + "«.");
 }
 
 TEST_F(OptionsSettingsTest, RemovingAnEditorMovesTheLaterOnesDown)

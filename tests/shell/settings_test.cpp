@@ -477,38 +477,117 @@ TEST_F(SettingsTest, TmpPathFromTheFile)
         const char* label;
         std::string stored;
         std::string expected;
-        bool note;
+        std::string note;
     };
 
+    const std::string chosen = programDir + "tmp";
     const Case cases[] = {
-        {"an existing folder", root.file("home"), root.file("home"), false},
-        {"a missing folder is created", root.file("neu/tief"), root.file("neu/tief"), false},
-        {"a folder that cannot be created", root.file("datei/tmp"), programDir + "tmp", true},
+        {"an existing folder", root.file("home"), root.file("home"), ""},
+        {"a missing folder is created", root.file("neu/tief"), root.file("neu/tief"), ""},
+        {"a folder that cannot be created",
+         root.file("datei/tmp"),
+         chosen,
+         "Der Ordner für temporäre Dateien »" + root.file("datei/tmp") +
+             "« fehlt und kann nicht angelegt werden. Folvex verwendet in diesem Programmlauf »" + chosen +
+             "«."},
+        // It would reach the external editor and Tesseract as an option.
+        {"a relative folder",
+         "-x",
+         chosen,
+         "Der Ordner für temporäre Dateien »-x« aus der Einstellungsdatei ist nicht verwendbar (kein "
+         "vollständiger Pfad, er muss mit »/« beginnen). Folvex verwendet in diesem Programmlauf »" +
+             chosen + "«."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         ASSERT_EQ(WriteIni(iniFile(), "ALLGEMEINES", "TmpPath", c.stored), 1);
         const std::string before = testing::readFile(iniFile());
         fakes.messages.shown.clear();
-        if (c.note) {
+        if (!c.note.empty()) {
             fakes.messages.queueAnswer(MessageAnswer::Ok);
         }
         const SettingsState state = start();
         EXPECT_EQ(state.settings.TmpPath, c.expected);
         EXPECT_TRUE(fs::is_directory(c.expected));
+        EXPECT_FALSE(fs::exists(c.stored) && c.stored.front() != '/') << "created below the working folder";
         EXPECT_EQ(testing::readFile(iniFile()), before);
-        if (c.note) {
+        if (!c.note.empty()) {
             ASSERT_EQ(fakes.messages.shown.size(), 1u);
-            EXPECT_EQ(
-                fakes.messages.shown[0].text,
-                "Der Ordner für temporäre Dateien »" + c.stored +
-                    "« fehlt und kann nicht angelegt werden. Folvex verwendet in diesem Programmlauf »" +
-                    programDir + "tmp«.");
+            EXPECT_EQ(fakes.messages.shown[0].text, c.note);
             EXPECT_EQ(fakes.messages.shown[0].buttons, MessageButtons::Ok);
         } else {
             EXPECT_TRUE(fakes.messages.shown.empty());
         }
     }
+}
+
+TEST_F(SettingsTest, NumbersOutsideTheirRangesGiveTheDefaults)
+{
+    const auto misc = [](const Settings& s) {
+        return std::to_string(s.AnimGifFrameRate) + "," + std::to_string(s.AnimGifLoops) + "," +
+               std::to_string(s.Rotate_ThumbSize) + "," + std::to_string(s.PDFasInputDPI) + "," +
+               std::to_string(s.AnzBlankProfiles) + "," + std::to_string(s.AktBlankProfile);
+    };
+
+    const struct
+    {
+        const char* label;
+        std::vector<Entry> entries;
+        std::string expected;
+    } cases[] = {
+        {"lowest values",
+         {{"ALLGEMEINES", "PDFasInputDPI", "10"},
+          {"ALLGEMEINES", "Rotate_ThumbSize", "16"},
+          {"LAST_VALUES", "AnimGifFrameRate", "1"},
+          {"LAST_VALUES", "AnimGifLoops", "0"}},
+         "1,0,16,10,3,1"},
+        {"highest values",
+         {{"ALLGEMEINES", "PDFasInputDPI", "1200"},
+          {"ALLGEMEINES", "Rotate_ThumbSize", "4096"},
+          {"LAST_VALUES", "AnimGifFrameRate", "1000000"},
+          {"LAST_VALUES", "AnimGifLoops", "1000000"},
+          {"LAST_VALUES", "AnzBlankProfiles", "1000"}},
+         "1000000,1000000,4096,1200,1000,1"},
+        {"resolution for a page of gigabytes",
+         {{"ALLGEMEINES", "PDFasInputDPI", "100000"}},
+         "100,0,250,200,3,1"},
+        {"resolution 0", {{"ALLGEMEINES", "PDFasInputDPI", "0"}}, "100,0,250,200,3,1"},
+        {"negative resolution", {{"ALLGEMEINES", "PDFasInputDPI", "-300"}}, "100,0,250,200,3,1"},
+        {"resolution just below", {{"ALLGEMEINES", "PDFasInputDPI", "9"}}, "100,0,250,200,3,1"},
+        {"huge thumbnails", {{"ALLGEMEINES", "Rotate_ThumbSize", "2147483647"}}, "100,0,250,200,3,1"},
+        {"frame time 0", {{"LAST_VALUES", "AnimGifFrameRate", "0"}}, "100,0,250,200,3,1"},
+        {"frame time above", {{"LAST_VALUES", "AnimGifFrameRate", "1000001"}}, "100,0,250,200,3,1"},
+        {"negative loops", {{"LAST_VALUES", "AnimGifLoops", "-1"}}, "100,0,250,200,3,1"},
+        {"loops above", {{"LAST_VALUES", "AnimGifLoops", "99999999999"}}, "100,0,250,200,3,1"},
+        {"profile count of a damaged file",
+         {{"LAST_VALUES", "AnzBlankProfiles", "2147483647"}},
+         "100,0,250,200,1000,1"},
+    };
+
+    start();
+    const std::string firstStart = testing::readFile(iniFile());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        testing::writeFile(iniFile(), firstStart);
+        for (const Entry& e : c.entries) {
+            ASSERT_EQ(WriteIni(iniFile(), e.section, e.key, e.value), 1);
+        }
+        EXPECT_EQ(misc(start().settings), c.expected);
+    }
+}
+
+TEST_F(SettingsTest, ReadScopeReadsTheFileOnceAndAgainAfterAWrite)
+{
+    SettingsState state = start();
+    const SettingsReadScope once(state);
+    EXPECT_EQ(readSetting(state, "LAST_VALUES", "JpgQuality"), "75");
+    // Changed behind the scope's back: the scope still answers from its reading.
+    ASSERT_EQ(WriteIni(iniFile(), "LAST_VALUES", "JpgQuality", "50"), 1);
+    EXPECT_EQ(readSetting(state, "LAST_VALUES", "JpgQuality"), "75");
+    // A write of its own makes it read the file again.
+    ASSERT_EQ(writeSetting(state, "OCR", "Language", "eng"), 1);
+    EXPECT_EQ(readSetting(state, "LAST_VALUES", "JpgQuality"), "50");
+    EXPECT_EQ(readSetting(state, "OCR", "Language"), "eng");
 }
 
 TEST_F(SettingsTest, WithoutASettingsFileOneNoteAndTheDefaults)
