@@ -31,6 +31,7 @@ struct ScanJobState
     std::int32_t readyCount = 0;         // "TmpReadyImg<k>.bmp" files found by a job on existing pages
     std::uint8_t showResult = 0;         // the cycle goes on to the result step
     std::int32_t mergedPages = 0;        // page files after the last merge; the writers' page total
+    std::int32_t blankPagesLeftOut = 0;  // pages the last writer run left out as blank
     std::int32_t resultButton = 0;       // the button chosen in the result dialog
     Handle jobFont = NoHandle;           // Arial 9 points, loaded for the job and freed at its end
 };
