@@ -134,6 +134,16 @@ std::int32_t pdf_Image(const std::string& fileName, float x, float y, float w, f
     return placeImageFile(PdfCurrentDoc, fileName, x, y, w == 0.0f ? -1.0f : w, h == 0.0f ? -1.0f : h, link);
 }
 
+void pdf_Discard()
+{
+    PdfDiscard(PdfCurrentDoc);
+}
+
+std::int32_t pdf_SystemError()
+{
+    return PdfSystemError();
+}
+
 float pdf_PageNo(std::int32_t flag)
 {
     return static_cast<float>(PdfPageNo(PdfCurrentDoc, flag));

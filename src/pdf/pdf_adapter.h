@@ -40,6 +40,12 @@ std::int32_t pdf_AddPage(std::int32_t orientation, std::int32_t format, float wi
 // nothing was placed.
 std::int32_t pdf_Image(const std::string& fileName, float x, float y, float w, float h, std::int32_t link);
 
+// Closes the document without writing it.
+void pdf_Discard();
+
+// The system error (errno) of the last output or spool file that could not be written; 0 when none.
+std::int32_t pdf_SystemError();
+
 // flag 0: the number of pages begun so far (0.0 also without a document); else the counted page.
 float pdf_PageNo(std::int32_t flag);
 

@@ -403,6 +403,9 @@ struct PdfModule
     const Clock* clock = nullptr;          // nullptr: the program clock
     MessageRequester* messages = nullptr;  // nullptr: the installed message requester
     PdfOutputFiles* outputFiles = nullptr; // nullptr: safe files on disk
+    // The system error (errno) of the last file the writer could not create or write: the output
+    // file or the spool file; 0 when it is not known. Set at each such failure, cleared by PdfCreate.
+    int lastSystemError = 0;
 };
 
 PdfModule& pdfModule();

@@ -4,6 +4,7 @@
 #include "runtime/text.h"
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 
 namespace folvex {
@@ -194,13 +195,23 @@ std::int32_t PdfWriteFile(const std::string& fileName)
     }
     constexpr auto Failed = static_cast<std::int32_t>(PdfError::FileNotCreated);
     document->crossReferenceSize = static_cast<std::int32_t>(document->objects.size()) + 1;
+    PdfModule& module = pdfModule();
     auto file = pdfOutputFiles().create(fileName);
     if (!file) {
+        module.lastSystemError = file.error().code;
         setPdfError(*document, PdfError::FileNotCreated);
         return Failed;
     }
-    const bool written = writePdfDocument(*document, *file.value()) && file.value()->commit().hasValue();
-    if (!written) {
+    // A failed write leaves its errno; nothing after it in the writing makes a system call.
+    errno = 0;
+    if (!writePdfDocument(*document, *file.value())) {
+        module.lastSystemError = errno;
+        setPdfError(*document, PdfError::FileNotCreated);
+        return Failed;
+    }
+    const Expected<void> committed = file.value()->commit();
+    if (!committed) {
+        module.lastSystemError = committed.error().code;
         setPdfError(*document, PdfError::FileNotCreated);
         return Failed;
     }

@@ -173,12 +173,14 @@ std::int32_t PdfPutImage(
     if (!d.spool) {
         auto spool = PdfSpoolFile::create(spoolFolder());
         if (!spool) {
+            pdfModule().lastSystemError = spool.error().code;
             return fail(d, PdfError::FileNotCreated);
         }
         d.spool = std::move(spool.value());
     }
     const auto range = d.spool->append(info.data);
     if (!range) {
+        pdfModule().lastSystemError = range.error().code;
         return fail(d, PdfError::FileNotCreated);
     }
 

@@ -243,6 +243,7 @@ std::int32_t PdfCreate(
     }
     auto created = std::make_shared<PdfDocument>();
     module.PdfDocuments[number] = created;
+    module.lastSystemError = 0;
     module.current = created;
     PdfDocument& d = *created;
 
@@ -419,6 +420,24 @@ std::int32_t PdfClose(std::int32_t doc, const std::string& fileName)
 std::int32_t PdfSave(std::int32_t doc, const std::string& fileName)
 {
     return PdfClose(doc, fileName);
+}
+
+void PdfDiscard(std::int32_t doc)
+{
+    PdfModule& module = pdfModule();
+    const auto entry = module.PdfDocuments.find(doc);
+    if (entry == module.PdfDocuments.end()) {
+        return;
+    }
+    if (module.current == entry->second) {
+        module.current.reset();
+    }
+    module.PdfDocuments.erase(entry);
+}
+
+int PdfSystemError()
+{
+    return pdfModule().lastSystemError;
 }
 
 } // namespace folvex

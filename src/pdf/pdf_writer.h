@@ -37,6 +37,14 @@ std::int32_t PdfAddPage(
 // when the file could not be written; the document is closed either way.
 std::int32_t PdfSave(std::int32_t doc, const std::string& fileName);
 
+// Closes the document without writing anything; its spool file goes with it. Nothing for a number
+// that is not open.
+void PdfDiscard(std::int32_t doc);
+
+// The system error (errno) of the last file the writer could not create or write (the output file of
+// PdfSave, the spool file of an image); 0 when none since PdfCreate or when it is not known.
+int PdfSystemError();
+
 // "(" + escaped text + ")".
 std::string PdfLiteral(std::int32_t doc, const std::string& text);
 

@@ -55,11 +55,17 @@ std::string completedName(const std::string& answer, const SinglePageFormat& for
     return answer + std::string(format.literals.extension);
 }
 
-// True when the chosen name or its first numbered name of any digit count exists.
-bool chosenNameTaken(const std::string& chosenName, std::string_view numberedExtension)
+// True when the chosen name or its first numbered name of any digit count exists, or any name the
+// run of total pages writes.
+bool chosenNameTaken(const std::string& chosenName, std::int32_t total, std::string_view numberedExtension)
 {
     if (FileExists(chosenName) != 0) {
         return true;
+    }
+    for (std::int32_t number = 1; number <= total; ++number) {
+        if (FileExists(singlePageName(chosenName, total, number, numberedExtension)) != 0) {
+            return true;
+        }
     }
     const std::string base = PathWithoutExtension(chosenName) + "_";
     std::string zeros;
@@ -79,7 +85,7 @@ WriterOutcome runSinglePageWriter(ScanJobContext& context, ScanJobState& job, co
         return WriterOutcome::Cancelled;
     }
     const std::string chosenName = completedName(answer, format);
-    if (chosenNameTaken(chosenName, format.numberedExtension) &&
+    if (chosenNameTaken(chosenName, job.mergedPages, format.numberedExtension) &&
         !overwriteAllowed(context, chosenName, NumberVariantExistsText)) {
         job.ok = 0;
         return WriterOutcome::Declined;

@@ -15,10 +15,6 @@ namespace folvex {
 
 class FileOps;
 
-// Extra text of the overwrite question: the chosen name or a numbered file of an earlier run exists.
-inline constexpr std::string_view NumberVariantExistsText =
-    " bzw. eine Nummernvariante davon existiert bereits.";
-
 // The leading zeros that bring number to the digit count of total; totals of more than five digits
 // count as five.
 std::string PadPageNumber(std::int32_t total, std::int32_t number);

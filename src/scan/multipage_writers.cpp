@@ -6,6 +6,7 @@
 #include "scan/page_depth.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <limits>
@@ -26,16 +27,38 @@ bool endsInUpper(const std::string& name, std::string_view ending)
            upperCase(std::string_view(name).substr(name.size() - ending.size())) == ending;
 }
 
-// Flushes the finished file to the disk and renames it over the target.
-bool commitFile(const std::string& temporary, const std::string& target)
+// Flushes the finished file to the disk and renames it over the target; 0, or the system error.
+int commitFile(const std::string& temporary, const std::string& target)
 {
     const int fd = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        return false;
+        return errno;
     }
-    const bool synced = ::fsync(fd) == 0;
+    const int synced = ::fsync(fd) == 0 ? 0 : errno;
     ::close(fd);
-    return synced && std::rename(temporary.c_str(), target.c_str()) == 0;
+    if (synced != 0) {
+        return synced;
+    }
+    return std::rename(temporary.c_str(), target.c_str()) == 0 ? 0 : errno;
+}
+
+// The system error a library call left behind when it is one a failed write gives (the library
+// reports only success or failure); 0 otherwise. errno must have been cleared before the call.
+int libraryWriteError()
+{
+    const int error = errno;
+    switch (error) {
+        case ENOSPC:
+        case EDQUOT:
+        case EIO:
+        case EFBIG:
+        case EROFS:
+        case EACCES:
+        case EPERM:
+            return error;
+        default:
+            return 0;
+    }
 }
 
 // One document of the image library's multi-page kind. It is opened at its first page, so a part
@@ -80,14 +103,20 @@ public:
             const int probe = ::open(m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (probe >= 0) {
                 ::close(probe);
+                errno = 0;
                 m_document =
                     m_functions.OpenMultiBitmap(m_format, m_temporary.c_str(), TRUE, FALSE, FALSE, 0);
+                noteError(libraryWriteError());
+            } else {
+                noteError(errno);
             }
             m_openFailed = m_document == nullptr;
         }
         ++m_pages;
         if (m_document != nullptr) {
+            errno = 0;
             m_functions.AppendPage(m_document, page);
+            noteError(libraryWriteError());
         }
     }
 
@@ -105,19 +134,35 @@ public:
         if (m_document != nullptr) {
             FIMULTIBITMAP* document = m_document;
             m_document = nullptr;
-            written = m_functions.CloseMultiBitmap(document, 0) != FALSE && commitFile(m_temporary, target);
+            errno = 0;
+            if (m_functions.CloseMultiBitmap(document, 0) == FALSE) {
+                noteError(libraryWriteError());
+            } else {
+                const int committed = commitFile(m_temporary, target);
+                noteError(committed);
+                written = committed == 0;
+            }
         }
         m_openFailed = false;
         removeLeftovers();
         if (written) {
             m_outcome.fileWritten(target);
         } else {
-            m_outcome.fileNotWritten(target);
+            m_outcome.fileNotWritten(target, writeFailureCause(m_error));
         }
+        m_error = 0;
         return pages;
     }
 
 private:
+    // Keeps the first system error of the document as the cause of its failure.
+    void noteError(int error)
+    {
+        if (m_error == 0) {
+            m_error = error;
+        }
+    }
+
     // The temporary file and the library's cache and spool files beside it, with their folder.
     void removeLeftovers() { m_folder.reset(); }
 
@@ -129,6 +174,7 @@ private:
     std::string m_temporary;
     bool m_openFailed = false;
     int m_pages = 0;
+    int m_error = 0; // the first system error met while writing the document
 };
 
 // On a worker: the page prepared for the format, kept as the work's own image for the GUI thread. A
@@ -192,7 +238,7 @@ std::pair<unsigned, unsigned> largestPage(const FreeImageFunctionTable& function
 
 // The page loop's end for both writers: a run that wrote a document grays the offer to open the last
 // output, which names no file of this run.
-void finishMultipageRun(ScanJobContext& context, const SaveOutcome& outcome)
+void finishMultipageRun(ScanJobContext& context, SaveOutcome& outcome)
 {
     if (!outcome.written.empty()) {
         context.window.enableMenuItem(LastOutputMenuItem, false);
@@ -251,7 +297,8 @@ WriterOutcome SaveMultipageTiff(ScanJobContext& context, ScanJobState& job)
 
 WriterOutcome SaveAnimatedGif(ScanJobContext& context, ScanJobState& job)
 {
-    const WriterTarget target = chooseWriterTarget(context, job, AnimatedGifLiterals);
+    // One animation whatever the split points say: the question is about the chosen name alone.
+    const WriterTarget target = chooseWriterTarget(context, job, AnimatedGifLiterals, SplitPoints::Ignored);
     if (target.outcome != WriterOutcome::Written) {
         return target.outcome;
     }

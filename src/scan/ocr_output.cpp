@@ -43,6 +43,7 @@ struct OcrRange
     std::int32_t pages = 0;
     bool firstOfDocument = false;
     bool succeeded = false;
+    std::string failure; // why the run failed, in German, with the program's last line of its own
 };
 
 // One output document: its ranges in page order and the name it is renamed to.
@@ -65,6 +66,32 @@ void removeQuietly(const std::string& path)
     fs::remove(path, error);
 }
 
+// Why a tesseract run gave no document, in German; its last line on standard error follows on a
+// line of its own.
+std::string runFailure(const ProcessResult& result, const std::string& lastErrorLine)
+{
+    constexpr int SignalBase = 128;
+    std::string text;
+    if (!result.started) {
+        text = "Tesseract konnte nicht gestartet werden.";
+        if (!result.error.empty()) {
+            text += R"(\n)" + result.error;
+        }
+        return text;
+    }
+    if (result.exitCode > SignalBase) {
+        text = "Tesseract wurde abgebrochen (Signal " + std::to_string(result.exitCode - SignalBase) + ").";
+    } else if (result.exitCode != 0) {
+        text = "Tesseract endete mit dem Fehlercode " + std::to_string(result.exitCode) + ".";
+    } else {
+        text = "Tesseract hat keine PDF-Datei erzeugt.";
+    }
+    if (!lastErrorLine.empty()) {
+        text += R"(\nTesseract meldet: )" + lastErrorLine;
+    }
+    return text;
+}
+
 // What the range processes tell the GUI thread: status lines, the documents whose first run started
 // and the runs that ended.
 struct RunNews
@@ -80,7 +107,8 @@ struct RunNews
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<Line> lines;
-    std::vector<std::size_t> succeeded; // ranges whose run succeeded
+    std::vector<std::size_t> succeeded;                        // ranges whose run succeeded
+    std::vector<std::pair<std::size_t, std::string>> failures; // the other ranges and why
     std::size_t finished = 0;
 };
 
@@ -202,6 +230,9 @@ public:
         for (const std::size_t index : m_news.succeeded) {
             m_ranges[index].succeeded = true;
         }
+        for (auto& [index, failure] : m_news.failures) {
+            m_ranges[index].failure = std::move(failure);
+        }
     }
 
     const std::deque<OcrRange>& ranges() const { return m_ranges; }
@@ -284,9 +315,13 @@ private:
                 std::string(TesseractProgram), tiff, outputBase, "-l", m_language, "--psm", "1", "pdf"};
             request.workingDir = m_workingDir;
             request.environment = {"OMP_THREAD_LIMIT=1", std::string(TesseractAllocatorSetting)};
-            request.onLine = [&say](OutputStream, const std::string& line) {
+            std::string lastErrorLine;
+            request.onLine = [&say, &lastErrorLine](OutputStream stream, const std::string& line) {
                 if (!line.empty()) {
                     say({std::string(OcrLinePrefix) + line});
+                    if (stream == OutputStream::StandardError) {
+                        lastErrorLine = line;
+                    }
                 }
             };
             const ProcessResult result = effects().processes->run(request);
@@ -296,6 +331,8 @@ private:
                 std::lock_guard lock(m_news.mutex);
                 if (succeeded) {
                     m_news.succeeded.push_back(index);
+                } else {
+                    m_news.failures.emplace_back(index, runFailure(result, lastErrorLine));
                 }
                 ++m_news.finished;
             }
@@ -334,31 +371,41 @@ bool joinRanges(
 }
 
 // Puts a document in place under its name: joined when it has several ranges, then renamed over the
-// old file. A document that failed leaves no output and the old file untouched.
-bool finishDocument(
+// old file. A document that failed leaves no output and the old file untouched; the result is why it
+// failed (in German), empty when it was placed.
+std::string finishDocument(
     const OcrDocument& document,
     const std::deque<OcrRange>& ranges,
     const std::string& joinedName,
     const std::string& workingDir)
 {
     std::vector<std::string> parts;
-    bool ranOk = true;
+    std::string failure;
     for (const std::size_t index : document.ranges) {
         parts.push_back(ranges[index].outputBase + ".pdf");
-        ranOk = ranOk && ranges[index].succeeded;
+        if (failure.empty() && !ranges[index].succeeded) {
+            // A range whose TIFF could not be completed never ran.
+            failure = ranges[index].failure.empty() ? "Die Seiten konnten nicht für Tesseract gesammelt werden."
+                                                    : ranges[index].failure;
+        }
     }
     std::string result = parts.front();
     std::string joined;
-    if (ranOk && parts.size() > 1) {
+    if (failure.empty() && parts.size() > 1) {
         joined = joinedName;
-        ranOk = joinRanges(parts, joined, workingDir);
+        if (!joinRanges(parts, joined, workingDir)) {
+            failure = "Die Teile konnten mit qpdf nicht zusammengefügt werden.";
+        }
         result = joined;
     }
-    bool placed = false;
-    if (ranOk) {
+    if (failure.empty()) {
         std::error_code error;
         fs::rename(result, document.name, error);
-        placed = !error;
+        if (error) {
+            const std::string cause = writeFailureCause(error.value());
+            failure = "Die Datei konnte nicht geschrieben werden." +
+                      (cause.empty() ? std::string() : " Grund: " + cause + ".");
+        }
     }
     for (const std::string& part : parts) {
         removeQuietly(part);
@@ -366,21 +413,27 @@ bool finishDocument(
     if (!joined.empty()) {
         removeQuietly(joined);
     }
-    return placed;
+    return failure;
 }
 
+// The box for documents that were not created: their names, then why each failed, then the lines
+// of the pages that failed.
 void showFailureBox(
-    ScanJobContext& context, const std::vector<std::string>& notCreated, const SaveOutcome& pages)
+    ScanJobContext& context,
+    const std::vector<std::string>& notCreated,
+    const std::vector<std::string>& reasons,
+    const SaveOutcome& pages)
 {
     std::string text(OcrFailedText);
     for (std::size_t i = 0; i < notCreated.size(); ++i) {
         text += (i == 0 ? std::string(OcrNotCreated) : std::string(", ")) + notCreated[i];
     }
+    text += R"(\n)";
+    for (std::size_t i = 0; i < notCreated.size(); ++i) {
+        text += R"(\n)" + notCreated[i] + ": " + reasons[i];
+    }
     if (!pages.failures.empty()) {
-        text += R"(\n)";
-        for (const std::string& line : pages.failures) {
-            text += R"(\n)" + line;
-        }
+        text += R"(\n\n)" + failureLines(pages.failures);
     }
     ActionBoxParams params;
     ResetActionBoxParams(params);
@@ -422,7 +475,7 @@ WriterOutcome SavePdfOcr(ScanJobContext& context, ScanJobState& job, unsigned co
     // Each kept page is encoded on the page loop's workers into a TIFF file of its own, which the GUI
     // thread then only appends to its range. PackBits: fast to write and to read, and small on text
     // pages; lossless, so the pages go in at their depth and resolution as they are.
-    SaveOutcome pageFailures;
+    SaveOutcome outcome;
     RangeRecognition recognition(
         tmpPath,
         rangeSize,
@@ -452,9 +505,9 @@ WriterOutcome SavePdfOcr(ScanJobContext& context, ScanJobState& job, unsigned co
             removeQuietly(file);
         }
     };
-    hooks.add = [&recognition, &pageFailures](PageWork& work, std::int32_t number) {
+    hooks.add = [&recognition, &outcome](PageWork& work, std::int32_t number) {
         if (work.file.empty() || !recognition.add(work.file)) {
-            pageFailures.pageUnreadable(number);
+            outcome.pageUnreadable(number);
         }
         removeQuietly(work.file);
     };
@@ -463,31 +516,35 @@ WriterOutcome SavePdfOcr(ScanJobContext& context, ScanJobState& job, unsigned co
             recognition.endDocument();
         }
     };
-    runPageLoop(context, job, hooks, pageFailures);
+    runPageLoop(context, job, hooks, outcome);
     recognition.finish(context);
 
     std::vector<std::string> notCreated;
-    SaveOutcome written;
+    std::vector<std::string> reasons;
     for (std::size_t index = 0; index < recognition.documents().size(); ++index) {
         const OcrDocument& document = recognition.documents()[index];
-        if (finishDocument(document, recognition.ranges(), recognition.joinedName(index), workingDir)) {
-            written.fileWritten(document.name);
+        std::string failure = finishDocument(document, recognition.ranges(), recognition.joinedName(index), workingDir);
+        if (failure.empty()) {
+            outcome.fileWritten(document.name);
         } else {
             notCreated.push_back(PathFileName(document.name));
+            reasons.push_back(std::move(failure));
         }
     }
     recognition.removeTiffs();
 
-    if (notCreated.empty() && pageFailures.failures.empty()) {
-        finishWriterRun(context, written, true);
+    // Documents all created: what went wrong with single pages is the usual save outcome.
+    if (notCreated.empty()) {
+        finishWriterRun(context, outcome, true);
         return WriterOutcome::Written;
     }
-    if (!written.written.empty()) {
-        context.shell.LastOutputFile = written.written.back();
+    outcome.listLibraryMessages();
+    if (!outcome.written.empty()) {
+        context.shell.LastOutputFile = outcome.written.back();
         context.window.enableMenuItem(LastOutputMenuItem, true);
         context.window.enableButton(MainButton::OpenLastOutput, true);
     }
-    showFailureBox(context, notCreated, pageFailures);
+    showFailureBox(context, notCreated, reasons, outcome);
     return WriterOutcome::Written;
 }
 

@@ -5,6 +5,7 @@
 #include "scan/page_depth.h"
 
 #include <string>
+#include <utility>
 
 namespace folvex {
 
@@ -40,7 +41,24 @@ void writeTemporaryImage(
                   functions.SaveU(FIF_JPEG, prepared.image, work.file, jpgQuality) == FALSE;
 }
 
-// One output document, opened at its first kept page so that a part without one writes nothing.
+// Why placing a page's image failed, for the writer's error code (pdf_Image).
+std::string placementCause(std::int32_t code)
+{
+    constexpr std::int32_t SpoolNotWritten = 6;
+    constexpr std::int32_t FileNotRead = 7;
+    if (code == SpoolNotWritten) {
+        const std::string cause = writeFailureCause(pdf_SystemError());
+        return "Auslagerungsdatei nicht beschreibbar" + (cause.empty() ? "" : " (" + cause + ")");
+    }
+    if (code == FileNotRead) {
+        return "Zwischenbild nicht lesbar";
+    }
+    return "Zwischenbild fehlerhaft";
+}
+
+// One output document, opened at its first kept page so that a part without one writes nothing. A
+// page whose image cannot be placed has already become a page of the document, so the document is
+// incomplete: it is dropped at its end and the old file under its name stays.
 class PdfDocumentRun
 {
 public:
@@ -50,6 +68,9 @@ public:
 
     void addPage(const PageWork& work, std::int32_t number)
     {
+        if (m_failedPage != 0) {
+            return; // the document is not written: its later pages need no work
+        }
         if (!m_open) {
             static_cast<void>(pdf_Create(Portrait, PointUnit, A4Format, WriterDefault, WriterDefault));
             static_cast<void>(pdf_SetAuthor(std::string(PdfAuthor)));
@@ -57,28 +78,40 @@ public:
             m_open = true;
         }
         static_cast<void>(pdf_AddPage(Portrait, A4Format, work.widthPt, work.heightPt));
-        if (pdf_Image(work.file, 0.0F, 0.0F, work.widthPt, work.heightPt, NoLink) != 0) {
-            m_outcome.pageUnreadable(number);
+        const std::int32_t code = pdf_Image(work.file, 0.0F, 0.0F, work.widthPt, work.heightPt, NoLink);
+        if (code != 0) {
+            m_failedPage = number;
+            m_outcome.failures.push_back(
+                "Seite " + std::to_string(number) +
+                ": konnte nicht in das PDF eingefügt werden. Grund: " + placementCause(code) + ".");
         }
     }
 
-    // Writes the open document to target; nothing when no page was added.
+    // Writes the open document to target; nothing when no page was added. A document with a page
+    // that could not be placed is dropped and reported.
     void close(const std::string& target)
     {
         if (!m_open) {
             return;
         }
         m_open = false;
+        if (m_failedPage != 0) {
+            pdf_Discard();
+            m_outcome.fileNotWritten(
+                target, "Seite " + std::to_string(std::exchange(m_failedPage, 0)) + " konnte nicht eingefügt werden");
+            return;
+        }
         if (pdf_Save(target) == 0 && FileExists(target) != 0) {
             m_outcome.fileWritten(target);
         } else {
-            m_outcome.fileNotWritten(target);
+            m_outcome.fileNotWritten(target, writeFailureCause(pdf_SystemError()));
         }
     }
 
 private:
     SaveOutcome& m_outcome;
     bool m_open = false;
+    std::int32_t m_failedPage = 0; // the first page of the open document that could not be placed
 };
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "runtime/effects.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace folvex {
 
@@ -23,21 +24,74 @@ void showBox(ScanJobContext& context, std::string_view title, std::string text, 
     static_cast<void>(context.dialogs.actionBox(params));
 }
 
+// The messages on one line, in the order they arose.
+std::string joinedMessages(const std::vector<std::string>& messages)
+{
+    std::string text(LibraryMessagePrefix);
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+        text += (i == 0 ? "" : " / ") + messages[i];
+    }
+    return text;
+}
+
 } // namespace
+
+std::string writeFailureCause(int error)
+{
+    switch (error) {
+        case ENOSPC:
+            return "kein Speicherplatz mehr frei";
+        case EDQUOT:
+            return "Speicherplatz-Kontingent erschöpft";
+        case EACCES:
+        case EPERM:
+            return "keine Schreibrechte";
+        case EROFS:
+            return "schreibgeschütztes Dateisystem";
+        case ENOENT:
+        case ENOTDIR:
+            return "Ordner nicht gefunden";
+        case EFBIG:
+            return "Datei zu groß";
+        case EIO:
+            return "Ein-/Ausgabefehler des Datenträgers";
+        default:
+            return {};
+    }
+}
 
 void SaveOutcome::pageUnreadable(std::int32_t page)
 {
     failures.push_back("Seite " + std::to_string(page) + ": konnte nicht gelesen werden.");
 }
 
-void SaveOutcome::fileNotWritten(const std::string& path)
+void SaveOutcome::fileNotWritten(const std::string& path, const std::string& cause)
 {
-    failures.push_back(PathFileName(path) + ": konnte nicht geschrieben werden.");
+    failures.push_back(
+        PathFileName(path) + ": konnte nicht geschrieben werden." + (cause.empty() ? "" : " Grund: " + cause + "."));
+}
+
+void SaveOutcome::pageMessages(
+    std::int32_t page, const std::vector<std::string>& messages, std::size_t failuresBefore)
+{
+    if (messages.empty()) {
+        return;
+    }
+    if (failures.size() > failuresBefore) {
+        failures.back() += " " + joinedMessages(messages);
+    } else {
+        failures.push_back("Seite " + std::to_string(page) + ": " + joinedMessages(messages));
+    }
 }
 
 std::string saveFailureText(const std::vector<std::string>& failures)
 {
-    std::string text(SaveErrorIntro);
+    return std::string(SaveErrorIntro) + failureLines(failures);
+}
+
+std::string failureLines(const std::vector<std::string>& failures)
+{
+    std::string text;
     const std::size_t shown = std::min(failures.size(), MaxFailureLines);
     for (std::size_t i = 0; i < shown; ++i) {
         if (i > 0) {
@@ -51,8 +105,16 @@ std::string saveFailureText(const std::vector<std::string>& failures)
     return text;
 }
 
-void finishWriterRun(ScanJobContext& context, const SaveOutcome& outcome, bool setsLastOutput)
+void SaveOutcome::listLibraryMessages()
 {
+    for (const std::string& message : libraryMessages.take()) {
+        failures.push_back(std::string(LibraryMessagePrefix) + message);
+    }
+}
+
+void finishWriterRun(ScanJobContext& context, SaveOutcome& outcome, bool setsLastOutput)
+{
+    outcome.listLibraryMessages();
     if (!outcome.written.empty() && setsLastOutput) {
         context.shell.LastOutputFile = outcome.written.back();
         context.window.enableMenuItem(LastOutputMenuItem, true);

@@ -417,7 +417,11 @@ private:
     {
         m_window.freeJobFont(m_job.jobFont);
         m_job.jobFont = NoHandle;
-        m_window.setStatusNow(text(StatusIdle));
+        // Pages dropped by the blank test stay visible: a nearly empty page may have held a line.
+        m_window.setStatusNow(
+            m_job.blankPagesLeftOut > 0
+                ? "Status: " + std::to_string(m_job.blankPagesLeftOut) + std::string(BlankPagesLeftOutStatus)
+                : text(StatusIdle));
         if (m_shell.CurrentSource != NoHandle) {
             m_window.enableButton(MainButton::Scan, true);
         }

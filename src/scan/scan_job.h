@@ -26,6 +26,8 @@ inline constexpr std::string_view StatusScannerActive = "Status: Scanner-Interfa
 inline constexpr std::string_view StatusScannerActiveBack =
     "Status: Scanner-Interface ist aktiv (Rückseiten)...";
 inline constexpr std::string_view StatusDeletingTempFiles = "Status: alte temporäre Dateien löschen...";
+// The status a job ends with when its writer left blank pages out: "Status: " + count + this.
+inline constexpr std::string_view BlankPagesLeftOutStatus = " leere Seite(n) nicht gespeichert";
 
 inline constexpr std::string_view FrontBaseName = "tmpimg.bmp";
 inline constexpr std::string_view BackBaseName = "tmpimgr.bmp";
@@ -202,7 +204,8 @@ struct ScanJobContext
 
 // Runs one job to its end and returns 0. existingPages 1 works on the page files in the temporary
 // folder (rescue, import) and never acquires. Unless the set-up refused the job, the buttons are
-// enabled again and the status line is idle when it returns.
+// enabled again and the status line is idle when it returns, or counts the pages its writer left out
+// as blank.
 std::int32_t ScanAndSave(ScanJobContext& context, std::uint8_t existingPages);
 
 // Before the clean-up deletes every page of the temporary folder: when pages there were never saved,

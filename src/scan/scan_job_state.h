@@ -32,6 +32,7 @@ struct ScanJobState
     std::uint8_t showResult = 0;         // the cycle goes on to the result step
     std::int32_t mergedPages = 0;        // page files after the last merge; the writers' page total
     std::uint8_t blockMerged = 0;        // the current block's scan files are page files already
+    std::int32_t blankPagesLeftOut = 0;  // pages the last writer run left out as blank
     std::int32_t resultButton = 0;       // the button chosen in the result dialog
     Handle jobFont = NoHandle;           // Arial 9 points, loaded for the job and freed at its end
 };

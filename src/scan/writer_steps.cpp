@@ -2,7 +2,6 @@
 
 #include "foundation/blank_page.h"
 #include "foundation/freeimage_messages.h"
-#include "foundation/note.h"
 #include "foundation/paths.h"
 #include "runtime/effects.h"
 #include "runtime/requesters.h"
@@ -65,6 +64,17 @@ bool splitModeOf(const ShellState& shell)
     return false;
 }
 
+std::int32_t splitPartCount(const ShellState& shell, std::int32_t pages)
+{
+    std::int32_t parts = 1;
+    for (std::int32_t p = 1; p < pages; ++p) {
+        if (splitFlagAt(shell, static_cast<std::size_t>(p)) != 0) {
+            ++parts;
+        }
+    }
+    return parts;
+}
+
 std::string withExtension(const std::string& name, std::string_view extension)
 {
     if (name.size() >= extension.size() &&
@@ -108,6 +118,21 @@ bool overwriteAllowed(ScanJobContext& context, const std::string& target, std::s
     return context.dialogs.actionBox(params) == OverwriteYes;
 }
 
+bool replacingAllowed(
+    ScanJobContext& context, const std::vector<std::string>& targets, std::string_view existsText)
+{
+    std::vector<std::string> existing;
+    for (const std::string& target : targets) {
+        if (FileExists(target) != 0) {
+            existing.push_back(target);
+        }
+    }
+    if (existing.empty()) {
+        return true;
+    }
+    return overwriteAllowed(context, existing.front(), existing.size() == 1 ? existsText : NumberVariantExistsText);
+}
+
 std::string askSaveName(ScanJobContext& context, ScanJobState& job, const WriterLiterals& literals)
 {
     job.nextCycle = 0;
@@ -132,10 +157,11 @@ void storeOutputFolder(ScanJobContext& context, const std::string& target)
     static_cast<void>(writeSetting(settings, "LAST_VALUES", "ImagePath", settings.settings.ImagePath));
 }
 
-WriterTarget chooseWriterTarget(ScanJobContext& context, ScanJobState& job, const WriterLiterals& literals)
+WriterTarget chooseWriterTarget(
+    ScanJobContext& context, ScanJobState& job, const WriterLiterals& literals, SplitPoints splitPoints)
 {
     WriterTarget target;
-    target.splitMode = splitModeOf(context.shell);
+    target.splitMode = splitPoints == SplitPoints::Followed && splitModeOf(context.shell);
     const std::string answer = askSaveName(context, job, literals);
     if (answer.empty()) {
         target.outcome = WriterOutcome::Cancelled;
@@ -145,8 +171,14 @@ WriterTarget chooseWriterTarget(ScanJobContext& context, ScanJobState& job, cons
                                                          : withExtension(answer, literals.extension);
     target.targetName =
         target.splitMode ? numberedName(target.chosenName, 1, literals.extension) : target.chosenName;
-    if (FileExists(target.targetName) != 0 &&
-        !overwriteAllowed(context, target.targetName, OverwriteExistsText)) {
+    std::vector<std::string> replaced{target.targetName};
+    if (target.splitMode) {
+        const std::int32_t parts = splitPartCount(context.shell, job.mergedPages);
+        for (std::int32_t number = 2; number <= parts; ++number) {
+            replaced.push_back(numberedName(target.chosenName, number, literals.extension));
+        }
+    }
+    if (!replacingAllowed(context, replaced, OverwriteExistsText)) {
         job.ok = 0;
         target.outcome = WriterOutcome::Declined;
         return target;
@@ -203,6 +235,7 @@ runPageLoop(ScanJobContext& context, ScanJobState& job, const PageLoopHooks& hoo
     };
 
     std::int32_t handled = 0;
+    job.blankPagesLeftOut = 0;
     const std::function<bool(JobOutcome<PageResult> &&)> consume = [&](JobOutcome<PageResult>&& done) {
         const auto number = static_cast<std::int32_t>(done.index + 1);
         ++handled;
@@ -214,16 +247,18 @@ runPageLoop(ScanJobContext& context, ScanJobState& job, const PageLoopHooks& hoo
             outcome.pageUnreadable(number);
         } else {
             PageResult& page = done.result.value();
-            if (!page.messages.empty()) {
-                ShowNote(freeImageNoteText(page.messages), 1, NoHandle);
-            }
+            const std::size_t failuresBefore = outcome.failures.size();
             if (page.unreadable) {
                 outcome.pageUnreadable(number);
-            } else if (!page.blank && page.work.failed) {
+            } else if (page.blank) {
+                ++job.blankPagesLeftOut;
+            } else if (page.work.failed) {
                 outcome.fileNotWritten(page.work.file);
-            } else if (!page.blank) {
+            } else {
                 hooks.add(page.work, number);
             }
+            // The page's messages go with the line that reports it, else on a line of their own.
+            outcome.pageMessages(number, page.messages, failuresBefore);
         }
         hooks.afterPage(number);
         return true;

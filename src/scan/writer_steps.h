@@ -17,12 +17,17 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace folvex {
 
 inline constexpr std::string_view OverwriteTitle = "Datei existiert bereits";
 inline constexpr std::string_view OverwriteButtons = "Ja|Nein";
 inline constexpr std::string_view OverwriteExistsText = "existiert bereits.";
+// Extra text of the overwrite question when more than one file of the run exists: the chosen name or
+// a numbered file of an earlier run.
+inline constexpr std::string_view NumberVariantExistsText =
+    " bzw. eine Nummernvariante davon existiert bereits.";
 inline constexpr std::string_view PageStatusPrefix = "Status: verarbeite Seite (";
 inline constexpr int EscapeWaitMs = 25;
 
@@ -50,6 +55,17 @@ std::string withExtension(const std::string& name, std::string_view extension);
 // The numbered name of a split document: the name without its extension + "_" + number + extension.
 std::string numberedName(const std::string& chosenName, std::int32_t number, std::string_view extension);
 
+// The number of documents a run of pages pages splits into: 1 + the split flags at positions 1 ..
+// pages - 1 (a flag after the last page splits nothing).
+std::int32_t splitPartCount(const ShellState& shell, std::int32_t pages);
+
+// Whether a writer makes numbered documents at the split points or ignores them.
+enum class SplitPoints
+{
+    Followed,
+    Ignored,
+};
+
 // The target a writer run saves to.
 struct WriterTarget
 {
@@ -58,6 +74,12 @@ struct WriterTarget
     std::string targetName;                         // in split mode the first numbered name
     bool splitMode = false;
 };
+
+// The overwrite question for the files a run is going to replace: none of them exists: true without
+// a question; one exists: the question names it (existsText); several exist: it names the first and
+// says that number variants exist too. True only for "Ja".
+bool replacingAllowed(
+    ScanJobContext& context, const std::vector<std::string>& targets, std::string_view existsText);
 
 // The page file TmpReadyImg<number>.bmp of the temporary folder.
 std::string pageFile(const std::string& tmpPath, std::int32_t number);
@@ -73,10 +95,16 @@ std::string askSaveName(ScanJobContext& context, ScanJobState& job, const Writer
 // Stores the folder of target as ImagePath (field and settings file).
 void storeOutputFolder(ScanJobContext& context, const std::string& target);
 
-// Entry, save dialog, Esc wait, extension, overwrite question and stored folder. A cancelled dialog
-// gives Cancelled; "Nein", Esc or the close box of the question give Declined with job.ok = 0 and
-// nothing stored. Otherwise ImagePath (field and settings file) is the target's folder.
-WriterTarget chooseWriterTarget(ScanJobContext& context, ScanJobState& job, const WriterLiterals& literals);
+// Entry, save dialog, Esc wait, extension, overwrite question and stored folder. The question asks
+// about every file the run may replace: the chosen name, or in split mode the numbered names of all
+// parts (splitPoints Ignored: never split mode). A cancelled dialog gives Cancelled; "Nein", Esc or
+// the close box of the question give Declined with job.ok = 0 and nothing stored. Otherwise
+// ImagePath (field and settings file) is the target's folder.
+WriterTarget chooseWriterTarget(
+    ScanJobContext& context,
+    ScanJobState& job,
+    const WriterLiterals& literals,
+    SplitPoints splitPoints = SplitPoints::Followed);
 
 // What the page work of one kept page gives to the GUI thread.
 struct PageWork
@@ -108,9 +136,10 @@ struct PageLoopHooks
 // The page files TmpReadyImg1.bmp .. of the temporary folder in order: each is loaded, tested for
 // blankness when the job asks for it (discardBlank set, emptyRemoved not 1; only the result 1 of the
 // test drops a page) and handed to prepare on a worker pool, at most workers + 2 pages in memory. The
-// GUI thread shows "Status: verarbeite Seite (i/N)..." for each, shows the image library's messages
-// raised in the workers, records unreadable pages and failed files in outcome, and calls add and
-// afterPage. Returns the number of page files handled.
+// GUI thread shows "Status: verarbeite Seite (i/N)..." for each, records unreadable pages, failed
+// files and the image library's messages raised in the workers in outcome (never a note of its own),
+// counts the pages left out as blank in job.blankPagesLeftOut, and calls add and afterPage. Returns
+// the number of page files handled.
 std::int32_t
 runPageLoop(ScanJobContext& context, ScanJobState& job, const PageLoopHooks& hooks, SaveOutcome& outcome);
 

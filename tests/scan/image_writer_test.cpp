@@ -250,7 +250,8 @@ TEST_F(ImageWriterTest, BmpOutputIsThePageFileItself)
         job.mergedPages = 3;
         const std::string page1 = readFile(tmpFolder + "/TmpReadyImg1.bmp");
         const std::string page3 = readFile(tmpFolder + "/TmpReadyImg3.bmp");
-        writeFile(out("brief_3.bmp"), "old"); // no first numbered file: no question, replaced
+        writeFile(out("brief_3.bmp"), "old"); // no first numbered file, but the run replaces it: asked
+        boxes.queueAnswer(1);
 
         ScriptedFileOps files;
         files.crossDevice = move == Move::InjectedCrossDevice;
@@ -265,7 +266,7 @@ TEST_F(ImageWriterTest, BmpOutputIsThePageFileItself)
         }
         EXPECT_EQ(left, (std::set<std::string>{"TmpReadyImg2.bmp"}));
         EXPECT_TRUE(temporaryFiles(dir.path() / "out").empty());
-        EXPECT_TRUE(boxes.shown.empty());
+        EXPECT_EQ(boxTitles(), (std::vector<std::string>{"Datei existiert bereits"}));
         EXPECT_EQ(effects.sound.systemSounds, (std::vector<int>{-1}));
     }
     fs::remove_all(shmTmp);

@@ -217,12 +217,14 @@ TEST_F(MultipageWriterTest, PlantedLinksBesideTheTargetAreNotWrittenThrough)
 }
 
 // A part whose pages are all blank writes nothing and gives its number to the next part; a file of an
-// earlier run under a number this run does not reach stays as it was.
+// earlier run under a number this run does not reach stays as it was (it was asked about: before the
+// blank test nobody knows that its part stays empty).
 TEST_F(MultipageWriterTest, BlankPartGivesItsNumberToTheNext)
 {
     writePages(6, {3, 4});
     splitAfter({2, 4});
     writeFile(out("brief_3.TIF"), "earlier run");
+    boxes.queueAnswer(1);
 
     EXPECT_EQ(save(SaveMultipageTiff, out("brief.tif")), WriterOutcome::Written);
 
@@ -304,6 +306,62 @@ TEST_F(MultipageWriterTest, AllBlankPagesWriteNothing)
     EXPECT_TRUE(window.menuItems[LastOutputMenuItem]);
     EXPECT_TRUE(window.buttons[MainButton::OpenLastOutput]);
     EXPECT_EQ(shell.LastOutputFile, "/alt.pdf");
+}
+
+// The question names exactly the files the writer replaces: the animation ignores split points, the
+// TIFF asks in split mode about every numbered part; "Nein" keeps every old file.
+TEST_F(MultipageWriterTest, QuestionNamesTheFilesThatAreReplaced)
+{
+    struct Case
+    {
+        WriterOutcome (*writer)(ScanJobContext&, ScanJobState&);
+        std::set<std::size_t> splits;
+        std::set<std::string> existing;
+        std::string named; // empty: no question
+        bool variants;
+    };
+
+    const std::vector<Case> cases{
+        {SaveAnimatedGif, {}, {"anim.gif"}, "anim.gif", false},
+        {SaveAnimatedGif, {1}, {"anim.gif"}, "anim.gif", false},
+        {SaveAnimatedGif, {1}, {"anim_1.gif"}, "", false},
+        {SaveMultipageTiff, {}, {"anim.TIF"}, "anim.TIF", false},
+        {SaveMultipageTiff, {1}, {"anim_2.TIF"}, "anim_2.TIF", false},
+        {SaveMultipageTiff, {1}, {"anim_1.TIF", "anim_2.TIF"}, "anim_1.TIF", true},
+        {SaveMultipageTiff, {1}, {"anim.TIF", "anim_3.TIF"}, "", false},
+    };
+    writePages(2);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(*c.existing.begin() + " " + std::to_string(c.splits.size()));
+        fs::remove_all(dir.path() / "out");
+        fs::create_directories(dir.path() / "out");
+        std::fill(shell.PageSplitFlags.begin(), shell.PageSplitFlags.end(), std::uint8_t{0});
+        splitAfter(c.splits);
+        for (const std::string& name : c.existing) {
+            writeFile(out(name), "old");
+        }
+        boxes.shown.clear();
+        job.ok = 1;
+        if (!c.named.empty()) {
+            boxes.queueAnswer(2); // "Nein"
+        }
+        const WriterOutcome outcome = save(c.writer, out("anim"));
+        if (c.named.empty()) {
+            EXPECT_EQ(outcome, WriterOutcome::Written);
+            EXPECT_TRUE(boxes.shown.empty());
+            continue;
+        }
+        EXPECT_EQ(outcome, WriterOutcome::Declined);
+        ASSERT_EQ(boxes.shown.size(), 1U);
+        EXPECT_EQ(
+            boxes.shown[0].Text,
+            R"(Die Zieldatei\n\n\q)" + c.named + R"(\q\n\n)" +
+                (c.variants ? " bzw. eine Nummernvariante davon existiert bereits." : "existiert bereits.") +
+                R"(\n\nSoll sie überschrieben werden?)");
+        for (const std::string& name : c.existing) {
+            EXPECT_EQ(readFile(out(name)), "old") << name;
+        }
+    }
 }
 
 // The loop count is the number of plays: the NETSCAPE block counts repetitions, and one play has no

@@ -406,10 +406,21 @@ TEST_F(OcrWriterTest, PlantedLinksAreNotWrittenThrough)
     EXPECT_TRUE(boxes.shown.empty());
 }
 
-// Every way a run can fail leaves the old file as it was, names the document and cleans up.
+// Every way a run can fail leaves the old file as it was, names the document with the reason in German
+// and the program's own last line, and cleans up; a failed first range is not hidden by a good last one.
 TEST_F(OcrWriterTest, FailedRunKeepsTheOldFile)
 {
-    for (const std::string mode : {"exit1", "nooutput", "emptyoutput", "kill", "second range"}) {
+    const std::string exit1 = "Tesseract endete mit dem Fehlercode 1.";
+    const std::string noPdf = "Tesseract hat keine PDF-Datei erzeugt.";
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"exit1", exit1},
+        {"nooutput", noPdf},
+        {"emptyoutput", noPdf},
+        {"kill", "Tesseract wurde abgebrochen (Signal 9)."},
+        {"second range", exit1},
+        {"first range", exit1},
+    };
+    for (const auto& [mode, reason] : cases) {
         SCOPED_TRACE(mode);
         boxes.shown.clear();
         effects.sound.systemSounds.clear();
@@ -418,8 +429,8 @@ TEST_F(OcrWriterTest, FailedRunKeepsTheOldFile)
         writeFile(bin("page.pdf"), smallPdf());
         useStub();
         writePages(2);
-        const bool joined = mode == "second range";
-        scriptRange(joined ? 2 : 1, joined ? "exit1" : mode);
+        const bool joined = mode == "second range" || mode == "first range";
+        scriptRange(mode == "second range" ? 2 : 1, joined ? "exit1" : mode);
         writeFile(out("Brief.pdf"), "the old document");
         shell.LastOutputFile = "/alt.pdf";
         boxes.queueAnswer(1); // replace it
@@ -430,7 +441,10 @@ TEST_F(OcrWriterTest, FailedRunKeepsTheOldFile)
         EXPECT_EQ(runs().size(), joined ? 2U : 1U);
         EXPECT_EQ(boxes.titles(), (std::vector<std::string>{"Datei existiert bereits", "OCRF abgebrochen"}));
         ASSERT_EQ(boxes.shown.size(), 2U);
-        EXPECT_EQ(boxes.shown[1].Text, R"(OCR abgebrochen.\n\nNicht erstellt: Brief.pdf)");
+        EXPECT_EQ(
+            boxes.shown[1].Text,
+            R"(OCR abgebrochen.\n\nNicht erstellt: Brief.pdf\n\nBrief.pdf: )" + reason +
+                R"(\nTesseract meldet: Page 1)");
         EXPECT_EQ(boxes.shown[1].Icon, 3);
         EXPECT_FALSE(beeped());
         EXPECT_EQ(readFile(out("Brief.pdf")), "the old document");
@@ -452,7 +466,9 @@ TEST_F(OcrWriterTest, FailedFirstDocumentIsReported)
     EXPECT_EQ(save(out("Brief.pdf")), WriterOutcome::Written);
 
     EXPECT_EQ(boxes.titles(), std::vector<std::string>{"OCRF abgebrochen"});
-    EXPECT_EQ(boxes.shown[0].Text, R"(OCR abgebrochen.\n\nNicht erstellt: Brief_1.pdf)");
+    EXPECT_EQ(
+        boxes.shown[0].Text,
+        R"(OCR abgebrochen.\n\nNicht erstellt: Brief_1.pdf\n\nBrief_1.pdf: Tesseract endete mit dem Fehlercode 1.\nTesseract meldet: Page 1)");
     EXPECT_EQ(filesIn("out"), std::set<std::string>{"Brief_2.pdf"});
     EXPECT_EQ(shell.LastOutputFile, out("Brief_2.pdf"));
     EXPECT_TRUE(window.menuItems.at(LastOutputMenuItem));
@@ -474,9 +490,26 @@ TEST_F(OcrWriterTest, UnreadablePageIsListedAfterTheDocuments)
     EXPECT_EQ(boxes.titles(), std::vector<std::string>{"OCRF abgebrochen"});
     EXPECT_EQ(
         boxes.shown[0].Text,
-        R"(OCR abgebrochen.\n\nNicht erstellt: Brief_2.pdf\n\nSeite 2: konnte nicht gelesen werden.)");
+        R"(OCR abgebrochen.\n\nNicht erstellt: Brief_2.pdf\n\nBrief_2.pdf: Tesseract endete mit dem Fehlercode 1.\nTesseract meldet: Page 1\n\nSeite 2: konnte nicht gelesen werden.)");
     EXPECT_EQ(filesIn("out"), std::set<std::string>{"Brief_1.pdf"});
     EXPECT_EQ(shell.LastOutputFile, out("Brief_1.pdf"));
+}
+
+// Every document written and only a page lost: the usual save list, not "OCR abgebrochen.".
+TEST_F(OcrWriterTest, PageFailureAloneGivesTheSaveList)
+{
+    useStub();
+    writePages(3);
+    writeFile(dir.folder() + "tmp/TmpReadyImg2.bmp", "no image");
+    boxes.queueAnswer(1);
+
+    EXPECT_EQ(save(out("Brief.pdf")), WriterOutcome::Written);
+
+    EXPECT_EQ(boxes.titles(), std::vector<std::string>{"Fehler beim Speichern"});
+    EXPECT_NE(boxes.shown[0].Text.find("Seite 2: konnte nicht gelesen werden."), std::string::npos);
+    EXPECT_EQ(filesIn("out"), std::set<std::string>{"Brief.pdf"});
+    EXPECT_EQ(shell.LastOutputFile, out("Brief.pdf"));
+    EXPECT_FALSE(beeped());
 }
 
 // In split mode the question names the first numbered document.

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -235,7 +236,9 @@ TEST_F(PdfWriterTest, SplitPointsMakeNumberedDocuments)
     }
 }
 
-TEST_F(PdfWriterTest, OnlyTheFirstNumberedDocumentIsAskedAbout)
+// One question covers every numbered document the run replaces: it names the first and says that
+// number variants exist too.
+TEST_F(PdfWriterTest, OneQuestionCoversEveryNumberedDocument)
 {
     writePages(3);
     shell.PageSplitFlags[1] = 1;
@@ -250,7 +253,7 @@ TEST_F(PdfWriterTest, OnlyTheFirstNumberedDocumentIsAskedAbout)
     EXPECT_EQ(boxes.shown[0].Title, "Datei existiert bereits");
     EXPECT_EQ(
         boxes.shown[0].Text,
-        R"(Die Zieldatei\n\n\qBrief_1.pdf\q\n\nexistiert bereits.\n\nSoll sie überschrieben werden?)");
+        R"(Die Zieldatei\n\n\qBrief_1.pdf\q\n\n bzw. eine Nummernvariante davon existiert bereits.\n\nSoll sie überschrieben werden?)");
     EXPECT_EQ(boxes.shown[0].Buttons, "Ja|Nein");
     EXPECT_EQ(boxes.shown[0].DefaultButton, 2);
     EXPECT_EQ(boxes.shown[0].Icon, 3);
@@ -363,7 +366,7 @@ TEST_F(PdfWriterTest, UnwritableTargetIsReported)
     ASSERT_EQ(boxes.titles(), (std::vector<std::string>{"Fehler beim Speichern"}));
     EXPECT_EQ(
         boxes.shown[0].Text,
-        R"(Nicht alles konnte gespeichert werden:\n\nscan.pdf: konnte nicht geschrieben werden.)");
+        R"(Nicht alles konnte gespeichert werden:\n\nscan.pdf: konnte nicht geschrieben werden. Grund: Ordner nicht gefunden.)");
     EXPECT_EQ(boxes.shown[0].Icon, 3);
     EXPECT_FALSE(beeped());
     EXPECT_EQ(shell.LastOutputFile, "/alt.pdf");
@@ -401,27 +404,121 @@ TEST_F(PdfWriterTest, FailedSaveKeepsTheOldDocument)
     EXPECT_FALSE(beeped());
 }
 
-// A page file the image library cannot read is named in the box, its message is shown on the GUI
-// thread, and the other pages are written.
+// A page file the image library cannot read is named in the box together with the library's message
+// (no note of its own), and the other pages are written.
 TEST_F(PdfWriterTest, UnreadablePageIsNamedAndTheOthersAreWritten)
 {
     writePages(3);
     writeFile(tmp("TmpReadyImg2.bmp"), "BM not really a bitmap, cut short");
     realFunctions().SetOutputMessage(FreeImageErrorHandler);
-    effects.messages.queueAnswer(MessageAnswer::Ok);
     boxes.queueAnswer(1);
 
     EXPECT_EQ(save(out("scan.pdf")), WriterOutcome::Written);
     realFunctions().SetOutputMessage(nullptr);
 
-    ASSERT_EQ(effects.messages.shown.size(), 1U);
-    EXPECT_EQ(effects.messages.shown[0].text.rfind("FreeImage-Fehler:", 0), 0U);
-
+    EXPECT_TRUE(effects.messages.shown.empty());
     ASSERT_EQ(boxes.titles(), (std::vector<std::string>{"Fehler beim Speichern"}));
-    EXPECT_NE(boxes.shown[0].Text.find("Seite 2: konnte nicht gelesen werden."), std::string::npos);
+    EXPECT_NE(
+        boxes.shown[0].Text.find("Seite 2: konnte nicht gelesen werden. FreeImage-Fehler: "), std::string::npos)
+        << boxes.shown[0].Text;
     EXPECT_EQ(pageCount(out("scan.pdf")), 2);
     EXPECT_EQ(shell.LastOutputFile, out("scan.pdf"));
     EXPECT_FALSE(beeped());
+}
+
+// Placing a page's image fails (here: the spool folder is missing): the page is already in the
+// document, so the document does not replace the old file; the list names the page and the cause.
+TEST_F(PdfWriterTest, FailedImagePlacementKeepsTheOldDocument)
+{
+    writePages(3);
+    writeFile(out("scan.pdf"), "the old document");
+    boxes.queueAnswer(1); // replace it
+    boxes.queueAnswer(1); // the error
+    const std::string previous = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "";
+    ::setenv("TMPDIR", (dir.folder() + "missing").c_str(), 1);
+
+    EXPECT_EQ(save(out("scan.pdf")), WriterOutcome::Written);
+    if (previous.empty()) {
+        ::unsetenv("TMPDIR");
+    } else {
+        ::setenv("TMPDIR", previous.c_str(), 1);
+    }
+
+    EXPECT_EQ(readFile(out("scan.pdf")), "the old document");
+    ASSERT_EQ(boxes.titles(), (std::vector<std::string>{"Datei existiert bereits", "Fehler beim Speichern"}));
+    EXPECT_EQ(
+        boxes.shown[1].Text,
+        R"(Nicht alles konnte gespeichert werden:\n\nSeite 1: konnte nicht in das PDF eingefügt werden. Grund: Auslagerungsdatei nicht beschreibbar (Ordner nicht gefunden).\nscan.pdf: konnte nicht geschrieben werden. Grund: Seite 1 konnte nicht eingefügt werden.)");
+    EXPECT_FALSE(beeped());
+}
+
+// A full disk under the output names its cause.
+TEST_F(PdfWriterTest, FullDiskIsNamed)
+{
+    writePages(1);
+    class FullDisk final : public PdfOutputFiles
+    {
+    public:
+        Expected<std::unique_ptr<PdfOutputFile>> create(const std::string&) override
+        {
+            return Error{ENOSPC, "no space left"};
+        }
+    } full;
+    PdfModule module;
+    module.outputFiles = &full;
+    PdfModule* const previous = installPdfModule(&module);
+    boxes.queueAnswer(1);
+
+    EXPECT_EQ(save(out("scan.pdf")), WriterOutcome::Written);
+    installPdfModule(previous);
+
+    ASSERT_EQ(boxes.shown.size(), 1U);
+    EXPECT_NE(
+        boxes.shown[0].Text.find("scan.pdf: konnte nicht geschrieben werden. Grund: kein Speicherplatz mehr frei."),
+        std::string::npos);
+}
+
+// Blank pages left out are counted for the status line; a page the blank test cannot read (its
+// answer -1, here a converted copy of another size) is kept.
+TEST_F(PdfWriterTest, BlankPagesAreCountedAndUnreadableTestKeepsThePage)
+{
+    writePages(4, {2, 3});
+    EXPECT_EQ(save(out("scan.pdf")), WriterOutcome::Written);
+    EXPECT_EQ(job.blankPagesLeftOut, 2);
+    EXPECT_EQ(pageCount(out("scan.pdf")), 2);
+
+    fs::remove(out("scan.pdf"));
+    PageShape white;
+    white.depth = "16";
+    writePage(2, white);
+    FreeImageFunctionTable functions = realFunctions();
+    functions.ConvertTo24Bits = [](FIBITMAP* page) -> FIBITMAP* {
+        FIBITMAP* converted = FreeImage_ConvertTo24Bits(page);
+        FIBITMAP* other = FreeImage_Rescale(converted, 7, 5, FILTER_BOX);
+        FreeImage_Unload(converted);
+        return other;
+    };
+    effects.messages.queueAnswer(MessageAnswer::Ok); // the blank test's own note
+    effects.messages.queueAnswer(MessageAnswer::Ok);
+    EXPECT_EQ(saveWith(SavePdf, out("scan.pdf"), functions), WriterOutcome::Written);
+    EXPECT_EQ(job.blankPagesLeftOut, 1);
+    EXPECT_EQ(pageCount(out("scan.pdf")), 3);
+}
+
+// Different horizontal and vertical resolutions size each side by its own.
+TEST_F(PdfWriterTest, EachSideIsSizedByItsOwnResolution)
+{
+    FIBITMAP* image = makeDepthImage(600, 300, "24");
+    FreeImage_SetDotsPerMeterX(image, static_cast<unsigned>(std::lround(300 / MetresPerInch)));
+    FreeImage_SetDotsPerMeterY(image, static_cast<unsigned>(std::lround(150 / MetresPerInch)));
+    testing::saveLibraryImage(image, FIF_BMP, tmp("TmpReadyImg1.bmp"));
+    FreeImage_Unload(image);
+    job.mergedPages = 1;
+
+    EXPECT_EQ(save(out("scan.pdf")), WriterOutcome::Written);
+
+    const std::string size = testing::pdfInfo(out("scan.pdf")).at("Page size");
+    EXPECT_EQ(size.rfind("144 x 14", 0), 0U) << size; // 144 x 143.99: 150 dpi stored in whole dots per metre
 }
 
 TEST_F(PdfWriterTest, WaitsForTheEscKeyToBeReleased)
