@@ -24,6 +24,7 @@
 #include "support/image_fixtures.h"
 #include "support/scoped_environment.h"
 #include "support/temp_dir.h"
+#include "support/text_fit.h"
 #include "twain/fake_scanner_library.h"
 #include "when_true.h"
 
@@ -229,6 +230,17 @@ TEST_F(PageEditorWindowTest, WindowHoldsEveryControlWhereTheTablePutsIt)
         EXPECT_EQ(area->geometry(), QRect(0, top, cw, ch - 50 - top));
         click(editor, Cancel);
     }));
+}
+
+TEST_F(PageEditorWindowTest, EveryTextFitsItsControl)
+{
+    writePages(2);
+    std::vector<std::string> cut{"not shown"};
+    ASSERT_TRUE(edit(0, [&](PageEditorWindow& editor) {
+        cut = testing::cutTexts(*findWidget(editor.window()));
+        click(editor, Cancel);
+    }));
+    EXPECT_EQ(cut, std::vector<std::string>{});
 }
 
 TEST_F(PageEditorWindowTest, ApplyTooltipNamesTheDeletionOnlyWithBothSwitchesOn)

@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QStringList>
 #include <QStyle>
@@ -18,8 +19,6 @@ namespace folvex::testing {
 
 namespace {
 
-// Room a caption needs beside its text inside a plain or owner-drawn button.
-constexpr int ButtonCaptionPaddingPx = 4;
 // The gap the style leaves on each side of a combo box item's text inside its field.
 constexpr int ComboTextMarginPx = 1;
 // Room a group box title needs beside its text (the frame's corner and the gaps around the title).
@@ -93,8 +92,12 @@ void checkButton(const QAbstractButton& button, std::vector<std::string>& cut)
         // The indicator, its gap and the text, on one line of the font.
         needs = {button.sizeHint().width(), QFontMetrics(button.font()).height()};
     } else {
+        // A push button keeps the style's margin around its caption; an owner-drawn button paints
+        // its caption centred on its whole face.
         needs = linesSize(QFontMetrics(button.font()), shownText(button.text()));
-        needs.rwidth() += 2 * ButtonCaptionPaddingPx;
+        if (qobject_cast<const QPushButton*>(&button) != nullptr) {
+            needs.rwidth() += button.style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, &button);
+        }
     }
     if (!fits(needs, button.size())) {
         cut.push_back(describe(button, button.text(), needs).toStdString());
