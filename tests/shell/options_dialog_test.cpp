@@ -317,48 +317,42 @@ TEST_F(OptionsDialogTest, ChosenProfileShowsItsStoredValuesAndIsSaved)
     EXPECT_FLOAT_EQ(settings().BlankRecognitionPercentageSingle, 97.5F);
 }
 
-TEST_F(OptionsDialogTest, EmptyTemporaryFolderKeepsTheWindowOpen)
+// A value the options cannot take keeps the window open with a note saying why, and stores nothing.
+TEST_F(OptionsDialogTest, RefusedValueKeepsTheWindowOpenWithItsNote)
 {
-    fakeEffects.messages.queueAnswer(MessageAnswer::Ok);
-    DialogScript script;
-    script
-        .when(
-            optionsOpen,
-            [] {
-                type(options().tmpPath, "");
-                click(options().save);
-            })
-        .when(
-            [this] { return !fakeEffects.messages.shown.empty(); },
-            [] { QTest::keyClick(findWidget(options().tmpPath), Qt::Key_Escape); });
-    const std::string file = iniBytes();
-    runOptions(script);
-    ASSERT_EQ(fakeEffects.messages.shown.size(), 1U);
-    EXPECT_EQ(fakeEffects.messages.shown[0].text, "Der temporäre Pfad darf nicht leer sein.");
-    EXPECT_EQ(iniBytes(), file);
-}
+    const struct
+    {
+        Handle OptionsDialogControls::*field;
+        const char* typed;
+        const char* note;
+    } cases[] = {
+        {&OptionsDialogControls::tmpPath, "", "Der temporäre Pfad darf nicht leer sein."},
+        {&OptionsDialogControls::pdfDpi,
+         "100000",
+         "»DPI bei PDF als Input« muss zwischen 10 und 1200 liegen."},
+    };
 
-TEST_F(OptionsDialogTest, NumberOutOfRangeKeepsTheWindowOpenWithItsRange)
-{
-    fakeEffects.messages.queueAnswer(MessageAnswer::Ok);
-    DialogScript script;
-    script
-        .when(
-            optionsOpen,
-            [] {
-                type(options().pdfDpi, "100000");
-                click(options().save);
-            })
-        .when(
-            [this] { return !fakeEffects.messages.shown.empty(); },
-            [] { QTest::keyClick(findWidget(options().tmpPath), Qt::Key_Escape); });
-    const std::string file = iniBytes();
-    runOptions(script);
-    ASSERT_EQ(fakeEffects.messages.shown.size(), 1U);
-    EXPECT_EQ(
-        fakeEffects.messages.shown[0].text, "»DPI bei PDF als Input« muss zwischen 10 und 1200 liegen.");
-    EXPECT_EQ(iniBytes(), file);
-    EXPECT_EQ(settings().PDFasInputDPI, 200);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.note);
+        fakeEffects.messages.shown.clear();
+        fakeEffects.messages.queueAnswer(MessageAnswer::Ok);
+        DialogScript script;
+        script
+            .when(
+                optionsOpen,
+                [&c] {
+                    type(options().*c.field, c.typed);
+                    click(options().save);
+                })
+            .when(
+                [this] { return !fakeEffects.messages.shown.empty(); },
+                [] { QTest::keyClick(findWidget(options().tmpPath), Qt::Key_Escape); });
+        const std::string file = iniBytes();
+        runOptions(script);
+        ASSERT_EQ(fakeEffects.messages.shown.size(), 1U);
+        EXPECT_EQ(fakeEffects.messages.shown[0].text, c.note);
+        EXPECT_EQ(iniBytes(), file);
+    }
 }
 
 TEST_F(OptionsDialogTest, ChosenFolderThatCannotBeWrittenIsRefused)
