@@ -3,12 +3,16 @@
 #include "foundation/note.h"
 #include "runtime/text.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace folvex {
@@ -82,6 +86,36 @@ std::string_view valueOf(std::string_view line)
     return line.substr(equals == std::string_view::npos ? line.size() : equals + 1);
 }
 
+char upperAscii(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool isAscii(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// isValidUtf8, eight ASCII bytes at a time: a file that is UTF-8 already needs no second copy.
+bool isUtf8(std::string_view text)
+{
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::uint64_t word = 0;
+        if (pos + sizeof word <= text.size()) {
+            std::memcpy(&word, text.data() + pos, sizeof word);
+            if ((word & 0x8080808080808080ULL) == 0) {
+                pos += sizeof word;
+                continue;
+            }
+        }
+        if (!decodeUtf8(text, pos)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // upperCase, with a short way for the plain ASCII that nearly every line of the file is.
 std::string upperText(std::string_view text)
 {
@@ -121,18 +155,32 @@ ReadResult readFileText(const std::string& path, std::string& text)
     if (in == nullptr) {
         return ReadResult::Unreadable;
     }
-    std::string bytes;
-    char buffer[16384];
+
+    // One read of the whole file when its size is known; files that report none are read on to the end.
+    struct stat info
+    {};
+
+    const std::size_t expected =
+        ::fstat(::fileno(in), &info) == 0 && info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 0;
+    std::string bytes(expected + 1, '\0');
+    std::size_t used = 0;
     std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
-        bytes.append(buffer, got);
+    while ((got = std::fread(bytes.data() + used, 1, bytes.size() - used, in)) > 0) {
+        used += got;
+        if (used == bytes.size()) {
+            bytes.resize(bytes.size() * 2 + 16384);
+        }
     }
+    bytes.resize(used);
     const bool failed = std::ferror(in) != 0;
     std::fclose(in);
     if (failed) {
         return ReadResult::Unreadable;
     }
-    text = utf8OrCp1252ToUtf8(bytes);
+    text = std::move(bytes);
+    if (!isUtf8(text)) {
+        text = utf8OrCp1252ToUtf8(text);
+    }
     return ReadResult::Ok;
 }
 
@@ -306,43 +354,114 @@ IniSnapshot IniSnapshot::read(const std::string& file)
     if (!readWithNotes(file, snapshot.m_text)) {
         return snapshot;
     }
-    std::vector<Range>* body = nullptr;
-    forEachLine(snapshot.m_text, [&](std::string_view line, std::size_t offset) {
-        if (isHeaderLike(line)) {
-            body = &snapshot.m_sections[upperText(line)];
-            body->emplace_back(offset + line.size(), 0);
-        } else if (body != nullptr) {
-            body->back().second = offset + line.size() - body->back().first;
+    // Only the headers are found here: a line starting with "[" (a value may hold one, too).
+    const std::string_view text = snapshot.m_text;
+    std::size_t at = 0;
+    while ((at = text.find('[', at)) != std::string_view::npos) {
+        if (at == 0 || text[at - 1] == '\r' || text[at - 1] == '\n') {
+            const std::size_t end = std::min(text.find_first_of("\r\n", at), text.size());
+            if (!snapshot.m_headers.empty()) {
+                snapshot.m_headers.back().bodyEnd = at;
+            }
+            snapshot.m_headers.push_back({{at, end - at}, text.size(), isAscii(text.substr(at, end - at))});
+            at = end;
+        } else {
+            ++at;
         }
-        return true;
-    });
+    }
     return snapshot;
+}
+
+namespace {
+
+std::size_t keyHash(std::string_view key)
+{
+    std::size_t hash = 14695981039346656037ULL;
+    for (const char c : key) {
+        hash = (hash ^ static_cast<unsigned char>(upperAscii(c))) * 1099511628211ULL;
+    }
+    return hash;
+}
+
+bool sameKey(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return upperAscii(x) == upperAscii(y);
+           });
+}
+
+} // namespace
+
+void IniSnapshot::Entries::index()
+{
+    std::size_t size = 16;
+    while (size < list.size() * 2) {
+        size *= 2;
+    }
+    slots.assign(size, 0);
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        for (std::size_t slot = keyHash(list[i].key) & (size - 1);; slot = (slot + 1) & (size - 1)) {
+            if (slots[slot] == 0) {
+                slots[slot] = i + 1;
+                break;
+            }
+            if (sameKey(list[slots[slot] - 1].key, list[i].key)) {
+                break; // the first entry of the key stays
+            }
+        }
+    }
+}
+
+const IniSnapshot::Entry* IniSnapshot::Entries::find(std::string_view upperKey) const
+{
+    const std::size_t mask = slots.size() - 1;
+    for (std::size_t slot = keyHash(upperKey) & mask; slots[slot] != 0; slot = (slot + 1) & mask) {
+        if (sameKey(list[slots[slot] - 1].key, upperKey)) {
+            return &list[slots[slot] - 1];
+        }
+    }
+    return nullptr;
+}
+
+const IniSnapshot::Entries& IniSnapshot::entriesOf(const std::string& header) const
+{
+    auto [entries, fresh] = m_entries.try_emplace(header);
+    if (!fresh) {
+        return entries->second;
+    }
+    const std::string_view text = m_text;
+    for (const Header& copy : m_headers) {
+        const std::string_view line = text.substr(copy.line.start, copy.line.length);
+        const bool same = copy.ascii ? sameKey(line, header) : upperText(line) == header;
+        if (!same) {
+            continue;
+        }
+        const std::size_t bodyStart = copy.line.start + copy.line.length;
+        forEachLine(
+            text.substr(bodyStart, copy.bodyEnd - bodyStart), [&](std::string_view entry, std::size_t) {
+                if (isBlank(entry)) {
+                    return true;
+                }
+                std::string_view key = keyOf(entry);
+                if (!isAscii(key)) {
+                    key = entries->second.upperKeys.emplace_back(upperText(key));
+                }
+                const std::string_view found = valueOf(entry);
+                entries->second.list.push_back(
+                    {key, {static_cast<std::size_t>(found.data() - text.data()), found.size()}});
+                return true;
+            });
+    }
+    entries->second.index();
+    return entries->second;
 }
 
 std::string IniSnapshot::value(std::string_view section, std::string_view key) const
 {
-    const std::string header = "[" + upperCase(section) + "]";
-    const auto copies = m_sections.find(header);
-    if (copies == m_sections.end()) {
-        return {};
-    }
-    auto [entries, fresh] = m_entries.try_emplace(header);
-    if (fresh) {
-        const std::string_view text = m_text;
-        for (const auto& [start, length] : copies->second) {
-            forEachLine(text.substr(start, length), [&](std::string_view line, std::size_t) {
-                if (!isBlank(line)) {
-                    const std::string_view found = valueOf(line);
-                    const std::size_t at = found.data() - text.data();
-                    entries->second.try_emplace(upperText(keyOf(line)), at, found.size());
-                }
-                return true;
-            });
-        }
-    }
-    const auto entry = entries->second.find(upperCase(key));
-    return entry == entries->second.end() ? std::string()
-                                          : m_text.substr(entry->second.first, entry->second.second);
+    const Entries& entries = entriesOf("[" + upperCase(section) + "]");
+    const std::string upperKey = upperCase(key);
+    const Entry* entry = entries.find(upperKey);
+    return entry == nullptr ? std::string() : m_text.substr(entry->value.start, entry->value.length);
 }
 
 int WriteIni(

@@ -5,10 +5,10 @@
 // IniSnapshot, which holds one reading of a file for many questions.
 
 #include <cstddef>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <utility>
 #include <vector>
 
 namespace folvex {
@@ -22,7 +22,7 @@ std::string ReadIni(const std::string& file, const std::string& section, const s
 
 // One reading of an ini file that answers every question as ReadIni would have answered it at the
 // moment of reading, without reading the file again: a load that asks forty keys reads the file once.
-// A section's entries are indexed when it is first asked for.
+// The file is read and decoded once; a section's entries are indexed when it is first asked for.
 class IniSnapshot
 {
 public:
@@ -34,13 +34,44 @@ public:
     std::string value(std::string_view section, std::string_view key) const;
 
 private:
-    using Range = std::pair<std::size_t, std::size_t>; // offset and length in m_text
+    struct Range
+    {
+        std::size_t start = 0; // offset in m_text
+        std::size_t length = 0;
+    };
+
+    struct Header
+    {
+        Range line;          // the header line, "[" included
+        std::size_t bodyEnd; // where the next header starts, or the text ends
+        bool ascii;          // the line holds only ASCII bytes
+    };
+
+    // Keys compared as upper-cased ASCII; a key with other characters is held upper-cased in full.
+    struct Entry
+    {
+        std::string_view key; // in m_text, or upper-cased in upperKeys when it holds non-ASCII characters
+        Range value;
+    };
+
+    // The entries of one section over all its copies, in file order, with an open-addressing table of
+    // the first entry of every key (keys compared as upper-cased ASCII): no allocation per entry.
+    struct Entries
+    {
+        std::vector<Entry> list;
+        std::vector<std::size_t> slots; // index into list + 1, 0 for a free slot
+        std::deque<std::string> upperKeys;
+
+        const Entry* find(std::string_view upperKey) const;
+        void index();
+    };
+
+    const Entries& entriesOf(const std::string& header) const;
 
     std::string m_text;
-    // The upper-cased header line of every section, with the body of each of its copies in file order.
-    std::unordered_map<std::string, std::vector<Range>> m_sections;
-    // Per upper-cased header: the upper-cased keys with the value of their first entry.
-    mutable std::unordered_map<std::string, std::unordered_map<std::string, Range>> m_entries;
+    std::vector<Header> m_headers; // every header line in file order
+    // Per upper-cased header asked for: its entries, over every copy of the section.
+    mutable std::unordered_map<std::string, Entries> m_entries;
 };
 
 // Sets key in section to value; an empty value removes every entry of key from the section and from
