@@ -146,8 +146,11 @@ enum class ReadResult
     Unreadable,
 };
 
+std::size_t readings = 0;
+
 ReadResult readFileText(const std::string& path, std::string& text)
 {
+    ++readings;
     if (!isRegularFileOrOther(path)) {
         return ReadResult::Missing;
     }
@@ -462,6 +465,11 @@ std::string IniSnapshot::value(std::string_view section, std::string_view key) c
     const std::string upperKey = upperCase(key);
     const Entry* entry = entries.find(upperKey);
     return entry == nullptr ? std::string() : m_text.substr(entry->value.start, entry->value.length);
+}
+
+std::size_t IniFileReadings()
+{
+    return readings;
 }
 
 int WriteIni(

@@ -74,6 +74,10 @@ private:
     mutable std::unordered_map<std::string, Entries> m_entries;
 };
 
+// How often this process has read an ini file whole (ReadIni, IniSnapshot::read and WriteIni each read
+// it once): lets a caller see that a load reads its file once.
+std::size_t IniFileReadings();
+
 // Sets key in section to value; an empty value removes every entry of key from the section and from
 // later copies of it. A missing section is appended with its name upper-cased, a missing key goes to
 // the end of its section. Blank lines are dropped. The new content is written completely to
