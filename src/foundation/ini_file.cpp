@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -377,6 +378,18 @@ IniSnapshot IniSnapshot::read(const std::string& file)
 
 namespace {
 
+// At least the number of lines forEachLine finds in text.
+std::size_t lineCount(std::string_view text)
+{
+    std::size_t ends = 1;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) {
+            ++ends;
+        }
+    }
+    return ends;
+}
+
 std::size_t keyHash(std::string_view key)
 {
     std::size_t hash = 14695981039346656037ULL;
@@ -395,76 +408,90 @@ bool sameKey(std::string_view a, std::string_view b)
 
 } // namespace
 
-void IniSnapshot::Entries::index()
-{
-    std::size_t size = 16;
-    while (size < list.size() * 2) {
-        size *= 2;
-    }
-    slots.assign(size, 0);
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        for (std::size_t slot = keyHash(list[i].key) & (size - 1);; slot = (slot + 1) & (size - 1)) {
-            if (slots[slot] == 0) {
-                slots[slot] = i + 1;
-                break;
-            }
-            if (sameKey(list[slots[slot] - 1].key, list[i].key)) {
-                break; // the first entry of the key stays
-            }
-        }
-    }
-}
-
-const IniSnapshot::Entry* IniSnapshot::Entries::find(std::string_view upperKey) const
-{
-    const std::size_t mask = slots.size() - 1;
-    for (std::size_t slot = keyHash(upperKey) & mask; slots[slot] != 0; slot = (slot + 1) & mask) {
-        if (sameKey(list[slots[slot] - 1].key, upperKey)) {
-            return &list[slots[slot] - 1];
-        }
-    }
-    return nullptr;
-}
-
 const IniSnapshot::Entries& IniSnapshot::entriesOf(const std::string& header) const
 {
-    auto [entries, fresh] = m_entries.try_emplace(header);
+    auto [found, fresh] = m_entries.try_emplace(header);
+    Entries& entries = found->second;
     if (!fresh) {
-        return entries->second;
+        return entries;
     }
     const std::string_view text = m_text;
+    std::vector<const Header*> copies;
+    std::size_t lines = 0;
     for (const Header& copy : m_headers) {
         const std::string_view line = text.substr(copy.line.start, copy.line.length);
-        const bool same = copy.ascii ? sameKey(line, header) : upperText(line) == header;
-        if (!same) {
-            continue;
+        if (copy.ascii ? sameKey(line, header) : upperText(line) == header) {
+            copies.push_back(&copy);
+            lines += lineCount(text.substr(
+                copy.line.start + copy.line.length, copy.bodyEnd - copy.line.start - copy.line.length));
         }
-        const std::size_t bodyStart = copy.line.start + copy.line.length;
+    }
+    std::size_t size = 16;
+    // At most half full, so a search always meets a free slot.
+    while (size < lines * 2) {
+        size *= 2;
+    }
+    entries.slots.assign(size, 0);
+    for (const Header* copy : copies) {
+        const std::size_t bodyStart = copy->line.start + copy->line.length;
         forEachLine(
-            text.substr(bodyStart, copy.bodyEnd - bodyStart), [&](std::string_view entry, std::size_t) {
+            text.substr(bodyStart, copy->bodyEnd - bodyStart),
+            [&](std::string_view entry, std::size_t offset) {
                 if (isBlank(entry)) {
                     return true;
                 }
-                std::string_view key = keyOf(entry);
+                const std::string_view key = keyOf(entry);
                 if (!isAscii(key)) {
-                    key = entries->second.upperKeys.emplace_back(upperText(key));
+                    const std::string_view value = valueOf(entry);
+                    entries.otherKeys.try_emplace(
+                        upperText(key),
+                        Range{static_cast<std::size_t>(value.data() - text.data()), value.size()});
+                    return true;
                 }
-                const std::string_view found = valueOf(entry);
-                entries->second.list.push_back(
-                    {key, {static_cast<std::size_t>(found.data() - text.data()), found.size()}});
+                const std::size_t lineStart = bodyStart + offset;
+                for (std::size_t slot = keyHash(key) & (size - 1);; slot = (slot + 1) & (size - 1)) {
+                    if (entries.slots[slot] == 0) {
+                        entries.slots[slot] = lineStart + 1;
+                        break;
+                    }
+                    if (sameKey(keyAt(entries.slots[slot] - 1), key)) {
+                        break; // the first entry of the key stays
+                    }
+                }
                 return true;
             });
     }
-    entries->second.index();
-    return entries->second;
+    return entries;
+}
+
+std::string_view IniSnapshot::keyAt(std::size_t lineStart) const
+{
+    const std::string_view rest = std::string_view(m_text).substr(lineStart);
+    return keyOf(rest.substr(0, rest.find_first_of("\r\n")));
 }
 
 std::string IniSnapshot::value(std::string_view section, std::string_view key) const
 {
     const Entries& entries = entriesOf("[" + upperCase(section) + "]");
     const std::string upperKey = upperCase(key);
-    const Entry* entry = entries.find(upperKey);
-    return entry == nullptr ? std::string() : m_text.substr(entry->value.start, entry->value.length);
+    // The first entry in the file, ASCII key or other.
+    std::optional<Range> first;
+    const std::size_t mask = entries.slots.size() - 1;
+    for (std::size_t slot = keyHash(upperKey) & mask; entries.slots[slot] != 0; slot = (slot + 1) & mask) {
+        const std::size_t lineStart = entries.slots[slot] - 1;
+        const std::string_view found = keyAt(lineStart);
+        if (sameKey(found, upperKey)) {
+            const std::string_view rest = std::string_view(m_text).substr(lineStart);
+            const std::string_view value = valueOf(rest.substr(0, rest.find_first_of("\r\n")));
+            first = Range{static_cast<std::size_t>(value.data() - m_text.data()), value.size()};
+            break;
+        }
+    }
+    if (const auto other = entries.otherKeys.find(upperKey);
+        other != entries.otherKeys.end() && (!first || other->second.start < first->start)) {
+        first = other->second;
+    }
+    return first ? m_text.substr(first->start, first->length) : std::string();
 }
 
 std::size_t IniFileReadings()

@@ -5,7 +5,6 @@
 // IniSnapshot, which holds one reading of a file for many questions.
 
 #include <cstddef>
-#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -48,25 +47,17 @@ private:
     };
 
     // Keys compared as upper-cased ASCII; a key with other characters is held upper-cased in full.
-    struct Entry
-    {
-        std::string_view key; // in m_text, or upper-cased in upperKeys when it holds non-ASCII characters
-        Range value;
-    };
-
-    // The entries of one section over all its copies, in file order, with an open-addressing table of
-    // the first entry of every key (keys compared as upper-cased ASCII): no allocation per entry.
+    // The entries of one section over all its copies: an open-addressing table of the first entry of
+    // every ASCII key (compared as upper-cased ASCII) that holds only where its line starts, so indexing
+    // a long section allocates once; the rare keys with other characters are held upper-cased apart.
     struct Entries
     {
-        std::vector<Entry> list;
-        std::vector<std::size_t> slots; // index into list + 1, 0 for a free slot
-        std::deque<std::string> upperKeys;
-
-        const Entry* find(std::string_view upperKey) const;
-        void index();
+        std::vector<std::size_t> slots; // offset of the entry's line in m_text + 1, 0 for a free slot
+        std::unordered_map<std::string, Range> otherKeys;
     };
 
     const Entries& entriesOf(const std::string& header) const;
+    std::string_view keyAt(std::size_t lineStart) const; // the key of the entry line starting there
 
     std::string m_text;
     std::vector<Header> m_headers; // every header line in file order
