@@ -363,12 +363,8 @@ IniSnapshot IniSnapshot::read(const std::string& file)
     std::size_t at = 0;
     while ((at = text.find('[', at)) != std::string_view::npos) {
         if (at == 0 || text[at - 1] == '\r' || text[at - 1] == '\n') {
-            const std::size_t end = std::min(text.find_first_of("\r\n", at), text.size());
-            if (!snapshot.m_headers.empty()) {
-                snapshot.m_headers.back().bodyEnd = at;
-            }
-            snapshot.m_headers.push_back({{at, end - at}, text.size(), isAscii(text.substr(at, end - at))});
-            at = end;
+            snapshot.m_headers.push_back(at);
+            ++at;
         } else {
             ++at;
         }
@@ -377,6 +373,22 @@ IniSnapshot IniSnapshot::read(const std::string& file)
 }
 
 namespace {
+
+// upperText(line) == header for an upper-cased header, mostly without making the upper-cased line.
+bool isHeader(std::string_view line, std::string_view header)
+{
+    for (std::size_t i = 0; i < line.size() && i < header.size(); ++i) {
+        if (static_cast<unsigned char>(line[i]) >= 0x80) {
+            return upperText(line) == header;
+        }
+        // An ASCII character upper-cases to one byte, so the texts differ from here on.
+        if (upperAscii(line[i]) != header[i]) {
+            return false;
+        }
+    }
+    // An ASCII line of another length differs; a longer line upper-cases to a longer text.
+    return line.size() == header.size();
+}
 
 // At least the number of lines forEachLine finds in text.
 std::size_t lineCount(std::string_view text)
@@ -416,12 +428,12 @@ const IniSnapshot::Entries& IniSnapshot::entriesOf(const std::string& header) co
         return entries;
     }
     const std::string_view text = m_text;
-    std::vector<const Header*> copies;
+    std::vector<Header> copies;
     std::size_t lines = 0;
-    for (const Header& copy : m_headers) {
-        const std::string_view line = text.substr(copy.line.start, copy.line.length);
-        if (copy.ascii ? sameKey(line, header) : upperText(line) == header) {
-            copies.push_back(&copy);
+    for (std::size_t i = 0; i < m_headers.size(); ++i) {
+        const Header copy = headerAt(i);
+        if (isHeader(text.substr(copy.line.start, copy.line.length), header)) {
+            copies.push_back(copy);
             lines += lineCount(text.substr(
                 copy.line.start + copy.line.length, copy.bodyEnd - copy.line.start - copy.line.length));
         }
@@ -432,10 +444,10 @@ const IniSnapshot::Entries& IniSnapshot::entriesOf(const std::string& header) co
         size *= 2;
     }
     entries.slots.assign(size, 0);
-    for (const Header* copy : copies) {
-        const std::size_t bodyStart = copy->line.start + copy->line.length;
+    for (const Header& copy : copies) {
+        const std::size_t bodyStart = copy.line.start + copy.line.length;
         forEachLine(
-            text.substr(bodyStart, copy->bodyEnd - bodyStart),
+            text.substr(bodyStart, copy.bodyEnd - bodyStart),
             [&](std::string_view entry, std::size_t offset) {
                 if (isBlank(entry)) {
                     return true;
@@ -462,6 +474,16 @@ const IniSnapshot::Entries& IniSnapshot::entriesOf(const std::string& header) co
             });
     }
     return entries;
+}
+
+IniSnapshot::Header IniSnapshot::headerAt(std::size_t index) const
+{
+    const std::size_t start = m_headers[index];
+    std::size_t end = start;
+    while (end < m_text.size() && m_text[end] != '\r' && m_text[end] != '\n') {
+        ++end;
+    }
+    return {{start, end - start}, index + 1 < m_headers.size() ? m_headers[index + 1] : m_text.size()};
 }
 
 std::string_view IniSnapshot::keyAt(std::size_t lineStart) const

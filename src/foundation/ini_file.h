@@ -43,7 +43,6 @@ private:
     {
         Range line;          // the header line, "[" included
         std::size_t bodyEnd; // where the next header starts, or the text ends
-        bool ascii;          // the line holds only ASCII bytes
     };
 
     // Keys compared as upper-cased ASCII; a key with other characters is held upper-cased in full.
@@ -57,10 +56,11 @@ private:
     };
 
     const Entries& entriesOf(const std::string& header) const;
+    Header headerAt(std::size_t index) const;
     std::string_view keyAt(std::size_t lineStart) const; // the key of the entry line starting there
 
     std::string m_text;
-    std::vector<Header> m_headers; // every header line in file order
+    std::vector<std::size_t> m_headers; // where every header line starts, in file order
     // Per upper-cased header asked for: its entries, over every copy of the section.
     mutable std::unordered_map<std::string, Entries> m_entries;
 };
