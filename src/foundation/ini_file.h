@@ -5,6 +5,7 @@
 // IniSnapshot, which holds one reading of a file for many questions.
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -59,7 +60,8 @@ private:
     Header headerAt(std::size_t index) const;
     std::string_view keyAt(std::size_t lineStart) const; // the key of the entry line starting there
 
-    std::string m_text;
+    std::shared_ptr<const char> m_owner; // the mapped file, or the text decoded from it
+    std::string_view m_text;
     std::vector<std::size_t> m_headers; // where every header line starts, in file order
     // Per upper-cased header asked for: its entries, over every copy of the section.
     mutable std::unordered_map<std::string, Entries> m_entries;
