@@ -54,8 +54,11 @@ void forEachLine(std::string_view text, Visit visit)
 {
     std::size_t start = 0;
     while (start < text.size()) {
-        const std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) {
+        std::size_t end = start;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n') {
+            ++end;
+        }
+        if (end == text.size()) {
             visit(text.substr(start), start);
             return;
         }
@@ -493,11 +496,12 @@ const IniSnapshot::Entries& IniSnapshot::entriesOf(const std::string& header) co
         }
     }
     std::size_t size = 16;
-    // At most half full, so a search always meets a free slot.
-    while (size < lines * 2) {
+    // At most four fifths full, so a search always meets a free slot soon.
+    while (size < lines + lines / 4) {
         size *= 2;
     }
     entries.slots.assign(size, 0);
+    const std::size_t tags = tagBits();
     for (const Header& copy : copies) {
         const std::size_t bodyStart = copy.line.start + copy.line.length;
         forEachLine(
@@ -515,12 +519,14 @@ const IniSnapshot::Entries& IniSnapshot::entriesOf(const std::string& header) co
                     return true;
                 }
                 const std::size_t lineStart = bodyStart + offset;
-                for (std::size_t slot = keyHash(key) & (size - 1);; slot = (slot + 1) & (size - 1)) {
-                    if (entries.slots[slot] == 0) {
-                        entries.slots[slot] = lineStart + 1;
+                const std::size_t hash = keyHash(key);
+                for (std::size_t slot = hash & (size - 1);; slot = (slot + 1) & (size - 1)) {
+                    const std::size_t held = entries.slots[slot];
+                    if (held == 0) {
+                        entries.slots[slot] = (lineStart + 1) | (hash & tags);
                         break;
                     }
-                    if (sameKey(keyAt(entries.slots[slot] - 1), key)) {
+                    if ((held & tags) == (hash & tags) && sameKey(keyAt((held & ~tags) - 1), key)) {
                         break; // the first entry of the key stays
                     }
                 }
@@ -540,6 +546,13 @@ IniSnapshot::Header IniSnapshot::headerAt(std::size_t index) const
     return {{start, end - start}, index + 1 < m_headers.size() ? m_headers[index + 1] : m_text.size()};
 }
 
+std::size_t IniSnapshot::tagBits() const
+{
+    constexpr std::size_t OffsetBits = 40;
+    constexpr std::size_t Offsets = (std::size_t{1} << OffsetBits) - 1;
+    return sizeof(std::size_t) == 8 && m_text.size() < Offsets ? ~Offsets : 0;
+}
+
 std::string_view IniSnapshot::keyAt(std::size_t lineStart) const
 {
     const std::string_view rest = m_text.substr(lineStart);
@@ -553,10 +566,12 @@ std::string IniSnapshot::value(std::string_view section, std::string_view key) c
     // The first entry in the file, ASCII key or other.
     std::optional<Range> first;
     const std::size_t mask = entries.slots.size() - 1;
-    for (std::size_t slot = keyHash(upperKey) & mask; entries.slots[slot] != 0; slot = (slot + 1) & mask) {
-        const std::size_t lineStart = entries.slots[slot] - 1;
-        const std::string_view found = keyAt(lineStart);
-        if (sameKey(found, upperKey)) {
+    const std::size_t tags = tagBits();
+    const std::size_t hash = keyHash(upperKey);
+    for (std::size_t slot = hash & mask; entries.slots[slot] != 0; slot = (slot + 1) & mask) {
+        const std::size_t held = entries.slots[slot];
+        const std::size_t lineStart = (held & ~tags) - 1;
+        if ((held & tags) == (hash & tags) && sameKey(keyAt(lineStart), upperKey)) {
             const std::string_view rest = m_text.substr(lineStart);
             const std::string_view value = valueOf(rest.substr(0, rest.find_first_of("\r\n")));
             first = Range{static_cast<std::size_t>(value.data() - m_text.data()), value.size()};

@@ -52,12 +52,15 @@ private:
     // a long section allocates once; the rare keys with other characters are held upper-cased apart.
     struct Entries
     {
-        std::vector<std::size_t> slots; // offset of the entry's line in m_text + 1, 0 for a free slot
+        // Offset of the entry's line in m_text + 1, 0 for a free slot; the bits of tagBits() hold the
+        // same bits of the key's hash, so most keys that differ are told apart without reading them.
+        std::vector<std::size_t> slots;
         std::unordered_map<std::string, Range> otherKeys;
     };
 
     const Entries& entriesOf(const std::string& header) const;
     Header headerAt(std::size_t index) const;
+    std::size_t tagBits() const;
     std::string_view keyAt(std::size_t lineStart) const; // the key of the entry line starting there
 
     std::shared_ptr<const char> m_owner; // the mapped file, or the text decoded from it
