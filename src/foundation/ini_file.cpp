@@ -500,7 +500,7 @@ const IniSnapshot::Entries& IniSnapshot::entriesOf(const std::string& header) co
     while (size < lines + lines / 4) {
         size *= 2;
     }
-    entries.slots.assign(size, 0);
+    entries.table.assign(size, 0);
     const std::size_t tags = tagBits();
     for (const Header& copy : copies) {
         const std::size_t bodyStart = copy.line.start + copy.line.length;
@@ -521,9 +521,9 @@ const IniSnapshot::Entries& IniSnapshot::entriesOf(const std::string& header) co
                 const std::size_t lineStart = bodyStart + offset;
                 const std::size_t hash = keyHash(key);
                 for (std::size_t slot = hash & (size - 1);; slot = (slot + 1) & (size - 1)) {
-                    const std::size_t held = entries.slots[slot];
+                    const std::size_t held = entries.table[slot];
                     if (held == 0) {
-                        entries.slots[slot] = (lineStart + 1) | (hash & tags);
+                        entries.table[slot] = (lineStart + 1) | (hash & tags);
                         break;
                     }
                     if ((held & tags) == (hash & tags) && sameKey(keyAt((held & ~tags) - 1), key)) {
@@ -565,11 +565,11 @@ std::string IniSnapshot::value(std::string_view section, std::string_view key) c
     const std::string upperKey = upperCase(key);
     // The first entry in the file, ASCII key or other.
     std::optional<Range> first;
-    const std::size_t mask = entries.slots.size() - 1;
+    const std::size_t mask = entries.table.size() - 1;
     const std::size_t tags = tagBits();
     const std::size_t hash = keyHash(upperKey);
-    for (std::size_t slot = hash & mask; entries.slots[slot] != 0; slot = (slot + 1) & mask) {
-        const std::size_t held = entries.slots[slot];
+    for (std::size_t slot = hash & mask; entries.table[slot] != 0; slot = (slot + 1) & mask) {
+        const std::size_t held = entries.table[slot];
         const std::size_t lineStart = (held & ~tags) - 1;
         if ((held & tags) == (hash & tags) && sameKey(keyAt(lineStart), upperKey)) {
             const std::string_view rest = m_text.substr(lineStart);

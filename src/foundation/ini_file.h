@@ -54,7 +54,7 @@ private:
     {
         // Offset of the entry's line in m_text + 1, 0 for a free slot; the bits of tagBits() hold the
         // same bits of the key's hash, so most keys that differ are told apart without reading them.
-        std::vector<std::size_t> slots;
+        std::vector<std::size_t> table;
         std::unordered_map<std::string, Range> otherKeys;
     };
 
