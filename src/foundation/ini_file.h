@@ -22,7 +22,8 @@ std::string ReadIni(const std::string& file, const std::string& section, const s
 
 // One reading of an ini file that answers every question as ReadIni would have answered it at the
 // moment of reading, without reading the file again: a load that asks forty keys reads the file once.
-// The file is read and decoded once; a section's entries are indexed when it is first asked for.
+// The file is mapped (or read) and decoded once, only its headers are found at once; a section's entries are
+// indexed when it is first asked for.
 class IniSnapshot
 {
 public:
@@ -46,7 +47,6 @@ private:
         std::size_t bodyEnd; // where the next header starts, or the text ends
     };
 
-    // Keys compared as upper-cased ASCII; a key with other characters is held upper-cased in full.
     // The entries of one section over all its copies: an open-addressing table of the first entry of
     // every ASCII key (compared as upper-cased ASCII) that holds only where its line starts, so indexing
     // a long section allocates once; the rare keys with other characters are held upper-cased apart.
