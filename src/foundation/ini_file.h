@@ -5,10 +5,10 @@
 // IniSnapshot, which holds one reading of a file for many questions.
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <utility>
 #include <vector>
 
 namespace folvex {
@@ -22,7 +22,8 @@ std::string ReadIni(const std::string& file, const std::string& section, const s
 
 // One reading of an ini file that answers every question as ReadIni would have answered it at the
 // moment of reading, without reading the file again: a load that asks forty keys reads the file once.
-// A section's entries are indexed when it is first asked for.
+// The file is mapped (or read) and decoded once, only its headers are found at once; a section's entries are
+// indexed when it is first asked for.
 class IniSnapshot
 {
 public:
@@ -34,14 +35,44 @@ public:
     std::string value(std::string_view section, std::string_view key) const;
 
 private:
-    using Range = std::pair<std::size_t, std::size_t>; // offset and length in m_text
+    struct Range
+    {
+        std::size_t start = 0; // offset in m_text
+        std::size_t length = 0;
+    };
 
-    std::string m_text;
-    // The upper-cased header line of every section, with the body of each of its copies in file order.
-    std::unordered_map<std::string, std::vector<Range>> m_sections;
-    // Per upper-cased header: the upper-cased keys with the value of their first entry.
-    mutable std::unordered_map<std::string, std::unordered_map<std::string, Range>> m_entries;
+    struct Header
+    {
+        Range line;          // the header line, "[" included
+        std::size_t bodyEnd; // where the next header starts, or the text ends
+    };
+
+    // The entries of one section over all its copies: an open-addressing table of the first entry of
+    // every ASCII key (compared as upper-cased ASCII) that holds only where its line starts, so indexing
+    // a long section allocates once; the rare keys with other characters are held upper-cased apart.
+    struct Entries
+    {
+        // Offset of the entry's line in m_text + 1, 0 for a free slot; the bits of tagBits() hold the
+        // same bits of the key's hash, so most keys that differ are told apart without reading them.
+        std::vector<std::size_t> table;
+        std::unordered_map<std::string, Range> otherKeys;
+    };
+
+    const Entries& entriesOf(const std::string& header) const;
+    Header headerAt(std::size_t index) const;
+    std::size_t tagBits() const;
+    std::string_view keyAt(std::size_t lineStart) const; // the key of the entry line starting there
+
+    std::shared_ptr<const char> m_owner; // the mapped file, or the text decoded from it
+    std::string_view m_text;
+    std::vector<std::size_t> m_headers; // where every header line starts, in file order
+    // Per upper-cased header asked for: its entries, over every copy of the section.
+    mutable std::unordered_map<std::string, Entries> m_entries;
 };
+
+// How often this process has read an ini file whole (ReadIni, IniSnapshot::read and WriteIni each read
+// it once): lets a caller see that a load reads its file once.
+std::size_t IniFileReadings();
 
 // Sets key in section to value; an empty value removes every entry of key from the section and from
 // later copies of it. A missing section is appended with its name upper-cased, a missing key goes to

@@ -175,6 +175,16 @@ std::string utf8OrCp1252ToUtf8(std::string_view bytes)
     out.reserve(bytes.size());
     std::size_t pos = 0;
     while (pos < bytes.size()) {
+        // Runs of plain ASCII, nearly all of a settings file, are copied whole.
+        std::size_t end = pos;
+        while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) < 0x80) {
+            ++end;
+        }
+        out.append(bytes.substr(pos, end - pos));
+        pos = end;
+        if (pos == bytes.size()) {
+            break;
+        }
         const std::size_t start = pos;
         if (decodeUtf8(bytes, pos)) {
             out.append(bytes.substr(start, pos - start));

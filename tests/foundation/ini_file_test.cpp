@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 
 namespace folvex {
 namespace {
@@ -20,6 +21,16 @@ struct ReadCase
     const char* key;
     std::string expected;
 };
+
+// A section of count keys k1=1, k2=2, ...
+std::string manyKeys(int count)
+{
+    std::string text = "[A]\r\n";
+    for (int i = 1; i <= count; ++i) {
+        text += "k" + std::to_string(i) + "=" + std::to_string(i) + "\r\n";
+    }
+    return text;
+}
 
 TEST(ReadIniTest, FindsValuesAsWritten)
 {
@@ -41,6 +52,14 @@ TEST(ReadIniTest, FindsValuesAsWritten)
         {"header not trimmed", "[ A ]\r\nk=1\r\n", "A", "k", ""},
         {"missing section", "[A]\r\nk=1\r\n", "B", "k", ""},
         {"missing key", "[A]\r\nk=1\r\n", "A", "j", ""},
+        {"key upper-cased per character", "[A]\r\nmaß=1\r\nÄnderung=2\r\n", "A", "äNDERUNG", "2"},
+        {"Windows-1252 key", "[A]\r\n\xe4nderung=1\r\n", "A", "Änderung", "1"},
+        {"lower-case header with umlauts", "[größe]\r\nk=1\r\n", "GRÖßE", "k", "1"},
+        {"first of keys alike but for case", "[A]\r\nkey=1\r\nKEY=2\r\nKey=3\r\n", "A", "kEy", "1"},
+        {"header after a CR alone", "[A]\rk=1\r[B]\rk=2\r", "B", "k", "2"},
+        {"[ inside a line starts no section", "[A]\r\nk=x[B]\r\nj=2\r\n", "A", "j", "2"},
+        {"last of many keys", manyKeys(300), "A", "K300", "300"},
+        {"missing among many keys", manyKeys(300), "A", "k301", ""},
     };
     testing::TempDir dir;
     const std::string file = dir.file("Folvex.ini");

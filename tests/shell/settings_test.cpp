@@ -576,6 +576,16 @@ TEST_F(SettingsTest, NumbersOutsideTheirRangesGiveTheDefaults)
     }
 }
 
+TEST_F(SettingsTest, ALoadOfAnIntactFileReadsItOnce)
+{
+    start();
+    // Every key is there, so nothing is repaired: a write would drop the reading and a second one follow.
+    const std::size_t before = IniFileReadings();
+    const SettingsState state = start();
+    EXPECT_EQ(IniFileReadings() - before, 1u);
+    EXPECT_EQ(state.settings.AktBlankProfile, 1);
+}
+
 TEST_F(SettingsTest, ReadScopeReadsTheFileOnceAndAgainAfterAWrite)
 {
     SettingsState state = start();
