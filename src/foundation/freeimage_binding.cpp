@@ -1,10 +1,13 @@
 #include "foundation/freeimage_binding.h"
 
+#include "foundation/freeimage_messages.h"
 #include "runtime/dib.h"
 #include "runtime/effects.h"
 #include "runtime/safe_file.h"
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 
 namespace folvex {
@@ -16,6 +19,49 @@ void reportLoadFailure(const std::string& text)
 {
     effects().messages->showMessage(FreeImageLoadErrorTitle, text, MessageButtons::Ok, MessageIcon::Error);
     effects().exit->endProgramAtOnce(1);
+}
+
+// The TIFF library's message handlers, as its functions for setting them take and return them.
+using TiffMessageHandler = void (*)(const char* module, const char* format, va_list args);
+using SetTiffMessageHandler = TiffMessageHandler (*)(TiffMessageHandler handler);
+
+// Warnings of the TIFF library (tags it skips or repairs while reading) change nothing the program
+// does: they are dropped.
+void dropTiffWarning(const char*, const char*, va_list) {}
+
+// Errors of the TIFF library join the messages of the image library's open scope on this thread, so
+// they reach the user with the file they belong to; without a scope they go to the error stream. The
+// image library asks the TIFF library about its EXIF tags on every TIFF it writes or reads, and the
+// TIFF library reports each tag it does not know as an error although nothing fails: those are
+// dropped.
+void passOnTiffError(const char* module, const char* format, va_list args)
+{
+    const std::string where = module != nullptr ? module : "";
+    if (where == "TIFFFieldWithTag") {
+        return;
+    }
+    char text[1024] = {};
+    if (format != nullptr) {
+        std::vsnprintf(text, sizeof text, format, args);
+    }
+    std::string message = where.empty() ? std::string(text) : where + ": " + text;
+    if (!gatherFreeImageMessage(message)) {
+        std::fprintf(stderr, "%s\n", message.c_str());
+    }
+}
+
+// Installs the handlers in the TIFF library the image library uses (found through the image
+// library's own dependencies); nothing when it uses none.
+void installTiffMessageHandlers(const DynamicLibrary& binding)
+{
+    auto* setWarning = reinterpret_cast<SetTiffMessageHandler>(binding.symbol("TIFFSetWarningHandler"));
+    auto* setError = reinterpret_cast<SetTiffMessageHandler>(binding.symbol("TIFFSetErrorHandler"));
+    if (setWarning != nullptr) {
+        setWarning(dropTiffWarning);
+    }
+    if (setError != nullptr) {
+        setError(passOnTiffError);
+    }
 }
 
 } // namespace
@@ -117,6 +163,7 @@ bool loadFreeImageBinding(FreeImageLibrary& library, const std::string& libraryN
     }
     FOLVEX_FREEIMAGE_FUNCTIONS(FOLVEX_FREEIMAGE_CHECK)
 #undef FOLVEX_FREEIMAGE_CHECK
+    installTiffMessageHandlers(binding);
     return true;
 }
 

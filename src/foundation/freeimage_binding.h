@@ -49,7 +49,8 @@ struct FreeImageLibrary
 // Opens the library by name and fills the table. When the library cannot be opened or lacks a
 // function, shows one message box naming the library or the function and ends the program at once
 // with code 1. Returns true when every entry is set (false only when the exit seam returned). The
-// library initialises itself; nothing else is called.
+// library initialises itself; of it nothing else is called. The TIFF library it uses gets handlers that
+// drop its warnings and hand its errors to the open FreeImageMessageScope instead of the error stream.
 bool loadFreeImageBinding(FreeImageLibrary& library, const std::string& libraryName = FreeImageLibraryName);
 
 // Frees a library image through the table's Unload; an empty deleter (no table) frees nothing.

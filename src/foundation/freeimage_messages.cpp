@@ -56,11 +56,19 @@ void setFreeImageMessageGuiThread(GuiThreadPort* port)
     messageGuiThread.store(port);
 }
 
+bool gatherFreeImageMessage(std::string message)
+{
+    if (innermostScope == nullptr) {
+        return false;
+    }
+    innermostScope->m_messages.push_back(std::move(message));
+    return true;
+}
+
 void deliverFreeImageMessage(const char* message)
 {
     std::string text = utf8OrCp1252ToUtf8(message == nullptr ? "" : message);
-    if (innermostScope != nullptr) {
-        innermostScope->m_messages.push_back(std::move(text));
+    if (gatherFreeImageMessage(text)) {
         return;
     }
     std::string note = freeImageNoteText({std::move(text)});

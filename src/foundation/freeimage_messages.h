@@ -35,7 +35,11 @@ public:
     std::vector<std::string> take();
 
 private:
-    friend void deliverFreeImageMessage(const char* message);
+    friend bool gatherFreeImageMessage(std::string message);
+
+    // Gathers one message (UTF-8) into the calling thread's innermost scope; false, gathering nothing,
+    // when no scope is open on the thread.
+    bool gatherFreeImageMessage(std::string message);
 
     std::vector<std::string> m_messages;
     FreeImageMessageScope* m_outer = nullptr;
@@ -50,5 +54,9 @@ void setFreeImageMessageGuiThread(GuiThreadPort* port);
 // into the calling thread's innermost scope, else as a note with OK and Cancel (Cancel ends the
 // program at once) on the GUI thread.
 void deliverFreeImageMessage(const char* message);
+
+// Gathers one message (UTF-8) into the calling thread's innermost scope; false, gathering nothing,
+// when no scope is open on the thread.
+bool gatherFreeImageMessage(std::string message);
 
 } // namespace folvex

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -105,6 +106,26 @@ TEST(FreeImageMessagesTest, AScopeOnAWorkerGathersTheBrokenFilesMessageAndShowsN
     EXPECT_FALSE(gathered[0].empty());
     EXPECT_EQ(note, "FreeImage-Fehler:\\n\\n" + gathered[0]);
     EXPECT_EQ(routed.gui.runPosted(), 0u);
+    EXPECT_TRUE(fakes.messages.shown.empty());
+}
+
+// The TIFF library's own error about a file whose first page lies beyond its end is gathered with the
+// image library's messages for that file.
+TEST(FreeImageMessagesTest, TheTiffLibrarysErrorsAreGatheredWithTheFile)
+{
+    testing::ScopedFakeEffects fakes;
+    testing::TempDir dir;
+    const std::string path = dir.file("kaputt.tif");
+    testing::writeFile(path, std::string("II\x2A\x00\x00\x10\x00\x00", 8));
+    RoutedMessages routed;
+
+    FreeImageMessageScope scope;
+    realFunctions().Unload(realFunctions().LoadU(FIF_TIFF, path));
+
+    const std::vector<std::string>& gathered = scope.messages();
+    EXPECT_TRUE(std::any_of(gathered.begin(), gathered.end(), [](const std::string& message) {
+        return message.rfind("TIFF", 0) == 0;
+    })) << ::testing::PrintToString(gathered);
     EXPECT_TRUE(fakes.messages.shown.empty());
 }
 

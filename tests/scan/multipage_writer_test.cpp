@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <set>
@@ -96,6 +97,27 @@ std::vector<unsigned> pageDepths(FREE_IMAGE_FORMAT format, const std::string& pa
     return depths;
 }
 
+// What the program writes to the error stream while the call runs.
+template <typename Call>
+std::string errorStreamDuring(Call call)
+{
+    std::fflush(stderr);
+    const int saved = dup(STDERR_FILENO);
+    std::FILE* capture = std::tmpfile();
+    dup2(fileno(capture), STDERR_FILENO);
+    call();
+    std::fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    std::string text;
+    std::rewind(capture);
+    for (int c = std::fgetc(capture); c != EOF; c = std::fgetc(capture)) {
+        text += static_cast<char>(c);
+    }
+    std::fclose(capture);
+    return text;
+}
+
 // Injected: the library closes the document but reports a failure.
 BOOL failingClose(FIMULTIBITMAP* document, int flags)
 {
@@ -150,6 +172,24 @@ TEST(TiffNameTest, TiffEndingsAreCompletedAndShortened)
     for (const auto& [typed, completed] : cases) {
         EXPECT_EQ(completeTiffName(typed), completed) << typed;
     }
+}
+
+// Pages of every usual depth and resolution are written and joined without a word on the error
+// stream: the TIFF library's reports of tags it does not know are no faults.
+TEST_F(MultipageWriterTest, TiffDocumentSaysNothingOnTheErrorStream)
+{
+    const std::vector<PageShape> shapes{
+        {"1", 120, 160, 300.0}, {"8 palette", 90, 60, 150.0}, {"24", 120, 160, 600.0}, {"4", 40, 40, 72.0}};
+    for (std::size_t k = 0; k < shapes.size(); ++k) {
+        writePage(static_cast<int>(k + 1), shapes[k]);
+    }
+    WriterOutcome outcome = WriterOutcome::Cancelled;
+    const std::string said = errorStreamDuring([&] { outcome = save(SaveMultipageTiff, out("brief.tif")); });
+
+    EXPECT_EQ(outcome, WriterOutcome::Written);
+    EXPECT_EQ(said, "");
+    EXPECT_EQ(pageDepths(FIF_TIFF, out("brief.tif")), (std::vector<unsigned>{1, 8, 24, 4}));
+    EXPECT_TRUE(boxes.shown.empty());
 }
 
 // A split after page 5 of 12 gives two numbered documents and never the chosen name; pages keep their
