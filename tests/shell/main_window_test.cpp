@@ -512,6 +512,9 @@ TEST_F(MainWindowTest, ScannenRunsAScanJobAndMenu110TheRescue)
         ASSERT_EQ(::unlink((tmp + "/tmpimg" + std::to_string(i) + ".bmp").c_str()), 0);
     }
     fakeEffects.messages.queueAnswer(MessageAnswer::Ok);
+    // One turn handles one event: what the job left queued (focus and control events of the window
+    // coming back, late on a loaded machine) is taken first, so the menu event is the turn's.
+    DrainWindowEvents();
     postMenuEvent(mainWindow(), static_cast<int>(MenuItem::RescuePages));
     runMainLoopTurn(state(), port);
     ASSERT_EQ(fakeEffects.messages.shown.size(), 1U);
